@@ -1,0 +1,80 @@
+// What the screening engine asks of the web server that hosts it. The operations are those
+// of the ISAPI filter and extension interfaces the handlers use; the ISAPI DLL binds them to
+// IIS, orvproxy to its own connections, orvscan and the tests to memory.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace orv::filter {
+
+// Notification types (SF_NOTIFY_*), as the host passes them to HttpFilterProc.
+inline constexpr std::uint32_t kNotifyReadRawData = 0x8000;
+inline constexpr std::uint32_t kNotifyPreprocHeaders = 0x4000;
+inline constexpr std::uint32_t kNotifyAuthentication = 0x2000;
+inline constexpr std::uint32_t kNotifyUrlMap = 0x1000;
+inline constexpr std::uint32_t kNotifySendRawData = 0x400;
+inline constexpr std::uint32_t kNotifyLog = 0x200;
+inline constexpr std::uint32_t kNotifyEndOfNetSession = 0x100;
+inline constexpr std::uint32_t kNotifyEndOfRequest = 0x80;
+inline constexpr std::uint32_t kNotifyOrderLow = 0x20000;
+
+// Filter results (SF_STATUS_REQ_*).
+inline constexpr std::uint32_t kStatusFinished = 0x8000000;
+inline constexpr std::uint32_t kStatusNextNotification = 0x8000002;
+
+// Extension results (HSE_STATUS_*).
+inline constexpr std::uint32_t kExtensionSuccess = 1;
+inline constexpr std::uint32_t kExtensionPending = 3;
+inline constexpr std::uint32_t kExtensionError = 4;
+
+// Operations common to both roles.
+class RequestHost {
+ public:
+  virtual ~RequestHost() = default;
+
+  // Reads a server variable as into a zeroed buffer of `bufferSize` bytes. True gives the
+  // value; false (unknown or unreadable variable, or a value that with its NUL does not fit
+  // the buffer) counts as the empty value.
+  virtual bool GetServerVariable(const char* name, std::size_t bufferSize, std::string& value) = 0;
+
+  // Sends bytes to the client as the raw response (a block page).
+  virtual bool WriteClient(std::string_view bytes) = 0;
+};
+
+// The filter role: one object per notification.
+class FilterHost : public RequestHost {
+ public:
+  // SF_NOTIFY_PREPROC_HEADERS only. `name` ends with a colon ("Accept-Encoding:").
+  virtual bool GetHeader(const char* name, std::size_t bufferSize, std::string& value) = 0;
+  virtual bool SetHeader(const char* name, std::string_view value) = 0;
+
+  // SF_NOTIFY_SEND_RAW_DATA only: the chunk about to be sent (pvInData, cbInData).
+  virtual std::string_view RawData() = 0;
+  // Replaces the chunk by `chunk` copied into request-lifetime memory (AllocMem of its size
+  // plus one, then pvInData / cbInData / cbInBuffer). False when no memory could be had;
+  // the chunk then stays as it was.
+  virtual bool ReplaceRawData(std::string_view chunk) = 0;
+
+  // ServerSupportFunction(SF_REQ_SEND_RESPONSE_HEADER, status, 0, 0).
+  virtual bool SendResponseHeader(std::string_view status) = 0;
+};
+
+// The extension role: one object per request (EXTENSION_CONTROL_BLOCK).
+class ExtensionHost : public RequestHost {
+ public:
+  virtual std::string_view Method() = 0;        // lpszMethod
+  virtual std::uint32_t TotalBytes() = 0;       // cbTotalBytes
+  virtual std::string_view AvailableData() = 0;  // lpbData, cbAvailable bytes
+
+  // ServerSupportFunction(HSE_REQ_IO_COMPLETION) with the completion routine that ends the
+  // session (HSE_REQ_DONE_WITH_SESSION) once the URL has run.
+  virtual bool SetIoCompletion() = 0;
+  // ServerSupportFunction(HSE_REQ_EXEC_URL) with a zeroed HSE_EXEC_URL_INFO: the server runs
+  // the request's own URL unchanged.
+  virtual bool ExecuteUrl() = 0;
+};
+
+}  // namespace orv::filter

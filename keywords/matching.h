@@ -1,0 +1,65 @@
+// The three keyword operations on compiled lists. A list is compiled once per settings load
+// into an immutable matcher; copies share it, and any number of threads may scan with it at
+// once. Results (return value, matched list, position, and for ReplaceWords both texts) are
+// identical to the literal rule-by-rule algorithm in reference_matching.h.
+#pragma once
+
+#include <cstddef>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "keywords/keyword_list.h"
+
+namespace orv::keywords {
+
+class CompiledList {
+ public:
+  CompiledList();  // the empty list
+  explicit CompiledList(KeywordList rules);
+
+  const KeywordList& rules() const;
+  bool empty() const;
+  std::size_t MemoryBytes() const;  // heap held by the compiled form
+
+  struct Impl;
+  const Impl& impl() const { return *impl_; }
+
+ private:
+  std::shared_ptr<const Impl> impl_;
+};
+
+class CompiledReplaceList {
+ public:
+  CompiledReplaceList();
+  explicit CompiledReplaceList(ReplaceList list);
+
+  const ReplaceList& list() const;
+  bool empty() const;
+  std::size_t MemoryBytes() const;
+
+  struct Impl;
+  const Impl& impl() const { return *impl_; }
+
+ private:
+  std::shared_ptr<const Impl> impl_;
+};
+
+// True when at least one rule holds. `matched` gets the rule texts joined by "," in list
+// order (a text already contained in it is not appended); `position` the byte offset of the
+// first occurrence that made a rule hold, or -1. With stopAtFirst it returns at the first rule.
+bool MatchRules(std::string_view text, const CompiledList& list, std::string& matched,
+                long& position, bool stopAtFirst);
+
+// True when some entry (taken as a plain word) occurs; the first in list order wins.
+// On false the position is left as the caller set it.
+bool FindFirstWord(std::string_view text, const CompiledList& list, std::string& matched,
+                   long& position);
+
+// Overwrites replace keys in `search` (the lower-cased copy) and at the same offsets in
+// `page`. Returns 1 when the page text or the key list is empty, 0 when keys and values
+// differ in number, else the number of replacements. `position` is in/out.
+int ReplaceWords(std::string& page, std::string& search, const CompiledReplaceList& list,
+                 std::string& matched, long& position);
+
+}  // namespace orv::keywords

@@ -1,0 +1,93 @@
+// The filter's settings record and its load from "OrvFilter.ini" and "OrvFilter.db".
+//
+// A load never changes a published record: it builds the next record from a copy of the
+// current one, and the caller publishes it atomically (see SettingsSnapshot). A request takes
+// one snapshot and uses it throughout.
+#pragma once
+
+#include <atomic>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "keywords/matching.h"
+
+namespace orv::store {
+
+inline constexpr std::string_view kSettingsFileName = "OrvFilter.ini";
+inline constexpr std::string_view kDatabaseFileName = "OrvFilter.db";
+inline constexpr std::string_view kSettingsSection = "OrvFilter";
+inline constexpr std::string_view kLogLineTemplate =
+    "%time%\t%kind%\t%method%\t%key%\t%ip%\t%url%\t%refer%";
+
+// The four keyword lists of one encoding, compiled.
+struct KeywordSet {
+  keywords::CompiledList deny;
+  keywords::CompiledReplaceList replace;
+  keywords::CompiledList record;
+  keywords::CompiledList free;
+};
+
+struct FilterSettings {
+  std::string moduleDirectory;
+  std::string settingsPath;
+  std::string databasePath;
+
+  bool enabled = false;  // master switch (KeyIsSystem); every notification tests it first
+  bool loaded = false;   // the last load found the settings file
+
+  std::string fileTypes;  // "|asp|aspx|", lower-cased, bars at both ends (or empty)
+  std::string sendWords;  // prepared KeySendWords text
+  std::string safeCode;   // lower-cased
+
+  bool stripEncoding = false;  // KeyIsGzip
+  bool showWords = false;      // KeyIsShowWords
+  bool logEnabled = false;     // KeyIsLog
+
+  std::string logPath;  // effective log directory
+  std::string logLineTemplate{kLogLineTemplate};
+
+  // Block-page templates. They carry "%user%" until the first load fills it in.
+  std::string urlBlockPage;
+  std::string ipBlockPage;
+  std::string keywordBlockPage;
+
+  std::vector<std::string> blackUrls;  // KeyHeiUrl, lower-cased
+  std::vector<std::string> whiteUrls;  // KeyBaiUrl, lower-cased
+  std::vector<std::string> blackIps;   // KeyHeiIp
+  std::vector<std::string> whiteIps;   // KeyBaiIp
+
+  KeywordSet gbk;   // lists as stored (GBK)
+  KeywordSet utf8;  // their UTF-8 twins
+};
+
+struct LoadResult {
+  FilterSettings settings;
+  // Set when the load reached the log-folder step and logging stays on: the folder the
+  // event log writer is to use from now on.
+  std::optional<std::string> logDirectory;
+};
+
+// The whole filter load: builds the next record from `previous` and the files in
+// `moduleDirectory` (which ends with a separator, or not).
+LoadResult LoadSettings(const FilterSettings& previous, std::string_view moduleDirectory);
+
+// The published settings record: readers take a whole snapshot without locking each other
+// out; a reload swaps in a new record in one step.
+class SettingsSnapshot {
+ public:
+  explicit SettingsSnapshot(FilterSettings initial)
+      : current_(std::make_shared<const FilterSettings>(std::move(initial))) {}
+
+  std::shared_ptr<const FilterSettings> Get() const { return current_.load(); }
+  void Publish(FilterSettings next) {
+    current_.store(std::make_shared<const FilterSettings>(std::move(next)));
+  }
+
+ private:
+  std::atomic<std::shared_ptr<const FilterSettings>> current_;
+};
+
+}  // namespace orv::store
