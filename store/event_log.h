@@ -1,0 +1,53 @@
+// The event log writer: one per loaded filter. Lines are queued in memory, repeats dropped,
+// and appended to the day's file ("2012-10-31.log" in the log directory) in batches.
+// Every method may be called from many threads at once.
+#pragma once
+
+#include <ctime>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "store/clock.h"
+
+namespace orv::store {
+
+inline constexpr std::size_t kMaxPendingLines = 50;
+inline constexpr std::size_t kFlushAtPendingLines = 30;
+inline constexpr int kForcedFlushSeconds = 300;
+
+class EventLog {
+ public:
+  explicit EventLog(std::shared_ptr<const Clock> clock);
+  // Orderly unload: lines still pending are written.
+  ~EventLog();
+
+  EventLog(const EventLog&) = delete;
+  EventLog& operator=(const EventLog&) = delete;
+
+  // Queues one line. `matched` and `url` only serve to recognise repeats. A forced call with
+  // an empty line only flushes.
+  void Add(bool force, std::string_view line, std::string_view matched, std::string_view url);
+
+  // Ignored when `directory` is empty.
+  void SetDirectory(std::string_view directory);
+
+  // The request handling's flush clock: when now - last flush >= kForcedFlushSeconds (a plain
+  // difference, so a clock set back waits until the stored time is reached again), the last
+  // flush time becomes now and a forced flush runs. True when it ran. Only one of several
+  // threads that find it due at once runs it.
+  bool ForceFlushIfDue();
+
+  std::time_t LastFlush() const;
+  std::size_t PendingCount() const;
+
+  struct State;
+
+ private:
+  std::unique_ptr<State> state_;
+};
+
+// Day file name for a time: "%d-%d-%d.log" of the local date.
+std::string LogFileName(std::time_t t);
+
+}  // namespace orv::store
