@@ -1,0 +1,182 @@
+#include "store/keyword_database.h"
+
+#include <new>
+
+#include "platform/codepage.h"
+#include "platform/files.h"
+#include "store/list_split.h"
+
+namespace orv::store {
+namespace {
+
+// Keyword databases run to a few megabytes; a file beyond this is not one and is treated
+// as unreadable, so the host never has to hold it.
+constexpr std::size_t kMaxDatabaseBytes = 256u << 20;
+
+struct TagPositions {
+  std::size_t open;
+  std::size_t close;
+};
+
+TagPositions FindTags(std::string_view text, Section section) {
+  const SectionTags tags = TagsOf(section);
+  return {text.find(tags.open), text.find(tags.close)};
+}
+
+void ReplaceAll(std::string& text, std::string_view from, std::string_view to) {
+  std::string out;
+  out.reserve(text.size());
+  std::size_t start = 0;
+  while (true) {
+    const std::size_t at = text.find(from, start);
+    if (at == std::string::npos) break;
+    out.append(text, start, at - start);
+    out.append(to);
+    start = at + from.size();
+  }
+  out.append(text, start, std::string::npos);
+  text.swap(out);
+}
+
+RawKeywordLists BuildLists(const std::string& text, bool toUtf8) {
+  RawKeywordLists lists;
+  auto entriesOf = [&](Section section) {
+    keywords::KeywordList entries = SplitSectionEntries(ExtractSection(text, section));
+    if (toUtf8) {
+      for (std::string& entry : entries) entry = codepage::AnsiToUtf8(entry);
+    }
+    return entries;
+  };
+  lists.deny = entriesOf(Section::Deny);
+  lists.replace = SplitReplaceEntries(entriesOf(Section::Replace));
+  lists.record = entriesOf(Section::Record);
+  lists.free = entriesOf(Section::Free);
+  return lists;
+}
+
+}  // namespace
+
+std::string JoinLines(std::string_view fileBytes) {
+  std::string joined;
+  joined.reserve(fileBytes.size());
+  for (std::size_t i = 0; i < fileBytes.size(); ++i) {
+    const char c = fileBytes[i];
+    if (c == '\n') continue;
+    if (c == '\r' && i + 1 < fileBytes.size() && fileBytes[i + 1] == '\n') continue;
+    joined.push_back(c);
+  }
+  return joined;
+}
+
+std::string ExtractSection(std::string_view text, Section section) {
+  const TagPositions at = FindTags(text, section);
+  if (at.open == std::string_view::npos || at.close == std::string_view::npos ||
+      at.close < at.open) {
+    return {};
+  }
+  const std::size_t begin = at.open + TagsOf(section).open.size();
+  if (at.close < begin) return {};  // the tags overlap; nothing lies between them
+  return std::string(text.substr(begin, at.close - begin));
+}
+
+void ReplaceSection(std::string& text, Section section, std::string_view content) {
+  const SectionTags tags = TagsOf(section);
+  const TagPositions at = FindTags(text, section);
+  const bool hasOpen = at.open != std::string::npos;
+  const bool hasClose = at.close != std::string::npos;
+  std::string out;
+  out.reserve(text.size() + content.size() + tags.open.size() + tags.close.size());
+  if (!hasOpen && !hasClose) {
+    out = text;
+    out.append(tags.open).append(content).append(tags.close);
+  } else if (hasClose && (!hasOpen || at.close < at.open)) {
+    // A closing tag with no opening tag before it (missing, or only later in the file):
+    // the section starts right before that closing tag. Splicing by the literal positions
+    // would copy the text between them twice and leave the section unreadable.
+    out.append(text, 0, at.close);
+    out.append(tags.open).append(content);
+    out.append(text, at.close, std::string::npos);
+  } else if (hasOpen && hasClose) {
+    out.append(text, 0, at.open + tags.open.size());
+    out.append(content);
+    out.append(text, at.close, std::string::npos);
+  } else {
+    // Damaged file: an opening tag that is never closed. Where the old section ended cannot
+    // be known, so none of what followed the tag is kept.
+    out.append(text, 0, at.open + tags.open.size());
+    out.append(content).append(tags.close);
+  }
+  text.swap(out);
+}
+
+bool KeywordDatabase::LoadDatabase(const std::string& path) {
+  text_.clear();
+  std::string bytes;
+  if (!files::ReadWholeFile(path, bytes, kMaxDatabaseBytes)) return false;
+  try {
+    text_ = JoinLines(bytes);
+  } catch (const std::bad_alloc&) {
+    text_.clear();
+    return false;
+  }
+  return true;
+}
+
+std::string KeywordDatabase::GetSection(Section section) const {
+  return ExtractSection(text_, section);
+}
+
+void KeywordDatabase::SetSection(Section section, std::string_view text) {
+  ReplaceSection(text_, section, text);
+}
+
+bool KeywordDatabase::SaveDatabase(const std::string& path) const {
+  return files::WriteFileAtomically(path, text_);
+}
+
+std::string EditedTextToSection(std::string_view edited) {
+  std::string text(edited);
+  ReplaceAll(text, "\r\n", kEntrySeparator);
+  ReplaceAll(text, "@@@@", kEntrySeparator);
+  return text;
+}
+
+std::string SectionToEditedText(std::string_view section) {
+  if (section.starts_with(kEntrySeparator)) section.remove_prefix(kEntrySeparator.size());
+  if (section.ends_with(kEntrySeparator)) section.remove_suffix(kEntrySeparator.size());
+  std::string text(section);
+  ReplaceAll(text, kEntrySeparator, "\r\n");
+  return text;
+}
+
+keywords::KeywordList SplitSectionEntries(std::string_view sectionText) {
+  return SplitKeepingLongPieces(codepage::LowerAscii(sectionText), kEntrySeparator);
+}
+
+keywords::ReplaceList SplitReplaceEntries(const keywords::KeywordList& entries) {
+  keywords::ReplaceList list;
+  list.keys.reserve(entries.size());
+  list.values.reserve(entries.size());
+  for (const std::string& entry : entries) {
+    const std::size_t eq = entry.find('=');
+    std::string key = entry.substr(0, eq);
+    std::string value = eq == std::string::npos ? std::string() : entry.substr(eq + 1);
+    value.resize(key.size(), '*');
+    list.keys.push_back(std::move(key));
+    list.values.push_back(std::move(value));
+  }
+  return list;
+}
+
+LoadedKeywordLists KeywordListsFromText(std::string_view databaseText) {
+  const std::string text(databaseText);
+  return {BuildLists(text, false), BuildLists(text, true)};
+}
+
+LoadedKeywordLists LoadKeywordLists(const std::string& databasePath) {
+  std::string bytes;
+  if (!files::ReadWholeFile(databasePath, bytes, kMaxDatabaseBytes)) return {};
+  return KeywordListsFromText(JoinLines(bytes));
+}
+
+}  // namespace orv::store
