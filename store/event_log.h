@@ -3,7 +3,9 @@
 // Every method may be called from many threads at once.
 #pragma once
 
+#include <cstddef>
 #include <ctime>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -18,7 +20,12 @@ inline constexpr int kForcedFlushSeconds = 300;
 
 class EventLog {
  public:
+  // Appends `text` to the file at `path`, creating it when missing; false when the file cannot
+  // be opened or written. The writer uses files::AppendToFile unless given another.
+  using AppendFunction = std::function<bool(const std::string& path, std::string_view text)>;
+
   explicit EventLog(std::shared_ptr<const Clock> clock);
+  EventLog(std::shared_ptr<const Clock> clock, AppendFunction append);
   // Orderly unload: lines still pending are written.
   ~EventLog();
 
@@ -40,6 +47,11 @@ class EventLog {
 
   std::time_t LastFlush() const;
   std::size_t PendingCount() const;
+  // Lines that arrived while a flush ran, waiting to join the pending ones.
+  std::size_t OverflowCount() const;
+  // Lines the rules dropped since construction: refused at the limits, repeats, identical lines
+  // while a flush runs, and lines discarded because the log directory was missing.
+  std::size_t DroppedCount() const;
 
   struct State;
 
