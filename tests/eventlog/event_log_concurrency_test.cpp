@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <latch>
 #include <map>
 #include <thread>
 
@@ -55,10 +56,12 @@ TEST(EventLogConcurrencyTest, LinesAreWholeAndEachIsWrittenOrCountedDropped) {
     EventLog log(clock);
     log.SetDirectory(dir.path() + "/");
     std::atomic<int> addersLeft{kAdders};
+    std::latch startTogether(kAdders + kFlushers);
 
     std::vector<std::thread> threads;
     for (int t = 0; t < kAdders; ++t) {
       threads.emplace_back([&, t] {
+        startTogether.arrive_and_wait();
         for (int i = 0; i < linesPerAdder; ++i) {
           const std::string line = StressLine(t, i);
           const std::string url = UrlOf(t, i);
@@ -72,6 +75,7 @@ TEST(EventLogConcurrencyTest, LinesAreWholeAndEachIsWrittenOrCountedDropped) {
     }
     for (int f = 0; f < kFlushers; ++f) {
       threads.emplace_back([&] {
+        startTogether.arrive_and_wait();
         while (addersLeft.load() > 0) {
           clock->Advance(60);  // crosses midnight part-way through
           log.ForceFlushIfDue();
