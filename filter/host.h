@@ -65,8 +65,8 @@ class FilterHost : public RequestHost {
 // The extension role: one object per request (EXTENSION_CONTROL_BLOCK).
 class ExtensionHost : public RequestHost {
  public:
-  virtual std::string_view Method() = 0;        // lpszMethod
-  virtual std::uint32_t TotalBytes() = 0;       // cbTotalBytes
+  virtual std::string_view Method() = 0;         // lpszMethod
+  virtual std::uint32_t TotalBytes() = 0;        // cbTotalBytes
   virtual std::string_view AvailableData() = 0;  // lpbData, cbAvailable bytes
 
   // ServerSupportFunction(HSE_REQ_IO_COMPLETION) with the completion routine that ends the

@@ -1,0 +1,84 @@
+// The extension role: ScreenBody, run for every request with its body.
+#include <string>
+#include <string_view>
+
+#include "filter/event_line.h"
+#include "filter/request_identity.h"
+#include "filter/screen_common.h"
+#include "filter/screen_worker.h"
+#include "keywords/matching.h"
+#include "keywords/page_text.h"
+#include "platform/codepage.h"
+
+namespace orv::filter {
+namespace {
+
+// The posted form as the keyword lists see it: what the server has received so far, up to
+// its first NUL, percent-decoded ("+" is a space) and lower-cased.
+std::string SearchTextOfBody(std::string_view received) {
+  received = received.substr(0, received.find('\0'));
+  std::string text = keywords::UrlDecode(received);
+  codepage::LowerAsciiInPlace(text);
+  return text;
+}
+
+}  // namespace
+
+std::uint32_t ScreenWorker::ScreenBody(const store::FilterSettings& settings, ExtensionHost& host) {
+  if (!settings.enabled) return HandOn(host);
+
+  const std::string url = RequestUrl(host, Role::Extension);
+  const std::string_view path = RequestPath(url);
+  const std::string address = ClientAddress(host);
+  const std::string stop = StopScript(host);
+  const std::string token = ExtensionToken(path);
+  const std::string time = EventTime(clock_->Now());
+
+  if (auto page = BlackListPage(settings, path, address, url, stop)) {
+    host.WriteClient(*page);
+    return kExtensionSuccess;
+  }
+  if (WhiteListed(settings, path, address) || UnmonitoredFileType(settings, token)) {
+    return HandOn(host);
+  }
+  if (host.Method() != "POST" || host.TotalBytes() == 0) return HandOn(host);
+
+  const std::string body = SearchTextOfBody(host.AvailableData());
+
+  std::string matched;
+  long position = -1;
+  if (!settings.gbk.free.empty() &&
+      (keywords::FindFirstWord(body, settings.gbk.free, matched, position) ||
+       keywords::FindFirstWord(body, settings.utf8.free, matched, position))) {
+    return HandOn(host);
+  }
+
+  // A form may be posted in UTF-8 or in GBK: the UTF-8 twin first, where only a match of
+  // more than one byte counts, then the lists as stored.
+  std::string keyword;
+  matched.clear();
+  position = -1;
+  bool hit =
+      keywords::MatchRules(body, settings.utf8.deny, matched, position, true) && matched.size() > 1;
+  if (hit) {
+    keyword = codepage::Utf8ToAnsi(matched);
+  } else {
+    matched.clear();
+    position = -1;
+    hit = keywords::MatchRules(body, settings.gbk.deny, matched, position, true);
+    keyword = matched;
+  }
+  if (!hit) return HandOn(host);
+
+  // A one-byte keyword still blocks, but is too unspecific to be worth a line.
+  if (settings.logEnabled && keyword.size() > 1) {
+    const std::string context = DecodedContext(keywords::MatchExcerpt(body, position));
+    EventFields fields{EventKind::Deny, "POST", keyword, time, address, url, context};
+    fields.referWithoutBlanks = false;
+    log_.Add(false, BuildEventLine(settings.logLineTemplate, fields), keyword, url);
+  }
+  host.WriteClient(FillKeywordPage(settings, keyword, time, address, url, stop));
+  return kExtensionSuccess;
+}
+
+}  // namespace orv::filter

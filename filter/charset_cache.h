@@ -1,0 +1,46 @@
+// The character set of each page, remembered by request path. Only the first chunk of a
+// response carries the status line and the <meta> that name the charset, so the code found
+// there is kept for every later chunk of that path, for the life of the process.
+#pragma once
+
+#include <cstddef>
+#include <mutex>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+
+namespace orv::filter {
+
+enum class CharsetCode : int {
+  NotExaminable = 0,  // no status line here, or an error response
+  Utf8 = 1,
+  Gb2312 = 2,
+  Gbk = 3,
+  Big5 = 4,
+  Unnamed = 5,  // a response that names no charset
+};
+
+// What the search text (percent-decoded, lower-cased chunk) says about its charset.
+CharsetCode ExamineCharset(std::string_view searchText);
+
+// True when the search text begins with a status line of a response that is no error
+// (HTTP/1.x, status not 4xx or 5xx): the chunk is the start of a page.
+bool StartsWithPageStatusLine(std::string_view searchText);
+
+class CharsetCache {
+ public:
+  static constexpr std::size_t kCapacity = 501;
+
+  // The code of `path`: cached, or examined from `searchText` and cached unless it is
+  // NotExaminable. Once the table is full, new paths are examined on every call and not
+  // stored, so the first chunk of a response still decides correctly.
+  CharsetCode Lookup(std::string_view path, std::string_view searchText);
+
+  std::size_t Size() const;
+
+ private:
+  mutable std::mutex mutex_;
+  std::unordered_map<std::string, CharsetCode> codes_;
+};
+
+}  // namespace orv::filter

@@ -1,0 +1,171 @@
+#include "filter/engine.h"
+
+#include <atomic>
+#include <mutex>
+#include <utility>
+
+#include "filter/block_pages.h"
+#include "filter/screen_worker.h"
+#include "store/event_log.h"
+
+namespace orv::filter {
+namespace {
+
+constexpr std::uint32_t kFilterVersion = 0x40000;
+constexpr std::uint32_t kFilterFlags =
+    kNotifyOrderLow | kNotifyPreprocHeaders | kNotifyUrlMap | kNotifySendRawData | kNotifyLog;
+constexpr std::uint32_t kExtensionVersion = 0x00080000;  // HSE_VERSION 8.0
+constexpr std::string_view kFilterDescription = "OrvFilter Ver2.1";
+constexpr std::string_view kExtensionDescription = "OrvFilter Extension";
+constexpr std::time_t kReloadSeconds = 3600;
+
+// The record the first load starts from: everything off, and the engine's own block pages
+// with "%user%" still in them for the first load to fill.
+store::FilterSettings InitialSettings(const std::string& moduleDirectory) {
+  store::FilterSettings settings;
+  settings.moduleDirectory = moduleDirectory;
+  settings.logLineTemplate = std::string(store::kLogLineTemplate);
+  settings.urlBlockPage = UrlBlockPageTemplate();
+  settings.ipBlockPage = IpBlockPageTemplate();
+  settings.keywordBlockPage = KeywordBlockPageTemplate();
+  return settings;
+}
+
+}  // namespace
+
+struct FilterEngine::State {
+  State(std::string directory, std::shared_ptr<const store::Clock> clockIn)
+      : moduleDirectory(std::move(directory)),
+        clock(std::move(clockIn)),
+        settings(InitialSettings(moduleDirectory)),
+        log(clock),
+        worker(log, clock),
+        lastLoad(clock->Now()) {}
+
+  // Builds the next record from the current one and publishes it. Loads are serialised so
+  // that two reloads cannot each start from the same record and lose the other's result.
+  void Load() {
+    std::lock_guard lock(loadMutex);
+    store::LoadResult result = store::LoadSettings(*settings.Get(), moduleDirectory);
+    if (result.logDirectory) log.SetDirectory(*result.logDirectory);
+    settings.Publish(std::move(result.settings));
+  }
+
+  // The version calls hand the log folder to the writer once.
+  void HandLogDirectoryOnce() {
+    if (!logDirectoryHanded.exchange(true)) log.SetDirectory(settings.Get()->logPath);
+  }
+
+  // The log notification's clock: a reload once the last one is an hour away, either way.
+  void ReloadIfDue() {
+    if (!settings.Get()->enabled) return;
+    const std::time_t now = clock->Now();
+    std::time_t last = lastLoad.load();
+    const std::time_t difference = now > last ? now - last : last - now;
+    if (difference < kReloadSeconds) return;
+    // Only the thread that moves the mark reloads; the others go on with the old record.
+    if (!lastLoad.compare_exchange_strong(last, now)) return;
+    Load();
+  }
+
+  std::uint32_t Route(FilterHost& host, std::uint32_t notificationType) {
+    const std::shared_ptr<const store::FilterSettings> snapshot = settings.Get();
+    switch (notificationType) {
+      case kNotifyPreprocHeaders:
+        return worker.ScreenHeaders(*snapshot, host);
+      case kNotifyUrlMap:
+        return worker.ScreenUrl(*snapshot, host);
+      case kNotifySendRawData:
+        return worker.ScreenResponse(*snapshot, host);
+      case kNotifyLog:
+        ReloadIfDue();
+        return kStatusNextNotification;
+      default:
+        return kStatusNextNotification;
+    }
+  }
+
+  const std::string moduleDirectory;
+  const std::shared_ptr<const store::Clock> clock;
+  store::SettingsSnapshot settings;
+  store::EventLog log;
+  ScreenWorker worker;
+  std::atomic<std::time_t> lastLoad;
+  std::atomic<bool> logDirectoryHanded{false};
+  std::mutex loadMutex;
+};
+
+FilterEngine::FilterEngine(std::string moduleDirectory, std::shared_ptr<const store::Clock> clock)
+    : state_(std::make_unique<State>(std::move(moduleDirectory),
+                                     clock ? std::move(clock) : store::MakeSystemClock())) {}
+
+// Destroying the state destroys the event log writer, which writes what is still pending.
+FilterEngine::~FilterEngine() = default;
+
+bool FilterEngine::GetFilterVersion(FilterVersion& version) {
+  version.filterVersion = kFilterVersion;
+  version.description = std::string(kFilterDescription);
+  version.flags = kFilterFlags;
+  try {
+    state_->Load();
+    state_->log.SetDirectory(state_->settings.Get()->logPath);
+    state_->logDirectoryHanded = true;
+  } catch (...) {
+    // A load that cannot be completed leaves the filter as it was: switched off.
+  }
+  state_->lastLoad = state_->clock->Now();
+  return true;
+}
+
+std::uint32_t FilterEngine::HttpFilterProc(FilterHost& host, std::uint32_t notificationType) {
+  // The filter fails open: whatever goes wrong while screening, the request goes on as it was.
+  try {
+    return state_->Route(host, notificationType);
+  } catch (...) {
+    return kStatusNextNotification;
+  }
+}
+
+bool FilterEngine::GetExtensionVersion(ExtensionVersion& version) {
+  version.extensionVersion = kExtensionVersion;
+  version.description = std::string(kExtensionDescription);
+  try {
+    state_->Load();
+    state_->HandLogDirectoryOnce();
+  } catch (...) {
+  }
+  return true;
+}
+
+std::uint32_t FilterEngine::HttpExtensionProc(ExtensionHost& host) {
+  try {
+    return state_->worker.ScreenBody(*state_->settings.Get(), host);
+  } catch (...) {
+    return ScreenWorker::HandOn(host);
+  }
+}
+
+bool FilterEngine::TerminateExtension() {
+  return true;
+}
+
+void FilterEngine::Reload() {
+  try {
+    state_->Load();
+  } catch (...) {
+  }
+  state_->lastLoad = state_->clock->Now();
+}
+
+void FilterEngine::FlushLog() {
+  try {
+    state_->log.Add(true, {}, {}, {});
+  } catch (...) {
+  }
+}
+
+std::shared_ptr<const store::FilterSettings> FilterEngine::Settings() const {
+  return state_->settings.Get();
+}
+
+}  // namespace orv::filter

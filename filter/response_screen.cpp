@@ -1,0 +1,164 @@
+// The response side: ScreenResponse, run for every chunk of a response about to be sent.
+#include <string>
+#include <string_view>
+
+#include "filter/event_line.h"
+#include "filter/placeholders.h"
+#include "filter/request_identity.h"
+#include "filter/screen_common.h"
+#include "filter/screen_worker.h"
+#include "keywords/matching.h"
+#include "keywords/page_text.h"
+#include "platform/codepage.h"
+
+namespace orv::filter {
+namespace {
+
+constexpr std::string_view kMetaUtf8 =
+    "<meta http-equiv=\"Content-Type\" content=\"text/html; charset=utf-8\">";
+constexpr std::string_view kMetaGb2312 =
+    "<meta http-equiv=\"Content-Type\" content=\"text/html; charset=gb2312\">";
+
+// The response head put in front of a block page that replaces a page from its first chunk.
+// Kept byte for byte as browsers and the hosts have always received it.
+constexpr std::string_view kHeaderUtf8 =
+    "HTTP/1.1 200 OK\nDate:Sun, -- --- 0000 00:00:00 GMT \nServer:Microsoft-IIS/0.0 \n"
+    "Content-Length: %orv_content_lenth% \nContent-Type: text/html;charset=utf-8\n"
+    "Cache-control: private\n\n";
+constexpr std::string_view kHeaderGb2312 =
+    "HTTP/1.1 200 OK\nDate:Sun, -- --- 0000 00:00:00 GMT \nServer:Microsoft-IIS/0.0 \n"
+    "Content-Length: %orv_content_lenth% \nContent-Type: text/html;charset=gb2312\n"
+    "Cache-control: private\n\n";
+
+constexpr std::string_view kDeniedStatus = "401 Access Denied";
+
+// The chunk as the keyword lists see it: percent-decoded (twice when it was encoded twice,
+// "%25"), lower-cased.
+std::string SearchTextOf(std::string_view chunk) {
+  std::string text(chunk);
+  if (text.find("%25") != std::string::npos) text = keywords::UrlDecode(text);
+  if (text.find('%') != std::string::npos) text = keywords::UrlDecode(text);
+  codepage::LowerAsciiInPlace(text);
+  return text;
+}
+
+// Matched lists of a UTF-8 page are shown and logged in GBK like every other text.
+std::string AsAnsi(const std::string& matched, bool utf8Page) {
+  return utf8Page ? codepage::Utf8ToAnsi(matched) : matched;
+}
+
+// What replaces the chunk when a deny keyword was found in it.
+std::string DeniedChunk(std::string_view searchText, bool utf8Page, const std::string& page) {
+  if (StartsWithPageStatusLine(searchText)) {
+    std::string body(utf8Page ? kMetaUtf8 : kMetaGb2312);
+    body += page;
+    if (utf8Page) body = codepage::AnsiToUtf8(body);
+    const std::string length = std::to_string(body.size());
+    std::string chunk =
+        FillPlaceholders(utf8Page ? kHeaderUtf8 : kHeaderGb2312, {{"%orv_content_lenth%", length}});
+    chunk += body;
+    return chunk;
+  }
+  // A later chunk: whatever the page left open in front of the cut is closed by the page.
+  std::string prefix;
+  keywords::BlockPagePrefix(searchText, prefix);
+  prefix += utf8Page ? codepage::AnsiToUtf8(page) : page;
+  return prefix;
+}
+
+}  // namespace
+
+std::uint32_t ScreenWorker::ScreenResponse(const store::FilterSettings& settings,
+                                           FilterHost& host) {
+  if (!settings.enabled) return kStatusNextNotification;
+  if (ReadVariable(host, "REQUEST_METHOD", kLongVariableBuffer) == "POST") {
+    return kStatusNextNotification;
+  }
+
+  const std::string url = RequestUrl(host, Role::Filter);
+  const std::string_view path = RequestPath(url);
+  std::string query = ReadVariable(host, "QUERY_STRING", kLongVariableBuffer);
+  codepage::LowerAsciiInPlace(query);
+  if (CarriesSafeCode(settings, query)) return kStatusNextNotification;
+
+  const std::string address = ClientAddress(host);
+  const std::string token = ExtensionToken(path);
+  const std::string stop = StopScript(host);
+  if (auto page = BlackListPage(settings, path, address, url, stop)) {
+    host.WriteClient(*page);
+    return kStatusFinished;
+  }
+  if (WhiteListed(settings, path, address)) return kStatusNextNotification;
+  if (UnmonitoredFileType(settings, token)) return kStatusNextNotification;
+
+  const std::string chunk(host.RawData());
+  // Images and other binary data.
+  if (chunk.find('\0') != std::string::npos) return kStatusNextNotification;
+
+  const std::string search = SearchTextOf(chunk);
+  const CharsetCode code = charsets_.Lookup(path, search);
+  const bool utf8 = code == CharsetCode::Utf8 ||
+                    (code == CharsetCode::Unnamed && keywords::LooksLikeUtf8(search));
+  const store::KeywordSet& lists = utf8 ? settings.utf8 : settings.gbk;
+
+  std::string matched;
+  long position = -1;
+  if (!lists.free.empty() && keywords::FindFirstWord(search, lists.free, matched, position)) {
+    return kStatusNextNotification;
+  }
+
+  const std::string time = EventTime(clock_->Now());
+  auto writeEvent = [&](EventKind kind, const std::string& keyword, std::string_view refer,
+                        std::string_view loggedUrl) {
+    const std::string key = Escaped(keyword);
+    const std::string context = DecodedContext(refer);
+    EventFields fields{kind, "GET", key, time, address, loggedUrl, context};
+    log_.Add(false, BuildEventLine(settings.logLineTemplate, fields), key, loggedUrl);
+  };
+
+  if (settings.logEnabled && !search.empty()) {
+    matched.clear();
+    position = -1;
+    if (keywords::MatchRules(search, lists.record, matched, position, false)) {
+      const std::string keyword = AsAnsi(matched, utf8);
+      if (keyword.size() > 1) {
+        writeEvent(EventKind::Record, keyword, keywords::MatchExcerpt(chunk, position), url);
+      }
+    }
+  }
+
+  matched.clear();
+  position = -1;
+  if (keywords::MatchRules(search, lists.deny, matched, position, false)) {
+    const std::string keyword = AsAnsi(matched, utf8);
+    if (keyword.size() > 1) {
+      const std::string escapedUrl = Escaped(url);
+      if (settings.logEnabled) {
+        writeEvent(EventKind::Deny, keyword, keywords::MatchExcerpt(search, position), escapedUrl);
+      }
+      const std::string page = FillKeywordPage(settings, keyword, time, address, url, stop);
+      if (host.ReplaceRawData(DeniedChunk(search, utf8, page))) {
+        host.SendResponseHeader(kDeniedStatus);
+        return kStatusNextNotification;
+      }
+    }
+  }
+
+  std::string rewritten = chunk;
+  std::string lowered = codepage::LowerAscii(chunk);
+  matched.clear();
+  position = -1;
+  if (keywords::ReplaceWords(rewritten, lowered, lists.replace, matched, position) == 0) {
+    return kStatusNextNotification;
+  }
+  const std::string keyword = AsAnsi(matched, utf8);
+  if (settings.logEnabled && keyword.size() > 1) {
+    writeEvent(EventKind::Replace, keyword, keywords::MatchExcerpt(chunk, position), url);
+  }
+  // Keys and values have equal byte lengths: the chunk keeps its length and no header of
+  // the response needs to change.
+  if (rewritten != chunk) host.ReplaceRawData(rewritten);
+  return kStatusNextNotification;
+}
+
+}  // namespace orv::filter
