@@ -1,0 +1,109 @@
+#include "platform/files.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+
+#include "tests/platform/temp_dir.h"
+
+namespace orv::files {
+namespace {
+
+using orv::testing::CountEntries;
+using orv::testing::ReadBytes;
+using orv::testing::TempDir;
+
+TEST(JoinPath, PutsExactlyOneSeparatorOfTheDirectorysKind) {
+  EXPECT_EQ(JoinPath("C:\\inetpub\\", "OrvFilter.ini"), "C:\\inetpub\\OrvFilter.ini");
+  EXPECT_EQ(JoinPath("C:\\inetpub", "OrvFilter.ini"), "C:\\inetpub\\OrvFilter.ini");
+  EXPECT_EQ(JoinPath("/opt/orvane/", "OrvFilter.db"), "/opt/orvane/OrvFilter.db");
+  EXPECT_EQ(JoinPath("/opt/orvane", "/log"), "/opt/orvane/log");
+  EXPECT_EQ(JoinPath("", "OrvFilter.ini"), "OrvFilter.ini");
+  EXPECT_EQ(SeparatorOf("C:\\a/b"), '/');
+  EXPECT_EQ(SeparatorOf("C:/a\\b"), '\\');
+}
+
+TEST(Files, KindsOfPath) {
+  TempDir dir;
+  const std::string file = dir.Write("f", "x");
+  EXPECT_TRUE(IsDirectory(dir.path()));
+  EXPECT_FALSE(IsRegularFile(dir.path()));
+  EXPECT_TRUE(IsRegularFile(file));
+  EXPECT_FALSE(IsDirectory(file));
+  EXPECT_TRUE(Exists(file));
+  EXPECT_FALSE(Exists(dir.File("missing")));
+  EXPECT_FALSE(Exists(""));
+  EXPECT_FALSE(IsDirectory(""));
+  EXPECT_TRUE(CreateDirectories(dir.File("a/b/c")));
+  EXPECT_TRUE(IsDirectory(dir.File("a/b/c")));
+  EXPECT_FALSE(CreateDirectories(file + "/sub"));
+  EXPECT_FALSE(CreateDirectories(""));
+}
+
+TEST(Files, ReadWholeFileReportsWhatItCouldNotRead) {
+  TempDir dir;
+  std::string out = "stale";
+  const std::string bytes("a\0b\r\n\xD6\xD0", 7);
+  EXPECT_TRUE(ReadWholeFile(dir.Write("f", bytes), out));
+  EXPECT_EQ(out, bytes);
+  EXPECT_FALSE(ReadWholeFile(dir.File("missing"), out));
+  EXPECT_TRUE(out.empty());
+  out = "stale";
+  EXPECT_FALSE(ReadWholeFile(dir.path(), out));
+  EXPECT_TRUE(out.empty());
+  // The size limit is exact.
+  const std::string big = dir.Write("big", std::string(100000, 'x'));
+  EXPECT_TRUE(ReadWholeFile(big, out, 100000));
+  EXPECT_FALSE(ReadWholeFile(big, out, 99999));
+  EXPECT_TRUE(out.empty());
+}
+
+TEST(Files, AtomicWriteReplacesTheContentAndLeavesNoTemporary) {
+  TempDir dir;
+  const std::string file = dir.Write("f", "old content, longer than the new");
+  std::filesystem::permissions(
+      file, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+  ASSERT_TRUE(WriteFileAtomically(file, "new"));
+  EXPECT_EQ(ReadBytes(file), "new");
+  // The replacement keeps the file's permissions.
+  EXPECT_EQ(std::filesystem::status(file).permissions(),
+            std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+  ASSERT_TRUE(WriteFileAtomically(file, ""));
+  EXPECT_EQ(ReadBytes(file), "");
+  ASSERT_TRUE(WriteFileAtomically(dir.File("created"), "c"));
+  EXPECT_EQ(CountEntries(dir.path()), 2);
+}
+
+TEST(Files, AFailedAtomicWriteLeavesTheTargetAsItWas) {
+  TempDir dir;
+  const std::string folder = dir.File("folder");
+  std::filesystem::create_directory(folder);
+  dir.Write("folder/inside", "kept");
+  EXPECT_FALSE(WriteFileAtomically(folder, "x"));
+  EXPECT_EQ(ReadBytes(folder + "/inside"), "kept");
+  EXPECT_FALSE(WriteFileAtomically(dir.path(), "x"));
+  EXPECT_FALSE(WriteFileAtomically("", "x"));
+  EXPECT_FALSE(WriteFileAtomically(dir.File("missing/f"), "x"));
+  EXPECT_EQ(CountEntries(dir.path()), 1);  // only the folder: no temporaries
+}
+
+TEST(Files, AppendCreatesAndExtends) {
+  TempDir dir;
+  const std::string file = dir.File("log");
+  EXPECT_TRUE(AppendToFile(file, "a\r\n"));
+  EXPECT_TRUE(AppendToFile(file, "b\r\n"));
+  EXPECT_EQ(ReadBytes(file), "a\r\nb\r\n");
+  EXPECT_FALSE(AppendToFile(dir.path(), "x"));
+}
+
+TEST(Files, ModuleDirectoryIsTheFolderOfThisProgram) {
+  const std::string directory = ModuleDirectory();
+  ASSERT_FALSE(directory.empty());
+  EXPECT_EQ(directory.back(), '/');
+  EXPECT_EQ(std::filesystem::canonical(directory),
+            std::filesystem::canonical("/proc/self/exe").parent_path());
+}
+
+}  // namespace
+}  // namespace orv::files
