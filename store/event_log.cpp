@@ -140,15 +140,21 @@ void AddLocked(EventLog::State& s, Lock& lock, bool force, std::string_view line
 
 }  // namespace
 
+namespace {
+
+bool AppendToLogFile(const std::string& path, std::string_view text) {
+  return files::AppendToFile(path, text);
+}
+
+}  // namespace
+
 EventLog::EventLog(std::shared_ptr<const Clock> clock)
-    : EventLog(std::move(clock), [](const std::string& path, std::string_view text) {
-        return files::AppendToFile(path, text);
-      }) {}
+    : EventLog(std::move(clock), AppendToLogFile) {}
 
 EventLog::EventLog(std::shared_ptr<const Clock> clock, AppendFunction append)
     : state_(std::make_unique<State>()) {
   state_->clock = clock ? std::move(clock) : MakeSystemClock();
-  state_->append = std::move(append);
+  state_->append = append ? std::move(append) : AppendFunction(AppendToLogFile);
   const std::time_t now = state_->clock->Now();
   state_->lastFlush = now;
   state_->fileName = LogFileName(now);
