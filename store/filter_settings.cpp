@@ -2,6 +2,7 @@
 
 #include <new>
 
+#include "keywords/page_text.h"
 #include "platform/codepage.h"
 #include "platform/files.h"
 #include "platform/profile.h"
@@ -15,32 +16,12 @@ namespace {
 constexpr std::string_view kUserPlaceholder = "%user%";
 constexpr std::string_view kListSeparator = "|";
 
-// The block page's message goes into a script string: HTML-escaped, and led by two
-// script-level line breaks (the four characters \n\n) so it stands apart from the fixed text.
+// The block page's message goes into a script string: HTML-escaped like every text the
+// block pages show, and led by two script-level line breaks (the four characters \n\n) so
+// it stands apart from the fixed text.
 std::string PrepareSendWords(std::string_view raw) {
-  std::string escaped;
-  escaped.reserve(raw.size());
-  for (const char c : raw) {
-    switch (c) {
-      case '<':
-        escaped += "&lt;";
-        break;
-      case '>':
-        escaped += "&gt;";
-        break;
-      case '"':
-        escaped += "&quot;";
-        break;
-      case ' ':
-        escaped += "&nbsp;";
-        break;
-      case '\'':
-        escaped += "&amp;";
-        break;
-      default:
-        escaped.push_back(c);
-    }
-  }
+  std::string escaped(raw);
+  keywords::EscapeHtml(escaped);
   if (escaped.empty()) return escaped;
   return "\\n\\n" + escaped;
 }
