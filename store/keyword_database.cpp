@@ -38,20 +38,11 @@ void ReplaceAll(std::string& text, std::string_view from, std::string_view to) {
   text.swap(out);
 }
 
-RawKeywordLists BuildLists(const std::string& text, bool toUtf8) {
-  RawKeywordLists lists;
-  auto entriesOf = [&](Section section) {
-    keywords::KeywordList entries = SplitSectionEntries(ExtractSection(text, section));
-    if (toUtf8) {
-      for (std::string& entry : entries) entry = codepage::AnsiToUtf8(entry);
-    }
-    return entries;
-  };
-  lists.deny = entriesOf(Section::Deny);
-  lists.replace = SplitReplaceEntries(entriesOf(Section::Replace));
-  lists.record = entriesOf(Section::Record);
-  lists.free = entriesOf(Section::Free);
-  return lists;
+keywords::KeywordList ToUtf8(const keywords::KeywordList& entries) {
+  keywords::KeywordList converted;
+  converted.reserve(entries.size());
+  for (const std::string& entry : entries) converted.push_back(codepage::AnsiToUtf8(entry));
+  return converted;
 }
 
 }  // namespace
@@ -59,11 +50,15 @@ RawKeywordLists BuildLists(const std::string& text, bool toUtf8) {
 std::string JoinLines(std::string_view fileBytes) {
   std::string joined;
   joined.reserve(fileBytes.size());
-  for (std::size_t i = 0; i < fileBytes.size(); ++i) {
-    const char c = fileBytes[i];
-    if (c == '\n') continue;
-    if (c == '\r' && i + 1 < fileBytes.size() && fileBytes[i + 1] == '\n') continue;
-    joined.push_back(c);
+  while (!fileBytes.empty()) {
+    const std::size_t end = fileBytes.find('\n');
+    std::string_view line = fileBytes.substr(0, end);
+    if (end != std::string_view::npos && !line.empty() && line.back() == '\r') {
+      line.remove_suffix(1);
+    }
+    joined.append(line);
+    if (end == std::string_view::npos) break;
+    fileBytes.remove_prefix(end + 1);
   }
   return joined;
 }
@@ -169,8 +164,19 @@ keywords::ReplaceList SplitReplaceEntries(const keywords::KeywordList& entries) 
 }
 
 LoadedKeywordLists KeywordListsFromText(std::string_view databaseText) {
-  const std::string text(databaseText);
-  return {BuildLists(text, false), BuildLists(text, true)};
+  LoadedKeywordLists lists;
+  lists.gbk.deny = SplitSectionEntries(ExtractSection(databaseText, Section::Deny));
+  lists.utf8.deny = ToUtf8(lists.gbk.deny);
+  // Keys and values are split and equalised in each encoding on its own.
+  const keywords::KeywordList replace =
+      SplitSectionEntries(ExtractSection(databaseText, Section::Replace));
+  lists.gbk.replace = SplitReplaceEntries(replace);
+  lists.utf8.replace = SplitReplaceEntries(ToUtf8(replace));
+  lists.gbk.record = SplitSectionEntries(ExtractSection(databaseText, Section::Record));
+  lists.utf8.record = ToUtf8(lists.gbk.record);
+  lists.gbk.free = SplitSectionEntries(ExtractSection(databaseText, Section::Free));
+  lists.utf8.free = ToUtf8(lists.gbk.free);
+  return lists;
 }
 
 LoadedKeywordLists LoadKeywordLists(const std::string& databasePath) {

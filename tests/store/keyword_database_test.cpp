@@ -170,23 +170,25 @@ TEST(KeywordLists, RandomBytesLoadWithoutHarm) {
 }
 
 TEST(KeywordLists, ATenMegabyteSectionLoadsWhole) {
-  // 10 MB of "wordNNNNNN@@" entries.
+  // 10 MB of 128-byte entries "Wnnnnnnnnnxxx...x@@".
+  const std::string padding(128 - 10 - 2, 'x');
+  const int count = 10 * 1024 * 1024 / 128;
   std::string section;
-  const int count = 10 * 1024 * 1024 / 12;
-  section.reserve(12u * count);
+  section.reserve(128u * count);
   for (int i = 0; i < count; ++i) {
-    char entry[16];
-    std::snprintf(entry, sizeof entry, "W%09d@@", i);
-    section += entry;
+    char number[16];
+    std::snprintf(number, sizeof number, "W%09d", i);
+    section.append(number).append(padding).append("@@");
   }
   TempDir dir;
   const LoadedKeywordLists lists =
       LoadKeywordLists(dir.Write("OrvFilter.db", "<OrvKeyDeny>" + section + "</OrvKeyDeny>"));
   ASSERT_EQ(lists.gbk.deny.size(), static_cast<std::size_t>(count));
-  EXPECT_EQ(lists.gbk.deny.front(), "w000000000");
+  ASSERT_EQ(lists.utf8.deny.size(), static_cast<std::size_t>(count));
+  EXPECT_EQ(lists.gbk.deny.front(), "w000000000" + padding);
   char last[16];
   std::snprintf(last, sizeof last, "w%09d", count - 1);
-  EXPECT_EQ(lists.utf8.deny.back(), last);
+  EXPECT_EQ(lists.utf8.deny.back(), last + padding);
 }
 
 TEST(KeywordDatabase, LoadEditSaveRoundTrip) {
