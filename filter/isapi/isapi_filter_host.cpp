@@ -1,0 +1,91 @@
+#include "filter/isapi/isapi_filter_host.h"
+
+#include <cstring>
+#include <limits>
+
+#include "filter/isapi/bounded_read.h"
+
+namespace orv::isapi {
+
+IsapiFilterHost::IsapiFilterHost(HTTP_FILTER_CONTEXT* context, std::uint32_t notificationType,
+                                 void* notification)
+    : context_(context), notificationType_(notificationType), notification_(notification) {}
+
+HTTP_FILTER_PREPROC_HEADERS* IsapiFilterHost::PreprocHeaders() const {
+  if (notificationType_ != SF_NOTIFY_PREPROC_HEADERS) return nullptr;
+  return static_cast<HTTP_FILTER_PREPROC_HEADERS*>(notification_);
+}
+
+HTTP_FILTER_RAW_DATA* IsapiFilterHost::RawDataRecord() const {
+  if (notificationType_ != SF_NOTIFY_SEND_RAW_DATA) return nullptr;
+  return static_cast<HTTP_FILTER_RAW_DATA*>(notification_);
+}
+
+bool IsapiFilterHost::GetServerVariable(const char* name, std::size_t bufferSize,
+                                        std::string& value) {
+  value.clear();
+  if (!context_ || !context_->GetServerVariable || !name) return false;
+  return ReadBounded(bufferSize, value, [&](char* buffer, DWORD* size) {
+    return context_->GetServerVariable(context_, const_cast<LPSTR>(name), buffer, size);
+  });
+}
+
+bool IsapiFilterHost::WriteClient(std::string_view bytes) {
+  if (!context_ || !context_->WriteClient) return false;
+  if (bytes.size() > std::numeric_limits<DWORD>::max()) return false;
+  DWORD length = static_cast<DWORD>(bytes.size());
+  // IIS only reads the buffer; the prototype merely lacks the const.
+  return context_->WriteClient(context_, const_cast<char*>(bytes.data()), &length, 0) != FALSE;
+}
+
+bool IsapiFilterHost::GetHeader(const char* name, std::size_t bufferSize, std::string& value) {
+  value.clear();
+  HTTP_FILTER_PREPROC_HEADERS* headers = PreprocHeaders();
+  if (!context_ || !headers || !headers->GetHeader || !name) return false;
+  return ReadBounded(bufferSize, value, [&](char* buffer, DWORD* size) {
+    return headers->GetHeader(context_, const_cast<LPSTR>(name), buffer, size);
+  });
+}
+
+bool IsapiFilterHost::SetHeader(const char* name, std::string_view value) {
+  HTTP_FILTER_PREPROC_HEADERS* headers = PreprocHeaders();
+  if (!context_ || !headers || !headers->SetHeader || !name) return false;
+  // SetHeader wants NUL-terminated strings; a value with a NUL inside would be cut by IIS
+  // anyway, so refuse it rather than send half of it.
+  if (value.find('\0') != std::string_view::npos) return false;
+  std::string ownName(name);
+  std::string ownValue(value);
+  return headers->SetHeader(context_, ownName.data(), ownValue.data()) != FALSE;
+}
+
+std::string_view IsapiFilterHost::RawData() {
+  HTTP_FILTER_RAW_DATA* raw = RawDataRecord();
+  if (!raw || !raw->pvInData || raw->cbInData == 0) return {};
+  return {static_cast<const char*>(raw->pvInData), raw->cbInData};
+}
+
+bool IsapiFilterHost::ReplaceRawData(std::string_view chunk) {
+  HTTP_FILTER_RAW_DATA* raw = RawDataRecord();
+  if (!context_ || !raw || !context_->AllocMem) return false;
+  if (chunk.size() >= std::numeric_limits<DWORD>::max()) return false;
+  const DWORD length = static_cast<DWORD>(chunk.size());
+  // Request-lifetime memory: IIS frees it with the request, after the chunk has been sent.
+  void* memory = context_->AllocMem(context_, length + 1, 0);
+  if (!memory) return false;
+  if (length) std::memcpy(memory, chunk.data(), length);
+  static_cast<char*>(memory)[length] = '\0';
+  raw->pvInData = memory;
+  raw->cbInData = length;
+  raw->cbInBuffer = length;
+  return true;
+}
+
+bool IsapiFilterHost::SendResponseHeader(std::string_view status) {
+  if (!context_ || !context_->ServerSupportFunction) return false;
+  if (status.find('\0') != std::string_view::npos) return false;
+  std::string ownStatus(status);
+  return context_->ServerSupportFunction(context_, SF_REQ_SEND_RESPONSE_HEADER, ownStatus.data(), 0,
+                                         0) != FALSE;
+}
+
+}  // namespace orv::isapi

@@ -1,0 +1,108 @@
+#!/usr/bin/env bash
+# Runs the fake IIS against OrvFilter.dll under Wine, once with the filter switched on and
+# once with it switched off:
+#   scripts/run-fake-iis.sh i686|x86_64
+# Needs a finished `cmake --build build/mingw-ARCH` (ORV_WIN_BUILD_DIR overrides the folder).
+# The 32-bit pair runs under `wine`, the 64-bit pair under `wine64`, both in a private
+# 64-bit Wine prefix under build/ (ORV_WINEPREFIX overrides it). No display is needed.
+# Exits non-zero when anything fails; the work folder is then kept for inspection.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root="$PWD"
+
+arch="${1:-}"
+case "$arch" in
+  i686 | x86_64) ;;
+  *)
+    echo "usage: $0 i686|x86_64" >&2
+    exit 2
+    ;;
+esac
+
+build="${ORV_WIN_BUILD_DIR:-build/mingw-$arch}"
+dll="$build/filter/isapi/OrvFilter.dll"
+exe="$build/tests/fakeiis/fakeiis.exe"
+for file in "$dll" "$exe"; do
+  if [ ! -f "$file" ]; then
+    echo "run-fake-iis: $file is missing; build $build first" >&2
+    exit 1
+  fi
+done
+
+wine64="$(command -v wine64 || true)"
+[ -n "$wine64" ] || wine64=/usr/lib/wine/wine64
+if [ "$arch" = i686 ]; then wine="$(command -v wine || true)"; else wine="$wine64"; fi
+if [ -z "$wine" ] || [ ! -x "$wine" ]; then
+  echo "run-fake-iis: no Wine loader for $arch" >&2
+  exit 1
+fi
+
+export WINEPREFIX="${ORV_WINEPREFIX:-$root/build/wineprefix}"
+export WINEDEBUG=-all
+# No Mono or Gecko: nothing here needs them, and their installers would ask.
+export WINEDLLOVERRIDES="mscoree,mshtml="
+unset DISPLAY WAYLAND_DISPLAY
+if [ ! -f "$WINEPREFIX/system.reg" ]; then
+  echo "run-fake-iis: creating the Wine prefix $WINEPREFIX (takes a minute the first time)"
+  mkdir -p "$WINEPREFIX"
+  # A 64-bit prefix runs both the 32-bit and the 64-bit programs.
+  WINEARCH=win64 "$wine64" wineboot -i >/dev/null 2>&1 || true
+  wineserver -w || true
+fi
+
+work="$(mktemp -d "$root/build/fakeiis-$arch.XXXXXX")"
+
+# The fixture: the same words and lists as tests/fakeiis/gbk_samples.h expects.
+# Deny "赌博" (GBK B6 C4 B2 A9) and "casino"; replace "广告" (B9 E3 B8 E6) and "spam=ham";
+# record "彩票" (B2 CA C6 B1); free "freepass".
+write_fixture() { # folder, KeyIsSystem value
+  local folder="$1" system="$2"
+  mkdir -p "$folder/log"
+  cp "$dll" "$exe" "$folder/"
+  printf '%s\r\n' \
+    '[OrvFilter]' \
+    "KeyIsSystem=$system" \
+    'KeyIsLog=1' \
+    'KeySafeCode=Pass42' \
+    'KeyIsGzip=1' \
+    'KeyIsShowWords=1' \
+    'KeyFileType=asp|aspx|php|htm|html' \
+    'KeyBaiUrl=/admin/' \
+    'KeyHeiUrl=/forbidden/|.asp;' \
+    'KeyBaiIp=10.9.9.9' \
+    'KeyHeiIp=10.6.6.6' \
+    'KeySendWords=Please contact the webmaster.' >"$folder/OrvFilter.ini"
+  printf '%s' \
+    '<OrvKeyDeny>' $'\xB6\xC4\xB2\xA9' '@@casino</OrvKeyDeny>' \
+    '<OrvKeyRepl>' $'\xB9\xE3\xB8\xE6' '@@spam=ham</OrvKeyRepl>' \
+    '<KeyWordsJilu>' $'\xB2\xCA\xC6\xB1' '</KeyWordsJilu>' \
+    '<OrvKeyFree>freepass</OrvKeyFree>' >"$folder/OrvFilter.db"
+}
+
+status=0
+run_mode() { # mode name, KeyIsSystem value, extra fakeiis arguments
+  local mode="$1" system="$2"
+  shift 2
+  local folder="$work/$mode"
+  write_fixture "$folder" "$system"
+  echo "--- fake IIS, $arch, filter $mode"
+  local rc=0
+  (cd "$folder" && timeout 600 "$wine" fakeiis.exe '.\OrvFilter.dll' "$@") \
+    >"$folder/fakeiis.raw" 2>&1 || rc=$?
+  tr -d '\r' <"$folder/fakeiis.raw" | tee "$folder/fakeiis.out"
+  # The exit code counts the failures; a crash or a hang leaves no summary line.
+  if [ "$rc" != 0 ] || ! grep -q 'scenario(s), 0 failed$' "$folder/fakeiis.out"; then
+    echo "run-fake-iis: $arch, filter $mode: FAILED, exit code $rc (see $folder)" >&2
+    status=1
+  fi
+}
+
+run_mode on 1
+run_mode off 0 --off
+
+wineserver -w || true
+if [ "$status" = 0 ]; then
+  rm -rf "$work"
+  echo "run-fake-iis: $arch passed"
+fi
+exit "$status"

@@ -1,0 +1,90 @@
+// One request as the fake IIS presents it to the filter: the server variables and request
+// headers the scenario chose, and a record of everything the filter asked of the server
+// (bytes written, memory taken, statuses sent, URLs handed on). The ISAPI records handed to
+// the DLL point back here through their context fields.
+#pragma once
+
+#include <windows.h>
+// windows.h first: the ISAPI headers rely on its types.
+#include <httpext.h>
+#include <httpfilt.h>
+
+#include <cstddef>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace fakeiis {
+
+struct SetHeaderCall {
+  std::string name;
+  std::string value;
+};
+
+class FakeRequest {
+ public:
+  FakeRequest();
+  FakeRequest(const FakeRequest&) = delete;
+  FakeRequest& operator=(const FakeRequest&) = delete;
+
+  // --- what the scenario sets up ---
+  std::map<std::string, std::string> variables;  // server variables by exact name
+  std::map<std::string, std::string> headers;    // request headers, lower-case "name:" keys
+  std::string method = "GET";
+  std::string body;  // the part of the body already received (lpbData / cbAvailable)
+  DWORD totalBytes = 0;
+  bool failAllocMem = false;
+  bool failIoCompletion = false;
+  bool failExecUrl = false;
+
+  // --- what the filter did ---
+  std::string written;  // WriteClient bytes, all calls joined
+  int writeCalls = 0;
+  std::vector<SetHeaderCall> setHeaders;
+  std::vector<std::string> responseStatuses;  // SF_REQ_SEND_RESPONSE_HEADER texts
+  std::vector<std::pair<void*, DWORD>> allocations;
+  int ioCompletionCalls = 0;
+  PFN_HSE_IO_COMPLETION completion = nullptr;
+  void* completionContext = nullptr;
+  int execUrlCalls = 0;
+  bool execUrlInfoZeroed = false;
+  int doneWithSessionCalls = 0;
+  std::vector<DWORD> otherSupportRequests;
+  // Reads of server variables into a buffer that was too small.
+  int shortReads = 0;
+
+  // --- the ISAPI records, filled on demand ---
+  HTTP_FILTER_CONTEXT* FilterContext();
+  HTTP_FILTER_PREPROC_HEADERS* PreprocHeaders();
+  // The chunk is copied into memory owned by this request; RawChunk() reads what the record
+  // points at now, which is the filter's replacement if it made one.
+  HTTP_FILTER_RAW_DATA* RawData(const std::string& chunk);
+  std::string RawChunk() const;
+  bool RawChunkIsOriginal() const;
+  bool RawChunkIsAllocated() const;
+  HTTP_FILTER_LOG* Log();
+  EXTENSION_CONTROL_BLOCK* ControlBlock();
+
+  // Runs the completion routine the filter registered, as IIS does once the URL it handed
+  // on has run. False if none was registered.
+  bool CompleteExecUrl();
+
+  // Callback helpers, public so that the plain WINAPI callbacks can reach them.
+  BOOL ReadVariable(const char* name, void* buffer, DWORD* size);
+  BOOL ReadHeader(const char* name, void* buffer, DWORD* size);
+  BOOL WriteBytes(const void* buffer, DWORD* length);
+
+ private:
+  HTTP_FILTER_CONTEXT context_{};
+  HTTP_FILTER_PREPROC_HEADERS preproc_{};
+  HTTP_FILTER_RAW_DATA raw_{};
+  HTTP_FILTER_LOG log_{};
+  EXTENSION_CONTROL_BLOCK ecb_{};
+  std::vector<char> originalChunk_;
+  std::vector<char> ecbData_;
+  std::vector<std::unique_ptr<char[]>> memory_;
+  friend void* WINAPI AllocMemCallback(HTTP_FILTER_CONTEXT*, DWORD, DWORD);
+};
+
+}  // namespace fakeiis

@@ -1,0 +1,67 @@
+// What a scenario needs and reports: the loaded DLL, its folder, and the list of what went
+// wrong. One line per scenario is printed by main.
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "fake_request.h"
+#include "filter_module.h"
+
+namespace fakeiis {
+
+class Outcome {
+ public:
+  void Expect(bool condition, const std::string& why) {
+    if (!condition) failures_.push_back(why);
+  }
+  bool Passed() const { return failures_.empty(); }
+  std::string Summary() const;
+
+ private:
+  std::vector<std::string> failures_;
+};
+
+struct Fixture {
+  FilterModule& module;
+  std::string folder;  // the DLL's folder, with its trailing "\"
+};
+
+struct Scenario {
+  std::string name;
+  std::function<void(Fixture&, Outcome&)> run;
+};
+
+// Scenario sets. The "on" sets expect the fixture's settings with the filter switched on,
+// the "off" set the same settings with KeyIsSystem=0.
+std::vector<Scenario> VersionScenarios();
+std::vector<Scenario> RequestScenarios();
+std::vector<Scenario> ResponseScenarios();
+std::vector<Scenario> BodyScenarios();
+std::vector<Scenario> ConcurrencyScenarios();
+std::vector<Scenario> SwitchedOffScenarios();
+// Runs last: TerminateExtension, FreeLibrary, then the event log on disk.
+Scenario UnloadScenario(bool expectEvents);
+
+// --- helpers shared by the scenario sets ---
+
+// A request for `path` on www.example.com:80 from `ip`.
+void SetRequest(FakeRequest& request, const std::string& path, const std::string& query = "",
+                const std::string& ip = "192.0.2.10", const std::string& method = "GET");
+// A response with its status line and a Content-Type naming `charset` (none when empty).
+std::string Response(const std::string& charset, const std::string& html);
+
+DWORD Preproc(Fixture& fixture, FakeRequest& request);
+DWORD UrlMap(Fixture& fixture, FakeRequest& request);
+DWORD SendRaw(Fixture& fixture, FakeRequest& request, const std::string& chunk);
+DWORD Extension(Fixture& fixture, FakeRequest& request);
+
+bool Contains(std::string_view haystack, std::string_view needle);
+// Bytes as text for a failure message: non-printable bytes as \xHH, cut to `limit`.
+std::string Printable(std::string_view bytes, std::size_t limit = 160);
+
+}  // namespace fakeiis
