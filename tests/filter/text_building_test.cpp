@@ -1,0 +1,93 @@
+// Placeholders, starred keywords, event lines and the charset examination.
+#include <gtest/gtest.h>
+
+#include "filter/charset_cache.h"
+#include "filter/event_line.h"
+#include "filter/placeholders.h"
+#include "filter_test_support.h"
+
+namespace orv::filter {
+namespace {
+
+TEST(FillPlaceholders, ReplacesEveryOccurrenceInOnePass) {
+  EXPECT_EQ(FillPlaceholders("%a% and %a%, %b%%", {{"%a%", "1"}, {"%b%", "2"}}), "1 and 1, 2%");
+  // A value holding a placeholder is not filled again.
+  EXPECT_EQ(FillPlaceholders("%url% %stop%", {{"%url%", "x%stop%"}, {"%stop%", "S"}}), "x%stop% S");
+  EXPECT_EQ(FillPlaceholders("100% sure", {{"%a%", "1"}}), "100% sure");
+}
+
+TEST(StarKeyword, StarsBetweenCharactersCountingDoubleBytes) {
+  EXPECT_EQ(StarKeyword("abc"), "a*b*c");
+  EXPECT_EQ(StarKeyword("\xBD\xFB\xD3\xEF"), "\xBD\xFB*\xD3\xEF");
+  EXPECT_EQ(StarKeyword("a\xBD\xFB"), "a*\xBD\xFB");
+  EXPECT_EQ(StarKeyword("a\xBD"), "a*\xBD") << "a lone lead byte at the end";
+  EXPECT_EQ(StarKeyword(""), "");
+  EXPECT_EQ(StarKeyword("x"), "x");
+}
+
+TEST(BuildEventLine, SevenFieldsWhateverTheClientSent) {
+  EventFields fields{EventKind::Deny, "GET",          "key\tword", "2012-10-31 9:5:7",
+                     "1.2.3.4\r\n",   "host/a\tb\nc", "re fer\t!"};
+  const std::string line = BuildEventLine(store::kLogLineTemplate, fields);
+  EXPECT_EQ(line, std::string("2012-10-31 9:5:7\t") + std::string(testing::kDenyKind) +
+                      "\tGET\tkeyword\t1.2.3.4\thost/abc\trefer!");
+  fields.referWithoutBlanks = false;
+  fields.refer = std::string_view("a b\0c", 5);
+  EXPECT_EQ(testing::Fields(BuildEventLine(store::kLogLineTemplate, fields)).back(), "a bc");
+}
+
+TEST(BuildEventLine, KindTextsAreGbk) {
+  EventFields fields{EventKind::Replace, "GET", "k", "t", "i", "u", "r"};
+  EXPECT_EQ(BuildEventLine("%kind%", fields), testing::kReplaceKind);
+  fields.kind = EventKind::Record;
+  EXPECT_EQ(BuildEventLine("%kind%|%method%", fields), std::string(testing::kRecordKind) + "|GET");
+}
+
+TEST(DecodedContext, DecodesOnlyWhenItHoldsAPercent) {
+  EXPECT_EQ(DecodedContext("a+b"), "a+b");
+  EXPECT_EQ(DecodedContext("a%20b+c"), "a b c");
+}
+
+TEST(ExamineCharset, StatusLineAndCharsetPositionDecide) {
+  EXPECT_EQ(ExamineCharset("<html>charset=utf-8"), CharsetCode::NotExaminable);
+  EXPECT_EQ(ExamineCharset("http/1.1 404 not found\r\ncharset=utf-8"), CharsetCode::NotExaminable);
+  EXPECT_EQ(ExamineCharset("http/1.0 500 x"), CharsetCode::NotExaminable);
+  EXPECT_EQ(ExamineCharset("http/1.1 200 ok\r\n\r\n<html>"), CharsetCode::Unnamed);
+  EXPECT_EQ(ExamineCharset("http/1.1 200 ok\r\ncharset=utf-8\r\n\r\n<html>charset=gbk"),
+            CharsetCode::Utf8);
+  EXPECT_EQ(ExamineCharset("http/1.1 200 ok\r\ncharset=gbk\r\n\r\n<html>charset=utf-8"),
+            CharsetCode::Gbk);
+  // Named only after <html>: the order utf-8, gb2312, gbk, big5 decides, not the position.
+  EXPECT_EQ(ExamineCharset("http/1.1 200 ok\r\n\r\n<html>charset=big5 charset=gb2312"),
+            CharsetCode::Gb2312);
+  // "<html lang=...>" is not "<html>": the whole text counts.
+  EXPECT_EQ(ExamineCharset("http/1.0 200 ok\r\n\r\n<html lang=zh>charset=big5"), CharsetCode::Big5);
+  EXPECT_EQ(ExamineCharset("http/1.1 200 ok\r\ncharset=iso-8859-1"), CharsetCode::Unnamed);
+}
+
+TEST(CharsetCache, FirstExaminableChunkOfAPathDecides) {
+  CharsetCache cache;
+  EXPECT_EQ(cache.Lookup("", "http/1.1 200 ok charset=utf-8"), CharsetCode::NotExaminable);
+  EXPECT_EQ(cache.Lookup("h/a", ""), CharsetCode::NotExaminable);
+  EXPECT_EQ(cache.Lookup("h/a", "later chunk"), CharsetCode::NotExaminable);
+  EXPECT_EQ(cache.Size(), 0u) << "not examinable is not cached";
+  EXPECT_EQ(cache.Lookup("h/a", "http/1.1 200 ok charset=utf-8"), CharsetCode::Utf8);
+  EXPECT_EQ(cache.Lookup("h/a", "later chunk"), CharsetCode::Utf8);
+  EXPECT_EQ(cache.Lookup("h/a", "http/1.1 200 ok charset=gbk"), CharsetCode::Utf8);
+  EXPECT_EQ(cache.Size(), 1u);
+}
+
+TEST(CharsetCache, FullTableStopsAddingButStillAnswers) {
+  CharsetCache cache;
+  for (std::size_t i = 0; i < CharsetCache::kCapacity; ++i) {
+    cache.Lookup("h/" + std::to_string(i), "http/1.1 200 ok charset=gbk");
+  }
+  EXPECT_EQ(cache.Size(), CharsetCache::kCapacity);
+  EXPECT_EQ(cache.Lookup("h/new", "http/1.1 200 ok charset=utf-8"), CharsetCode::Utf8);
+  EXPECT_EQ(cache.Lookup("h/new", "later chunk"), CharsetCode::NotExaminable);
+  EXPECT_EQ(cache.Size(), CharsetCache::kCapacity);
+  EXPECT_EQ(cache.Lookup("h/0", "later chunk"), CharsetCode::Gbk) << "cached paths still answer";
+}
+
+}  // namespace
+}  // namespace orv::filter
