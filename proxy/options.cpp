@@ -1,0 +1,136 @@
+#include "proxy/options.h"
+
+#include <charconv>
+
+namespace orv::proxy {
+namespace {
+
+template <typename Number>
+bool ParseNumber(std::string_view text, Number& out) {
+  if (text.empty()) return false;
+  auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), out);
+  return ec == std::errc() && end == text.data() + text.size();
+}
+
+// "HOST:PORT" or "[V6]:PORT".
+bool SplitHostPort(std::string_view text, std::string& host, std::string& port) {
+  std::size_t colon;
+  if (!text.empty() && text.front() == '[') {
+    std::size_t close = text.find(']');
+    if (close == std::string_view::npos || close + 1 >= text.size() || text[close + 1] != ':')
+      return false;
+    host = std::string(text.substr(1, close - 1));
+    colon = close + 1;
+  } else {
+    colon = text.rfind(':');
+    if (colon == std::string_view::npos) return false;
+    host = std::string(text.substr(0, colon));
+  }
+  port = std::string(text.substr(colon + 1));
+  std::uint16_t number = 0;
+  return !host.empty() && ParseNumber(port, number);
+}
+
+bool ParseUpstream(std::string_view url, ProxyOptions& options) {
+  constexpr std::string_view scheme = "http://";
+  if (url.substr(0, scheme.size()) != scheme) return false;
+  std::string_view rest = url.substr(scheme.size());
+  if (!rest.empty() && rest.back() == '/') rest.remove_suffix(1);
+  if (rest.empty() || rest.find('/') != std::string_view::npos) return false;
+  std::string host, port;
+  if (rest.find(':') == std::string_view::npos || (rest.front() == '[' && rest.back() == ']')) {
+    host = std::string(rest.front() == '[' ? rest.substr(1, rest.size() - 2) : rest);
+    port = "80";
+  } else if (!SplitHostPort(rest, host, port)) {
+    return false;
+  }
+  options.upstreamHost = host;
+  options.upstreamPort = port;
+  return true;
+}
+
+ParsedCommandLine Fail(std::string message) {
+  ParsedCommandLine result;
+  result.message = std::move(message);
+  return result;
+}
+
+}  // namespace
+
+std::string UsageText() {
+  return "usage: orvproxy [--dir DIR] [--listen ADDR:PORT] (--upstream http://HOST:PORT | --root "
+         "DIR)\n"
+         "                [--threads N] [--buffer BYTES]\n"
+         "  --dir DIR          folder of OrvFilter.ini, OrvFilter.db and log/ (default: the "
+         "program's folder)\n"
+         "  --listen ADDR:PORT address to listen on (default 127.0.0.1:8080)\n"
+         "  --upstream URL     forward requests to this HTTP/1.1 server\n"
+         "  --root DIR         serve this folder instead\n"
+         "  --threads N        worker threads (default: one per core)\n"
+         "  --buffer BYTES     responses up to this size are screened as one chunk (default "
+         "1048576)\n";
+}
+
+ParsedCommandLine ParseCommandLine(const std::vector<std::string_view>& args,
+                                   std::string_view programDirectory, unsigned hardwareThreads) {
+  ProxyOptions options;
+  options.settingsDirectory = std::string(programDirectory);
+  options.threads = hardwareThreads == 0 ? 1 : hardwareThreads;
+
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    std::string_view flag = args[i];
+    if (flag == "--help" || flag == "-h") {
+      ParsedCommandLine result;
+      result.help = true;
+      result.message = UsageText();
+      return result;
+    }
+    if (i + 1 >= args.size()) return Fail("orvproxy: " + std::string(flag) + " needs a value");
+    std::string_view value = args[++i];
+    std::uint64_t number = 0;
+    if (flag == "--dir") {
+      options.settingsDirectory = std::string(value);
+    } else if (flag == "--listen") {
+      std::string host, port;
+      if (!SplitHostPort(value, host, port) || !ParseNumber(port, options.listenPort))
+        return Fail("orvproxy: --listen wants ADDR:PORT, not \"" + std::string(value) + "\"");
+      options.listenHost = host;
+    } else if (flag == "--upstream") {
+      if (!ParseUpstream(value, options))
+        return Fail("orvproxy: --upstream wants http://HOST:PORT, not \"" + std::string(value) +
+                    "\"");
+    } else if (flag == "--root") {
+      options.siteRoot = std::string(value);
+    } else if (flag == "--threads") {
+      if (!ParseNumber(value, number) || number == 0 || number > 1024)
+        return Fail("orvproxy: --threads wants a number from 1 to 1024");
+      options.threads = static_cast<unsigned>(number);
+    } else if (flag == "--buffer") {
+      if (!ParseNumber(value, number) || number < 1024 || number > (std::uint64_t{1} << 30))
+        return Fail("orvproxy: --buffer wants a byte count from 1024 to 1073741824");
+      options.chunkBuffer = static_cast<std::size_t>(number);
+    } else if (flag == "--max-body") {
+      if (!ParseNumber(value, number) || number > (std::uint64_t{1} << 31))
+        return Fail("orvproxy: --max-body wants a byte count");
+      options.bodyLimit = static_cast<std::size_t>(number);
+    } else if (flag == "--client-timeout-ms" || flag == "--upstream-timeout-ms" ||
+               flag == "--shutdown-grace-ms") {
+      if (!ParseNumber(value, number) || number == 0 || number > 86400000)
+        return Fail("orvproxy: " + std::string(flag) + " wants milliseconds");
+      auto ms = std::chrono::milliseconds(number);
+      if (flag == "--client-timeout-ms") options.clientTimeout = ms;
+      if (flag == "--upstream-timeout-ms") options.upstreamTimeout = ms;
+      if (flag == "--shutdown-grace-ms") options.shutdownGrace = ms;
+    } else {
+      return Fail("orvproxy: unknown option " + std::string(flag) + "\n" + UsageText());
+    }
+  }
+  if (options.UsesUpstream() == !options.siteRoot.empty())
+    return Fail("orvproxy: give exactly one of --upstream and --root\n" + UsageText());
+
+  ParsedCommandLine result;
+  result.options = std::move(options);
+  return result;
+}
+
+}  // namespace orv::proxy

@@ -1,0 +1,51 @@
+// orvproxy's command line.
+#pragma once
+
+#include <chrono>
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace orv::proxy {
+
+inline constexpr std::size_t kDefaultChunkBuffer = 1024 * 1024;
+inline constexpr std::size_t kDefaultBodyLimit = 8 * 1024 * 1024;
+
+struct ProxyOptions {
+  std::string settingsDirectory;  // holds OrvFilter.ini, OrvFilter.db and the default log/
+  std::string listenHost = "127.0.0.1";
+  std::uint16_t listenPort = 8080;  // 0 picks a free port (printed on the startup line)
+
+  // Exactly one of the two: forward to an upstream server, or serve a folder.
+  std::string upstreamHost;
+  std::string upstreamPort;
+  std::string siteRoot;
+
+  unsigned threads = 1;
+  std::size_t chunkBuffer = kDefaultChunkBuffer;  // responses up to this size are screened whole
+  std::size_t bodyLimit = kDefaultBodyLimit;      // larger request bodies get 413
+
+  // Not in the usage text: tests shorten them to exercise the timeouts quickly.
+  std::chrono::milliseconds clientTimeout{30000};    // reading a request, writing a response
+  std::chrono::milliseconds upstreamTimeout{60000};  // connecting, and each wait for upstream
+  std::chrono::milliseconds shutdownGrace{5000};     // in-flight requests on SIGTERM
+
+  bool UsesUpstream() const { return !upstreamHost.empty(); }
+};
+
+struct ParsedCommandLine {
+  std::optional<ProxyOptions> options;  // empty on error or --help
+  std::string message;                  // the error, or the usage text for --help
+  bool help = false;
+};
+
+// `args` excludes the program name. `programDirectory` is the default settings folder.
+ParsedCommandLine ParseCommandLine(const std::vector<std::string_view>& args,
+                                   std::string_view programDirectory, unsigned hardwareThreads);
+
+std::string UsageText();
+
+}  // namespace orv::proxy

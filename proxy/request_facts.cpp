@@ -1,0 +1,116 @@
+#include "proxy/request_facts.h"
+
+#include <algorithm>
+
+namespace orv::proxy {
+namespace {
+
+char Upper(char c) {
+  return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+}
+
+bool Deliver(std::string_view source, std::size_t bufferSize, std::string& value) {
+  if (source.size() + 1 > bufferSize) {
+    value.clear();
+    return false;
+  }
+  value.assign(source);
+  return true;
+}
+
+// A client-sent X-Rewrite-URL is no rewrite module's word: honouring it would let any
+// client name a white-listed URL for its request and have the response pass unscreened.
+constexpr std::string_view kUntrustedRewriteVariable = "HTTP_X_REWRITE_URL";
+
+}  // namespace
+
+bool EqualsNoCase(std::string_view a, std::string_view b) {
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
+                                            [](char x, char y) { return Upper(x) == Upper(y); });
+}
+
+std::string HeaderVariableName(std::string_view headerName) {
+  std::string name = "HTTP_";
+  for (char c : headerName) name += c == '-' ? '_' : Upper(c);
+  return name;
+}
+
+bool RequestFacts::GetServerVariable(std::string_view name, std::size_t bufferSize,
+                                     std::string& value) const {
+  value.clear();
+  if (name == "URL") return Deliver(url, bufferSize, value);
+  if (name == "QUERY_STRING") return Deliver(query, bufferSize, value);
+  if (name == "REQUEST_METHOD") return Deliver(method, bufferSize, value);
+  if (name == "REMOTE_ADDR" || name == "REMOTE_HOST") return Deliver(remoteAddr, bufferSize, value);
+  if (name == "SERVER_NAME") return Deliver(serverName, bufferSize, value);
+  if (name == "SERVER_PORT") return Deliver(serverPort, bufferSize, value);
+  if (name == "SERVER_PROTOCOL") return Deliver(protocol, bufferSize, value);
+  if (name.substr(0, 5) != "HTTP_" || name == kUntrustedRewriteVariable) return false;
+  std::string joined;
+  bool found = false;
+  for (const HeaderField& field : headers) {
+    if (HeaderVariableName(field.name) != name) continue;
+    if (found) joined += ", ";
+    joined += field.value;
+    found = true;
+  }
+  return found && Deliver(joined, bufferSize, value);
+}
+
+std::optional<std::string> RequestFacts::Header(std::string_view name) const {
+  std::optional<std::string> value;
+  for (const HeaderField& field : headers) {
+    if (!EqualsNoCase(field.name, name)) continue;
+    if (value) {
+      *value += ", ";
+      *value += field.value;
+    } else {
+      value = field.value;
+    }
+  }
+  return value;
+}
+
+void RequestFacts::SetHeader(std::string_view name, std::string_view value) {
+  auto it = std::find_if(headers.begin(), headers.end(),
+                         [&](const HeaderField& field) { return EqualsNoCase(field.name, name); });
+  if (it == headers.end()) {
+    headers.push_back({std::string(name), std::string(value)});
+  } else {
+    it->value = std::string(value);
+    headers.erase(
+        std::remove_if(it + 1, headers.end(),
+                       [&](const HeaderField& field) { return EqualsNoCase(field.name, name); }),
+        headers.end());
+  }
+  if (std::none_of(editedHeaders.begin(), editedHeaders.end(),
+                   [&](const std::string& edited) { return EqualsNoCase(edited, name); }))
+    editedHeaders.emplace_back(name);
+}
+
+std::pair<std::string, std::string> ServerNameAndPort(std::string_view host,
+                                                      std::string_view fallbackName,
+                                                      std::string_view fallbackPort) {
+  auto fallback = std::make_pair(std::string(fallbackName), std::string(fallbackPort));
+  if (host.empty()) return fallback;
+  std::string_view name = host, port;
+  if (host.front() == '[') {
+    std::size_t close = host.find(']');
+    if (close == std::string_view::npos) return fallback;
+    name = host.substr(0, close + 1);
+    if (close + 1 < host.size()) {
+      if (host[close + 1] != ':') return fallback;
+      port = host.substr(close + 2);
+    }
+  } else if (std::size_t colon = host.rfind(':'); colon != std::string_view::npos) {
+    name = host.substr(0, colon);
+    port = host.substr(colon + 1);
+  }
+  if (name.empty()) return fallback;
+  if (!std::all_of(port.begin(), port.end(), [](char c) { return c >= '0' && c <= '9'; }) ||
+      port.size() > 5)
+    return fallback;
+  return {std::string(name), port.empty() ? std::string("80") : std::string(port)};
+}
+
+}  // namespace orv::proxy

@@ -1,0 +1,56 @@
+// One request as the engine's handlers see it: the server variables IIS would give them and
+// the request headers they may read and rewrite. Built once per request by the connection,
+// shared by every notification of that request.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+namespace orv::proxy {
+
+struct HeaderField {
+  std::string name;
+  std::string value;
+};
+
+struct RequestFacts {
+  std::string method;
+  std::string url;                         // decoded, dot segments resolved (server variable URL)
+  std::string rawPath;                     // the path as sent, for redirects
+  std::string query;                       // raw (QUERY_STRING)
+  std::string remoteAddr;                  // the peer (REMOTE_ADDR)
+  std::string serverName;                  // from Host (SERVER_NAME)
+  std::string serverPort;                  // from Host, "80" when it names none (SERVER_PORT)
+  std::string protocol;                    // "HTTP/1.1" (SERVER_PROTOCOL)
+  std::vector<HeaderField> headers;        // in the order received; SetHeader edits them here
+  std::vector<std::string> editedHeaders;  // names set by the engine, to apply upstream
+  std::string body;                        // the request body as received
+  std::uint64_t totalBytes = 0;            // its declared length
+
+  // A server variable as read into a buffer of `bufferSize` bytes: false when unknown, or
+  // when the value and its NUL would not fit.
+  bool GetServerVariable(std::string_view name, std::size_t bufferSize, std::string& value) const;
+
+  // Every field of that name (case-insensitive), joined by ", "; empty when absent.
+  std::optional<std::string> Header(std::string_view name) const;
+  // Replaces every field of that name by one (or adds it).
+  void SetHeader(std::string_view name, std::string_view value);
+};
+
+// SERVER_NAME and SERVER_PORT from a Host value ("example.com:81", "[::1]:8080"). An empty
+// or unusable Host gives the fallbacks.
+std::pair<std::string, std::string> ServerNameAndPort(std::string_view host,
+                                                      std::string_view fallbackName,
+                                                      std::string_view fallbackPort);
+
+// "HTTP_" + the header name upper-cased with "-" as "_": how IIS names header variables.
+std::string HeaderVariableName(std::string_view headerName);
+
+bool EqualsNoCase(std::string_view a, std::string_view b);
+
+}  // namespace orv::proxy

@@ -1,0 +1,46 @@
+// Where a response comes from once the engine has let the request through: the upstream
+// server (--upstream) or the served folder (--root). The connection screens and frames what
+// a source delivers without knowing which one it is.
+#pragma once
+
+// Boost 1.74's awaitable.hpp uses std::exchange without including <utility>.
+#include <boost/asio/awaitable.hpp>
+#include <boost/beast/http/message.hpp>
+#include <boost/beast/http/string_body.hpp>
+#include <cstddef>
+#include <string>
+#include <utility>
+
+#include "proxy/request_facts.h"
+#include "proxy/wire_format.h"
+
+namespace orv::proxy {
+
+using ForwardRequest = boost::beast::http::request<boost::beast::http::string_body>;
+
+enum class SourceResult {
+  kOk,
+  kUnreachable,  // could not connect, or the response broke off: 502
+  kTimeout,      // no answer in time: 504
+};
+
+class ResponseSource {
+ public:
+  virtual ~ResponseSource() = default;
+
+  // Sends the request on (or finds the file) and reads the response's head.
+  virtual boost::asio::awaitable<SourceResult> Start(ForwardRequest& request,
+                                                     const RequestFacts& facts,
+                                                     ResponseHead& head) = 0;
+
+  // Appends body bytes to `out` until it holds `limit` bytes or the body is complete, which
+  // `complete` then says.
+  virtual boost::asio::awaitable<SourceResult> Read(std::string& out, std::size_t limit,
+                                                    bool& complete) = 0;
+
+  // The response was delivered whole (`complete`) or abandoned; an upstream connection goes
+  // back to the pool only in the first case.
+  virtual void Finish(bool complete) = 0;
+};
+
+}  // namespace orv::proxy

@@ -1,0 +1,207 @@
+#include "proxy/server.h"
+
+#include <boost/asio/co_spawn.hpp>
+#include <boost/asio/detached.hpp>
+#include <boost/asio/io_context.hpp>
+#include <boost/asio/post.hpp>
+#include <boost/asio/redirect_error.hpp>
+#include <boost/asio/signal_set.hpp>
+#include <boost/asio/steady_timer.hpp>
+#include <boost/asio/strand.hpp>
+#include <boost/asio/use_awaitable.hpp>
+#include <csignal>
+#include <cstdio>
+#include <thread>
+#include <vector>
+
+#include "proxy/session.h"
+
+namespace orv::proxy {
+
+namespace asio = boost::asio;
+using tcp = asio::ip::tcp;
+
+namespace {
+
+constexpr std::size_t kMaxIdleUpstreamConnections = 256;
+
+class Server {
+ public:
+  Server(const ProxyOptions& options, ScreeningEngine& engine)
+      : options_(options),
+        context_(options, engine),
+        io_(static_cast<int>(options.threads)),
+        acceptorStrand_(asio::make_strand(io_)),
+        acceptor_(acceptorStrand_),
+        signals_(io_, SIGHUP, SIGTERM, SIGINT),
+        graceTimer_(io_) {}
+
+  int Run();
+
+ private:
+  bool Prepare();
+  asio::awaitable<void> Accept();
+  asio::awaitable<void> WatchSignals();
+  void BeginStop();
+  std::string Describe() const;
+
+  const ProxyOptions& options_;
+  std::optional<UpstreamPool> pool_;
+  std::optional<StaticSite> site_;
+  ServerContext context_;
+  asio::io_context io_;
+  asio::strand<asio::io_context::executor_type> acceptorStrand_;
+  tcp::acceptor acceptor_;
+  asio::signal_set signals_;
+  asio::steady_timer graceTimer_;
+};
+
+bool Server::Prepare() {
+  boost::system::error_code ec;
+  if (options_.UsesUpstream()) {
+    tcp::resolver resolver(io_);
+    auto results = resolver.resolve(options_.upstreamHost, options_.upstreamPort, ec);
+    if (ec || results.empty()) {
+      std::fprintf(stderr, "orvproxy: cannot resolve upstream %s:%s: %s\n",
+                   options_.upstreamHost.c_str(), options_.upstreamPort.c_str(),
+                   ec.message().c_str());
+      return false;
+    }
+    std::vector<tcp::endpoint> endpoints;
+    for (const auto& entry : results) endpoints.push_back(entry.endpoint());
+    pool_.emplace(std::move(endpoints), kMaxIdleUpstreamConnections);
+    context_.pool = &*pool_;
+  } else {
+    site_.emplace(options_.siteRoot);
+    if (!site_->Valid()) {
+      std::fprintf(stderr, "orvproxy: --root %s is not a folder\n", options_.siteRoot.c_str());
+      return false;
+    }
+    context_.site = &*site_;
+  }
+
+  tcp::resolver resolver(io_);
+  auto listen = resolver.resolve(options_.listenHost, std::to_string(options_.listenPort),
+                                 tcp::resolver::passive | tcp::resolver::numeric_service, ec);
+  if (ec || listen.empty()) {
+    std::fprintf(stderr, "orvproxy: cannot listen on %s:%u: %s\n", options_.listenHost.c_str(),
+                 options_.listenPort, ec.message().c_str());
+    return false;
+  }
+  tcp::endpoint endpoint = listen.begin()->endpoint();
+  acceptor_.open(endpoint.protocol(), ec);
+  if (!ec) acceptor_.set_option(asio::socket_base::reuse_address(true), ec);
+  if (!ec) acceptor_.bind(endpoint, ec);
+  if (!ec) acceptor_.listen(asio::socket_base::max_listen_connections, ec);
+  if (ec) {
+    std::fprintf(stderr, "orvproxy: cannot listen on %s:%u: %s\n", options_.listenHost.c_str(),
+                 options_.listenPort, ec.message().c_str());
+    return false;
+  }
+  return true;
+}
+
+std::string Server::Describe() const {
+  tcp::endpoint bound = acceptor_.local_endpoint();
+  std::string address = bound.address().is_v6() ? "[" + bound.address().to_string() + "]"
+                                                : bound.address().to_string();
+  std::string line = "orvproxy: listening on " + address + ":" + std::to_string(bound.port()) +
+                     ", settings from " + options_.settingsDirectory + ", ";
+  if (options_.UsesUpstream())
+    line += "forwarding to http://" + options_.upstreamHost + ":" + options_.upstreamPort;
+  else
+    line += "serving " + site_->Root().string();
+  line += ", filtering ";
+  line += context_.engine.FilteringOn() ? "on" : "off";
+  return line;
+}
+
+asio::awaitable<void> Server::Accept() {
+  for (;;) {
+    auto strand = asio::make_strand(io_);
+    tcp::socket socket(strand);
+    boost::system::error_code ec;
+    co_await acceptor_.async_accept(socket, asio::redirect_error(asio::use_awaitable, ec));
+    if (ec == asio::error::operation_aborted || !acceptor_.is_open() || context_.stopping)
+      co_return;
+    if (ec) {
+      // Out of descriptors or a connection reset before it was taken: wait a moment, go on.
+      asio::steady_timer pause(acceptorStrand_, std::chrono::milliseconds(50));
+      co_await pause.async_wait(asio::redirect_error(asio::use_awaitable, ec));
+      continue;
+    }
+    auto session = std::make_shared<Session>(context_, std::move(socket));
+    {
+      std::lock_guard lock(context_.mutex);
+      context_.sessions.emplace(session.get(), session);
+    }
+    asio::co_spawn(strand, Session::Run(std::move(session)), asio::detached);
+  }
+}
+
+asio::awaitable<void> Server::WatchSignals() {
+  for (;;) {
+    boost::system::error_code ec;
+    int signal = co_await signals_.async_wait(asio::redirect_error(asio::use_awaitable, ec));
+    if (ec) co_return;
+    if (signal == SIGHUP) {
+      context_.engine.Reload();
+      std::fprintf(stderr, "orvproxy: settings reloaded, filtering %s\n",
+                   context_.engine.FilteringOn() ? "on" : "off");
+      continue;
+    }
+    BeginStop();
+    co_return;
+  }
+}
+
+void Server::BeginStop() {
+  std::fprintf(stderr, "orvproxy: stopping\n");
+  context_.stopping = true;
+  asio::post(acceptorStrand_, [this] {
+    boost::system::error_code ec;
+    acceptor_.close(ec);
+  });
+  std::vector<std::shared_ptr<Session>> open;
+  {
+    std::lock_guard lock(context_.mutex);
+    for (auto& [raw, weak] : context_.sessions)
+      if (auto session = weak.lock()) open.push_back(std::move(session));
+  }
+  for (auto& session : open) session->Stop();
+  if (open.empty()) io_.stop();
+  graceTimer_.expires_after(options_.shutdownGrace);
+  graceTimer_.async_wait([this](const boost::system::error_code& ec) {
+    if (!ec) io_.stop();
+  });
+}
+
+int Server::Run() {
+  if (!Prepare()) return 1;
+  context_.lastSessionGone = [this] { io_.stop(); };
+  std::fprintf(stderr, "%s\n", Describe().c_str());
+  std::fflush(stderr);
+
+  asio::co_spawn(acceptorStrand_, Accept(), asio::detached);
+  asio::co_spawn(io_, WatchSignals(), asio::detached);
+
+  std::vector<std::thread> workers;
+  for (unsigned i = 1; i < options_.threads; ++i) workers.emplace_back([this] { io_.run(); });
+  io_.run();
+  for (std::thread& worker : workers) worker.join();
+
+  if (pool_) pool_->Clear();
+  context_.engine.FlushLog();
+  std::fprintf(stderr, "orvproxy: stopped\n");
+  return 0;
+}
+
+}  // namespace
+
+int RunServer(const ProxyOptions& options, ScreeningEngine& engine) {
+  std::signal(SIGPIPE, SIG_IGN);
+  Server server(options, engine);
+  return server.Run();
+}
+
+}  // namespace orv::proxy

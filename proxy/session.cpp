@@ -1,0 +1,317 @@
+#include "proxy/session.h"
+
+#include <array>
+#include <boost/asio/post.hpp>
+#include <boost/asio/redirect_error.hpp>
+#include <boost/asio/use_awaitable.hpp>
+#include <boost/asio/write.hpp>
+#include <boost/beast/core/flat_buffer.hpp>
+#include <boost/beast/http/parser.hpp>
+#include <boost/beast/http/read.hpp>
+
+#include "proxy/file_source.h"
+#include "proxy/request_target.h"
+
+namespace orv::proxy {
+
+namespace asio = boost::asio;
+namespace beast = boost::beast;
+namespace http = beast::http;
+using tcp = asio::ip::tcp;
+
+namespace {
+
+constexpr std::size_t kMaxTarget = 8 * 1024;
+constexpr std::size_t kMaxHeaderFields = 16 * 1024;
+// Room for the longest acceptable request line plus the largest acceptable fields, so that
+// the two limits can be told apart after the parse.
+constexpr std::size_t kHeaderLimit = kMaxTarget + kMaxHeaderFields + 1024;
+
+bool IsHttpParseError(const beast::error_code& ec) {
+  return ec.category() == beast::http::make_error_code(http::error::bad_target).category() &&
+         ec != http::error::end_of_stream && ec != http::error::partial_message;
+}
+
+std::string AddressText(const asio::ip::address& address) {
+  if (address.is_v6() && address.to_v6().is_v4_mapped())
+    return asio::ip::make_address_v4(asio::ip::v4_mapped, address.to_v6()).to_string();
+  return address.to_string();
+}
+
+std::size_t FieldBytes(const ForwardRequest& request) {
+  std::size_t total = 0;
+  for (const auto& field : request) total += field.name_string().size() + field.value().size() + 4;
+  return total;
+}
+
+// Removes what belongs to the client's connection, applies the engine's header edits and
+// frames the body afresh for the upstream connection.
+void PrepareForward(ForwardRequest& request, const RequestFacts& facts) {
+  for (const std::string& name : facts.editedHeaders) {
+    std::optional<std::string> value = facts.Header(name);
+    request.set(name, value.value_or(""));
+  }
+  std::string listed(request[http::field::connection]);
+  std::size_t pos = 0;
+  while (pos < listed.size()) {
+    std::size_t comma = listed.find(',', pos);
+    std::string token =
+        listed.substr(pos, comma == std::string::npos ? std::string::npos : comma - pos);
+    token.erase(0, token.find_first_not_of(" \t"));
+    token.erase(token.find_last_not_of(" \t") + 1);
+    if (!token.empty() && !EqualsNoCase(token, "close") && !EqualsNoCase(token, "keep-alive"))
+      request.erase(token);
+    if (comma == std::string::npos) break;
+    pos = comma + 1;
+  }
+  for (http::field field :
+       {http::field::connection, http::field::keep_alive, http::field::proxy_connection,
+        http::field::te, http::field::trailer, http::field::upgrade, http::field::expect,
+        http::field::transfer_encoding, http::field::content_length})
+    request.erase(field);
+  request.version(11);
+  request.keep_alive(true);
+  request.prepare_payload();
+}
+
+}  // namespace
+
+Session::Session(ServerContext& context, tcp::socket socket)
+    : context_(context), stream_(std::move(socket)) {}
+
+Session::~Session() {
+  std::lock_guard lock(context_.mutex);
+  context_.sessions.erase(this);
+}
+
+void Session::Stop() {
+  asio::post(stream_.get_executor(), [self = shared_from_this()] {
+    if (self->idle_) self->stream_.cancel();
+  });
+}
+
+asio::awaitable<void> Session::Run(std::shared_ptr<Session> self) {
+  try {
+    co_await self->Serve();
+  } catch (const std::exception&) {
+    // One connection's failure ends that connection, never the process.
+  }
+  beast::error_code ec;
+  self->stream_.socket().shutdown(tcp::socket::shutdown_send, ec);
+  self->stream_.close();
+
+  std::function<void()> lastGone;
+  {
+    std::lock_guard lock(self->context_.mutex);
+    self->context_.sessions.erase(self.get());
+    if (self->context_.stopping && self->context_.sessions.empty())
+      lastGone = self->context_.lastSessionGone;
+  }
+  if (lastGone) lastGone();
+}
+
+asio::awaitable<bool> Session::Write(std::string_view first, std::string_view second) {
+  beast::error_code ec;
+  std::array<asio::const_buffer, 2> buffers{asio::buffer(first.data(), first.size()),
+                                            asio::buffer(second.data(), second.size())};
+  stream_.expires_after(context_.options.clientTimeout);
+  co_await asio::async_write(stream_, buffers, asio::redirect_error(asio::use_awaitable, ec));
+  co_return !ec;
+}
+
+asio::awaitable<void> Session::Reject(unsigned status, std::string_view reason) {
+  co_await Write(ErrorResponseText(status, reason));
+}
+
+asio::awaitable<void> Session::Serve() {
+  const ProxyOptions& options = context_.options;
+  beast::error_code ec;
+  std::string remoteAddr, localName, localPort;
+  {
+    tcp::endpoint peer = stream_.socket().remote_endpoint(ec);
+    if (!ec) remoteAddr = AddressText(peer.address());
+    tcp::endpoint local = stream_.socket().local_endpoint(ec);
+    if (!ec) {
+      localName = AddressText(local.address());
+      localPort = std::to_string(local.port());
+    }
+  }
+
+  beast::flat_buffer buffer;
+  while (!context_.stopping) {
+    http::request_parser<http::string_body> parser;
+    parser.header_limit(kHeaderLimit);
+    parser.body_limit(options.bodyLimit);
+
+    idle_ = true;
+    stream_.expires_after(options.clientTimeout);
+    co_await http::async_read_header(stream_, buffer, parser,
+                                     asio::redirect_error(asio::use_awaitable, ec));
+    idle_ = false;
+    if (ec == http::error::header_limit) {
+      std::string_view received(static_cast<const char*>(buffer.data().data()), buffer.size());
+      std::size_t lineEnd = received.find('\n');
+      bool longTarget = lineEnd == std::string_view::npos ? received.size() > kMaxTarget
+                                                          : lineEnd > kMaxTarget + 16;
+      if (longTarget)
+        co_await Reject(414, "URI Too Long");
+      else
+        co_await Reject(431, "Request Header Fields Too Large");
+      co_return;
+    }
+    if (ec == http::error::body_limit) co_return co_await Reject(413, "Content Too Large");
+    if (ec) {
+      if (IsHttpParseError(ec)) co_await Reject(400, "Bad Request");
+      co_return;  // closed, timed out or stopped: nothing to answer
+    }
+
+    ForwardRequest& header = parser.get();
+    if (header.target().size() > kMaxTarget) co_return co_await Reject(414, "URI Too Long");
+    if (FieldBytes(header) > kMaxHeaderFields)
+      co_return co_await Reject(431, "Request Header Fields Too Large");
+    std::optional<RequestTarget> target =
+        ParseRequestTarget(std::string_view(header.target().data(), header.target().size()));
+    bool missingHost = header.version() >= 11 && header.find(http::field::host) == header.end();
+    if (!target || missingHost) co_return co_await Reject(400, "Bad Request");
+
+    if (!parser.is_done()) {
+      if (header.version() >= 11 && EqualsNoCase(header[http::field::expect], "100-continue") &&
+          !co_await Write("HTTP/1.1 100 Continue\r\n\r\n"))
+        co_return;
+      stream_.expires_after(options.clientTimeout);
+      co_await http::async_read(stream_, buffer, parser,
+                                asio::redirect_error(asio::use_awaitable, ec));
+      if (ec == http::error::body_limit) co_return co_await Reject(413, "Content Too Large");
+      if (ec) {
+        if (IsHttpParseError(ec)) co_await Reject(400, "Bad Request");
+        co_return;
+      }
+    }
+
+    ForwardRequest request = parser.release();
+    RequestFacts facts;
+    facts.method = std::string(request.method_string());
+    facts.url = target->path;
+    facts.rawPath = target->rawPath;
+    facts.query = target->query;
+    facts.remoteAddr = remoteAddr;
+    facts.protocol = request.version() >= 11 ? "HTTP/1.1" : "HTTP/1.0";
+    for (const auto& field : request)
+      facts.headers.push_back({std::string(field.name_string()), std::string(field.value())});
+    std::string host =
+        target->authority.empty() ? std::string(request[http::field::host]) : target->authority;
+    std::tie(facts.serverName, facts.serverPort) = ServerNameAndPort(host, localName, localPort);
+    facts.body = std::move(request.body());
+    facts.totalBytes = facts.body.size();
+
+    bool keepAlive = request.keep_alive() && !context_.stopping;
+    bool http10 = request.version() < 11;
+    bool headOnly = request.method() == http::verb::head;
+
+    RequestVerdict verdict = ScreenRequest(context_.engine, facts);
+    if (verdict.blocked) {
+      co_await Write(BlockPageText(ReadBlockPage(verdict.blockBytes, false), headOnly));
+      LogRequest(context_.engine, facts);
+      co_return;
+    }
+    request.body() = facts.body;
+    PrepareForward(request, facts);
+    bool reusable = co_await Respond(request, facts, keepAlive, http10, headOnly);
+    LogRequest(context_.engine, facts);
+    if (!reusable || !keepAlive) co_return;
+  }
+}
+
+asio::awaitable<bool> Session::Respond(ForwardRequest& request, RequestFacts& facts, bool keepAlive,
+                                       bool http10, bool headOnly) {
+  const ProxyOptions& options = context_.options;
+  std::unique_ptr<ResponseSource> source;
+  if (context_.pool)
+    source = std::make_unique<UpstreamSource>(*context_.pool, stream_.get_executor(),
+                                              options.upstreamTimeout);
+  else
+    source = std::make_unique<FileSource>(*context_.site);
+
+  auto gatewayError = [this](SourceResult result) -> asio::awaitable<bool> {
+    if (result == SourceResult::kTimeout)
+      co_await Reject(504, "Gateway Timeout");
+    else
+      co_await Reject(502, "Bad Gateway");
+    co_return false;
+  };
+
+  ResponseHead head;
+  SourceResult result = co_await source->Start(request, facts, head);
+  if (result != SourceResult::kOk) co_return co_await gatewayError(result);
+
+  // The first chunk: the head and as much of the body as the buffer holds, so that a whole
+  // page is screened at once and no keyword is split between chunks.
+  std::string body;
+  bool complete = false;
+  result = co_await source->Read(body, options.chunkBuffer, complete);
+  if (result != SourceResult::kOk) {
+    source->Finish(false);
+    co_return co_await gatewayError(result);
+  }
+  bool noBody = headOnly || StatusHasNoBody(head.status);
+  std::optional<std::uint64_t> knownLength =
+      complete && !noBody ? std::optional<std::uint64_t>(body.size()) : head.contentLength;
+  std::string engineHead = EngineHeadText(head, knownLength);
+  std::string chunk = engineHead + body;
+  ChunkVerdict verdict = ScreenChunk(context_.engine, facts, chunk);
+  chunk.clear();
+  if (verdict.kind == ChunkVerdict::Kind::kBlockPage) {
+    source->Finish(false);
+    co_await Write(BlockPageText(ReadBlockPage(verdict.bytes, verdict.accessDenied), headOnly));
+    co_return false;
+  }
+  // A rewrite in place keeps every length; the head stays the origin's, so that a word that
+  // also occurs in a field name or the status line cannot break the framing.
+  if (verdict.kind == ChunkVerdict::Kind::kRewritten)
+    body = verdict.bytes.substr(engineHead.size());
+
+  if (complete || noBody) {
+    Framing framing = noBody ? Framing::kNoBody : Framing::kLength;
+    std::string headText = ClientHeadText(
+        head, framing, noBody ? head.contentLength : std::optional<std::uint64_t>(body.size()),
+        keepAlive, http10);
+    bool written = co_await Write(headText, noBody ? std::string_view() : body);
+    source->Finish(complete && written);
+    co_return written;
+  }
+
+  // Larger responses stream on, chunk by chunk, each screened as it comes. Chunked framing
+  // (or, for HTTP/1.0, the end of the connection) lets a block page end the body cleanly.
+  Framing framing = http10 ? Framing::kUntilClose : Framing::kChunked;
+  bool chunked = framing == Framing::kChunked;
+  bool written = co_await Write(ClientHeadText(head, framing, std::nullopt, keepAlive, http10),
+                                chunked ? ChunkFrame(body) : body);
+  while (written && !complete) {
+    std::string piece;
+    result = co_await source->Read(piece, options.chunkBuffer, complete);
+    if (result != SourceResult::kOk) {
+      // Broken off upstream: the client's response ends without its last chunk, which is
+      // how HTTP tells a truncated body from a complete one.
+      source->Finish(false);
+      co_return false;
+    }
+    if (piece.empty()) continue;
+    ChunkVerdict later = ScreenChunk(context_.engine, facts, piece);
+    if (later.kind == ChunkVerdict::Kind::kBlockPage) {
+      source->Finish(false);
+      std::string page = ReadBlockPage(later.bytes, false).body;
+      if (chunked)
+        co_await Write(ChunkFrame(page), kLastChunk);
+      else
+        co_await Write(page);
+      co_return false;
+    }
+    const std::string& out = later.kind == ChunkVerdict::Kind::kRewritten ? later.bytes : piece;
+    written = co_await Write(chunked ? ChunkFrame(out) : out);
+  }
+  if (written && chunked) written = co_await Write(kLastChunk);
+  source->Finish(written && complete);
+  co_return written&& chunked;
+}
+
+}  // namespace orv::proxy

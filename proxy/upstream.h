@@ -1,0 +1,76 @@
+// The upstream server of --upstream: HTTP/1.1 over a pool of keep-alive connections.
+#pragma once
+
+#include <boost/asio/any_io_executor.hpp>
+#include <boost/asio/ip/tcp.hpp>
+#include <boost/beast/core/flat_buffer.hpp>
+#include <boost/beast/core/tcp_stream.hpp>
+#include <boost/beast/http/buffer_body.hpp>
+#include <boost/beast/http/parser.hpp>
+#include <chrono>
+#include <mutex>
+#include <optional>
+#include <vector>
+
+#include "proxy/response_source.h"
+
+namespace orv::proxy {
+
+// Idle connections to the upstream, kept as bare descriptors so that any connection's strand
+// can adopt one without sharing an executor with the connection that opened it.
+class UpstreamPool {
+ public:
+  UpstreamPool(std::vector<boost::asio::ip::tcp::endpoint> endpoints, std::size_t maxIdle)
+      : endpoints_(std::move(endpoints)), maxIdle_(maxIdle) {}
+  ~UpstreamPool();
+  UpstreamPool(const UpstreamPool&) = delete;
+  UpstreamPool& operator=(const UpstreamPool&) = delete;
+
+  const std::vector<boost::asio::ip::tcp::endpoint>& Endpoints() const { return endpoints_; }
+
+  // An idle connection bound to `executor`, if there is one.
+  std::optional<boost::asio::ip::tcp::socket> Take(const boost::asio::any_io_executor& executor);
+  // Keeps a connection whose last response was read to its end.
+  void Give(boost::asio::ip::tcp::socket socket);
+  // Closes every idle connection (at shutdown).
+  void Clear();
+
+ private:
+  struct Idle {
+    int descriptor;
+    boost::asio::ip::tcp protocol;
+  };
+  std::vector<boost::asio::ip::tcp::endpoint> endpoints_;
+  std::size_t maxIdle_;
+  std::mutex mutex_;
+  std::vector<Idle> idle_;
+};
+
+class UpstreamSource final : public ResponseSource {
+ public:
+  UpstreamSource(UpstreamPool& pool, boost::asio::any_io_executor executor,
+                 std::chrono::milliseconds timeout)
+      : pool_(pool), executor_(std::move(executor)), timeout_(timeout) {}
+
+  boost::asio::awaitable<SourceResult> Start(ForwardRequest& request, const RequestFacts& facts,
+                                             ResponseHead& head) override;
+  boost::asio::awaitable<SourceResult> Read(std::string& out, std::size_t limit,
+                                            bool& complete) override;
+  void Finish(bool complete) override;
+
+ private:
+  enum class Attempt { kDone, kRetry };
+  boost::asio::awaitable<Attempt> Exchange(ForwardRequest& request, bool headOnly, bool reused,
+                                           SourceResult& result);
+
+  using Parser = boost::beast::http::response_parser<boost::beast::http::buffer_body>;
+
+  UpstreamPool& pool_;
+  boost::asio::any_io_executor executor_;
+  std::chrono::milliseconds timeout_;
+  std::optional<boost::beast::tcp_stream> stream_;
+  boost::beast::flat_buffer buffer_;
+  std::optional<Parser> parser_;
+};
+
+}  // namespace orv::proxy
