@@ -1,0 +1,32 @@
+// The main window's four sections, each a page container with its tabs and leaf pages.
+#pragma once
+
+#include "console/foundation/page_container.h"
+
+namespace orv::console {
+
+class CSettingsSection : public CPageContainer {
+  Q_OBJECT
+ public:
+  explicit CSettingsSection(QWidget* parent = nullptr);
+};
+
+class CKeywordSection : public CPageContainer {
+  Q_OBJECT
+ public:
+  explicit CKeywordSection(QWidget* parent = nullptr);
+};
+
+class CListSection : public CPageContainer {
+  Q_OBJECT
+ public:
+  explicit CListSection(QWidget* parent = nullptr);
+};
+
+class CLogSection : public CPageContainer {
+  Q_OBJECT
+ public:
+  explicit CLogSection(QWidget* parent = nullptr);
+};
+
+}  // namespace orv::console
