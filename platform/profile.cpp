@@ -139,7 +139,9 @@ bool WriteProfileString(const std::string& file, std::string_view section, std::
     const bool hasBom = content.starts_with(kUtf8Bom);
     std::vector<std::string_view> lines = SplitLines(WithoutBom(content));
 
-    const std::string newSectionLine = "[" + std::string(section) + "]";
+    // Built by appending: GCC 12 at -O3 reports a false -Wrestrict for "[" + std::string&&.
+    std::string newSectionLine = "[";
+    newSectionLine.append(section).append("]");
     std::string newKeyLine;
     std::size_t sectionStart = lines.size();  // index of the header
     for (std::size_t i = 0; i < lines.size(); ++i) {
