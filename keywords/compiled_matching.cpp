@@ -1,21 +1,34 @@
+#include <algorithm>
+#include <bit>
+#include <cstdint>
 #include <utility>
 
-#include "keywords/matching.h"
+#include "keywords/compiled_lists.h"
 #include "keywords/reference_matching.h"
+#include "keywords/text_scan.h"
 
 namespace orv::keywords {
 
-struct CompiledList::Impl {
-  KeywordList rules;
-};
+std::size_t StringsBytes(const KeywordList& list) {
+  std::size_t bytes = list.capacity() * sizeof(std::string);
+  for (const std::string& s : list) {
+    if (s.capacity() > std::string().capacity()) bytes += s.capacity() + 1;
+  }
+  return bytes;
+}
 
-struct CompiledReplaceList::Impl {
-  ReplaceList list;
-};
+CompiledReplaceList::Impl::Impl(ReplaceList replace)
+    : list(std::move(replace)), table(list.keys, false) {
+  if (list.keys.size() != list.values.size()) return;
+  values.reserve(list.keys.size());
+  for (std::size_t k = 0; k < list.keys.size(); ++k) {
+    values.push_back(FitValue(list.values[k], list.keys[k].size()));
+  }
+}
 
-CompiledList::CompiledList() : impl_(std::make_shared<const Impl>()) {}
+CompiledList::CompiledList() : impl_(std::make_shared<const Impl>(KeywordList{})) {}
 CompiledList::CompiledList(KeywordList rules)
-    : impl_(std::make_shared<const Impl>(Impl{std::move(rules)})) {}
+    : impl_(std::make_shared<const Impl>(std::move(rules))) {}
 const KeywordList& CompiledList::rules() const {
   return impl_->rules;
 }
@@ -23,12 +36,12 @@ bool CompiledList::empty() const {
   return impl_->rules.empty();
 }
 std::size_t CompiledList::MemoryBytes() const {
-  return 0;
+  return sizeof(Impl) + StringsBytes(impl_->rules) + impl_->table.MemoryBytes();
 }
 
-CompiledReplaceList::CompiledReplaceList() : impl_(std::make_shared<const Impl>()) {}
+CompiledReplaceList::CompiledReplaceList() : impl_(std::make_shared<const Impl>(ReplaceList{})) {}
 CompiledReplaceList::CompiledReplaceList(ReplaceList list)
-    : impl_(std::make_shared<const Impl>(Impl{std::move(list)})) {}
+    : impl_(std::make_shared<const Impl>(std::move(list))) {}
 const ReplaceList& CompiledReplaceList::list() const {
   return impl_->list;
 }
@@ -36,23 +49,108 @@ bool CompiledReplaceList::empty() const {
   return impl_->list.keys.empty();
 }
 std::size_t CompiledReplaceList::MemoryBytes() const {
-  return 0;
+  return sizeof(Impl) + StringsBytes(impl_->list.keys) + StringsBytes(impl_->list.values) +
+         StringsBytes(impl_->values) + impl_->table.MemoryBytes();
 }
+
+namespace {
+
+void MarkRule(std::vector<std::uint64_t>& bits, std::uint32_t rule) {
+  bits[rule >> 6] |= std::uint64_t{1} << (rule & 63);
+}
+
+// Marks every rule whose trigger occurs (or that needs none).
+void MarkCandidates(const RuleTable& table, TextScan& scan) {
+  auto& bits = scan.Candidates();
+  for (std::uint32_t pattern : scan.Seen()) {
+    for (std::uint32_t rule : table.RuleTriggers(pattern)) MarkRule(bits, rule);
+  }
+  for (std::uint32_t rule : table.RuleTriggers(RuleTable::kEmptyPattern)) MarkRule(bits, rule);
+}
+
+struct Verdict {
+  bool holds = false;
+  std::uint32_t position = 0;
+  std::string_view reported;
+};
+
+Verdict Decide(const RuleTable& table, const TextScan& scan, std::uint32_t index,
+               std::string_view text) {
+  const CompiledRule& rule = table.rules[index];
+  const auto parts = table.Parts(rule);
+  Verdict verdict;
+  verdict.reported = text;
+  if (rule.form == RuleForm::kNot) {
+    // The first part counts byte-wise only; every other part must be absent.
+    verdict.position = scan.First(parts[0]);
+    if (verdict.position == TextScan::kAbsent) return verdict;
+    for (std::size_t i = 1; i < parts.size(); ++i) {
+      if (scan.First(parts[i]) != TextScan::kAbsent) return verdict;
+    }
+    verdict.reported = table.patterns[parts[0]];
+  } else {
+    for (std::uint32_t part : parts) {
+      if (!scan.Occurs(part)) return verdict;
+    }
+    verdict.position = scan.First(parts[0]);
+  }
+  verdict.holds = true;
+  return verdict;
+}
+
+}  // namespace
 
 bool MatchRules(std::string_view text, const CompiledList& list, std::string& matched,
                 long& position, bool stopAtFirst) {
-  return reference::MatchRules(text, list.rules(), matched, position, stopAtFirst);
+  const CompiledList::Impl& impl = list.impl();
+  if (text.size() > TextScan::kMaxText) {
+    return reference::MatchRules(text, impl.rules, matched, position, stopAtFirst);
+  }
+  matched.clear();
+  if (text.empty() || impl.rules.empty()) return false;
+  TextScan scan(impl.table, text);
+  MarkCandidates(impl.table, scan);
+  auto& bits = scan.Candidates();
+  bool anyHeld = false;
+  for (std::size_t word = 0; word < bits.size(); ++word) {
+    while (bits[word] != 0) {
+      const auto index = static_cast<std::uint32_t>(
+          word * 64 + static_cast<unsigned>(std::countr_zero(bits[word])));
+      bits[word] &= bits[word] - 1;
+      const Verdict verdict = Decide(impl.table, scan, index, impl.rules[index]);
+      if (!verdict.holds) continue;
+      if (!anyHeld) position = static_cast<long>(verdict.position);
+      anyHeld = true;
+      ReportRule(matched, verdict.reported);
+      if (stopAtFirst) return true;
+    }
+  }
+  if (!anyHeld) position = -1;
+  return anyHeld;
 }
 
 bool FindFirstWord(std::string_view text, const CompiledList& list, std::string& matched,
                    long& position) {
-  return reference::FindFirstWord(text, list.rules(), matched, position);
-}
-
-int ReplaceWords(std::string& page, std::string& search, const CompiledReplaceList& list,
-                 std::string& matched, long& position) {
-  return reference::ReplaceWords(page, search, list.list().keys, list.list().values, matched,
-                                 position);
+  const CompiledList::Impl& impl = list.impl();
+  if (text.size() > TextScan::kMaxText) {
+    return reference::FindFirstWord(text, impl.rules, matched, position);
+  }
+  matched.clear();
+  if (text.empty() || impl.rules.empty()) return false;
+  const RuleTable& table = impl.table;
+  TextScan scan(table, text);
+  // The entry that comes first in the list wins, wherever it occurs in the text.
+  std::uint32_t best = TextScan::kAbsent;
+  const auto consider = [&](std::uint32_t pattern) {
+    const auto entries = table.WordTriggers(pattern);
+    if (!entries.empty() && scan.PassesShortWordCheck(pattern)) best = std::min(best, entries[0]);
+  };
+  for (std::uint32_t pattern : scan.Seen()) consider(pattern);
+  consider(RuleTable::kEmptyPattern);
+  if (best == TextScan::kAbsent) return false;
+  position = static_cast<long>(scan.First(table.rules[best].whole));
+  matched = impl.rules[best];
+  return true;
 }
 
 }  // namespace orv::keywords

@@ -1,0 +1,156 @@
+#include "keywords/automaton.h"
+
+#include <algorithm>
+#include <utility>
+
+namespace orv::keywords {
+
+namespace {
+
+// The trie as it is built, before states are renumbered breadth-first.
+struct TrieNode {
+  std::vector<std::pair<std::uint8_t, std::uint32_t>> children;  // by byte class
+  std::uint32_t pattern = Automaton::kNone;
+};
+
+std::uint32_t ChildOf(const TrieNode& node, std::uint8_t cls) {
+  for (const auto& [c, child] : node.children) {
+    if (c == cls) return child;
+  }
+  return Automaton::kNone;
+}
+
+}  // namespace
+
+Automaton::Automaton() : dense_(1, 0), ownPattern_(1, kNone), outputLink_(1, kNone) {}
+
+Automaton::Automaton(const std::vector<std::string_view>& patterns, std::size_t denseBudgetBytes) {
+  // Byte classes: every byte that occurs in a pattern is its own class, all others share 0.
+  std::array<bool, 256> used{};
+  for (std::string_view p : patterns) {
+    for (char c : p) used[static_cast<unsigned char>(c)] = true;
+    maxLength_ = std::max(maxLength_, p.size());
+  }
+  // With every byte in use there is no shared class, and the classes are the bytes.
+  const bool allUsed = std::find(used.begin(), used.end(), false) == used.end();
+  classCount_ = allUsed ? 0 : 1;
+  for (int b = 0; b < 256; ++b) {
+    classOf_[b] = used[b] ? static_cast<std::uint8_t>(classCount_++) : 0;
+  }
+
+  std::vector<TrieNode> trie(1);
+  for (std::uint32_t id = 0; id < patterns.size(); ++id) {
+    if (patterns[id].empty()) continue;
+    std::uint32_t node = 0;
+    for (char c : patterns[id]) {
+      const std::uint8_t cls = classOf_[static_cast<unsigned char>(c)];
+      std::uint32_t child = ChildOf(trie[node], cls);
+      if (child == kNone) {
+        child = static_cast<std::uint32_t>(trie.size());
+        trie[node].children.emplace_back(cls, child);
+        trie.emplace_back();
+      }
+      node = child;
+    }
+    trie[node].pattern = id;
+  }
+
+  // Breadth-first numbering: a state's failure target is always shallower, so it is numbered
+  // (and its row computed) before the state itself.
+  const std::uint32_t count = static_cast<std::uint32_t>(trie.size());
+  std::vector<std::uint32_t> order;  // new id -> trie node
+  order.reserve(count);
+  std::vector<std::uint32_t> newId(count, kNone);
+  order.push_back(0);
+  newId[0] = 0;
+  for (std::size_t head = 0; head < order.size(); ++head) {
+    auto& children = trie[order[head]].children;
+    std::sort(children.begin(), children.end());
+    for (const auto& [cls, child] : children) {
+      newId[child] = static_cast<std::uint32_t>(order.size());
+      order.push_back(child);
+    }
+  }
+
+  const std::size_t rowBytes = std::size_t{classCount_} * sizeof(std::uint32_t);
+  denseStates_ =
+      static_cast<std::uint32_t>(std::clamp<std::size_t>(denseBudgetBytes / rowBytes, 1, count));
+
+  std::vector<std::uint32_t> fail(count, 0);
+  ownPattern_.assign(count, kNone);
+  outputLink_.assign(count, kNone);
+  dense_.assign(std::size_t{denseStates_} * classCount_, 0);
+  edgeStart_.assign(count - denseStates_ + 1, 0);
+
+  // goto(s, c) where it exists, else delta(fail(s), c): the complete transition function.
+  auto delta = [&](std::uint32_t state, std::uint8_t cls) {
+    for (;;) {
+      if (state < denseStates_) return dense_[std::size_t{state} * classCount_ + cls] & ~kHasOutput;
+      const std::uint32_t child = ChildOf(trie[order[state]], cls);
+      if (child != kNone) return newId[child];
+      state = fail[state];
+    }
+  };
+  auto hasOutput = [&](std::uint32_t state) {
+    return ownPattern_[state] != kNone || outputLink_[state] != kNone;
+  };
+
+  for (std::uint32_t s = 0; s < count; ++s) {
+    const TrieNode& node = trie[order[s]];
+    ownPattern_[s] = node.pattern;
+    if (s != 0) {
+      const std::uint32_t f = fail[s];
+      outputLink_[s] = ownPattern_[f] != kNone ? f : outputLink_[f];
+    }
+    // Failure targets of the children: the longest proper suffix that is a trie state.
+    for (const auto& [cls, child] : node.children) {
+      fail[newId[child]] = s == 0 ? 0 : delta(fail[s], cls);
+    }
+    if (s < denseStates_) {
+      std::uint32_t* row = &dense_[std::size_t{s} * classCount_];
+      for (std::uint32_t c = 0; c < classCount_; ++c) {
+        const std::uint32_t child = ChildOf(node, static_cast<std::uint8_t>(c));
+        row[c] = child != kNone ? newId[child]
+                                : (s == 0 ? 0 : delta(fail[s], static_cast<std::uint8_t>(c)));
+      }
+    }
+  }
+  // Output marks need every state's links, so they are added in a second pass.
+  for (std::uint32_t& target : dense_) {
+    if (hasOutput(target)) target |= kHasOutput;
+  }
+  for (std::uint32_t s = denseStates_; s < count; ++s) {
+    const TrieNode& node = trie[order[s]];
+    for (const auto& [cls, child] : node.children) {
+      const std::uint32_t target = newId[child];
+      edgeClass_.push_back(cls);
+      edgeTarget_.push_back(target | (hasOutput(target) ? kHasOutput : 0));
+    }
+    edgeStart_[s - denseStates_ + 1] = static_cast<std::uint32_t>(edgeClass_.size());
+    sparseFail_.push_back(fail[s]);
+  }
+  edgeClass_.shrink_to_fit();
+  edgeTarget_.shrink_to_fit();
+  sparseFail_.shrink_to_fit();
+}
+
+std::uint32_t Automaton::SparseNext(std::uint32_t state, std::uint32_t cls) const {
+  while (state >= denseStates_) {
+    const std::uint32_t index = state - denseStates_;
+    for (std::uint32_t e = edgeStart_[index]; e < edgeStart_[index + 1]; ++e) {
+      if (edgeClass_[e] == cls) return edgeTarget_[e];
+    }
+    state = sparseFail_[index];
+  }
+  return dense_[std::size_t{state} * classCount_ + cls];
+}
+
+std::size_t Automaton::MemoryBytes() const {
+  return dense_.capacity() * sizeof(std::uint32_t) + edgeStart_.capacity() * sizeof(std::uint32_t) +
+         edgeClass_.capacity() + edgeTarget_.capacity() * sizeof(std::uint32_t) +
+         sparseFail_.capacity() * sizeof(std::uint32_t) +
+         ownPattern_.capacity() * sizeof(std::uint32_t) +
+         outputLink_.capacity() * sizeof(std::uint32_t);
+}
+
+}  // namespace orv::keywords

@@ -1,0 +1,78 @@
+// A multi-pattern byte automaton (Aho-Corasick) built once and then only read, so any number
+// of threads may scan with it at once.
+//
+// States are numbered breadth-first. The shallow states, where a scan spends nearly all its
+// time, get complete transition rows (one entry per byte class), so a step is one table
+// load. Deeper states keep only their own edges and fall back along failure links to a row;
+// that keeps long dictionaries within a memory budget. Bytes that occur in no pattern share
+// one class.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+#include <vector>
+
+namespace orv::keywords {
+
+class Automaton {
+ public:
+  static constexpr std::uint32_t kNone = 0xFFFFFFFFu;
+
+  Automaton();
+  // Pattern i keeps id i. Empty patterns are left out (they occur everywhere and the caller
+  // knows it); duplicates must not be passed. `denseBudgetBytes` caps the complete rows.
+  Automaton(const std::vector<std::string_view>& patterns, std::size_t denseBudgetBytes);
+
+  std::size_t MemoryBytes() const;
+  std::size_t StateCount() const { return ownPattern_.size(); }
+  std::size_t MaxPatternLength() const { return maxLength_; }
+
+  // The pattern that ends exactly at `state` (kNone if none), and the next shorter state on
+  // the suffix chain that has one. Walking own -> link -> link visits every pattern ending
+  // at a position, longest first.
+  std::uint32_t OwnPattern(std::uint32_t state) const { return ownPattern_[state]; }
+  std::uint32_t OutputLink(std::uint32_t state) const { return outputLink_[state]; }
+
+  // Runs from the start state over text[begin, end) and calls onOutput(state, end) after
+  // every byte at which at least one pattern ends; `end` is the offset just past that byte.
+  template <class OnOutput>
+  void Scan(const unsigned char* text, std::size_t begin, std::size_t end,
+            OnOutput&& onOutput) const {
+    const std::uint8_t* classes = classOf_.data();
+    const std::uint32_t* rows = dense_.data();
+    const std::uint32_t width = classCount_;
+    const std::uint32_t denseStates = denseStates_;
+    std::uint32_t state = 0;
+    for (std::size_t i = begin; i < end; ++i) {
+      const std::uint32_t cls = classes[text[i]];
+      const std::uint32_t next =
+          state < denseStates ? rows[state * width + cls] : SparseNext(state, cls);
+      state = next & ~kHasOutput;
+      if (next & kHasOutput) onOutput(state, i + 1);
+    }
+  }
+
+ private:
+  // Marks a transition target from which some pattern ends.
+  static constexpr std::uint32_t kHasOutput = 0x80000000u;
+
+  std::uint32_t SparseNext(std::uint32_t state, std::uint32_t cls) const;
+
+  std::array<std::uint8_t, 256> classOf_{};
+  std::uint32_t classCount_ = 1;
+  std::uint32_t denseStates_ = 1;
+  std::size_t maxLength_ = 0;
+  std::vector<std::uint32_t> dense_;  // denseStates_ rows of classCount_ targets
+  // Sparse states (ids >= denseStates_), indexed by id - denseStates_.
+  std::vector<std::uint32_t> edgeStart_;
+  std::vector<std::uint8_t> edgeClass_;
+  std::vector<std::uint32_t> edgeTarget_;
+  std::vector<std::uint32_t> sparseFail_;
+  // Every state.
+  std::vector<std::uint32_t> ownPattern_;
+  std::vector<std::uint32_t> outputLink_;
+};
+
+}  // namespace orv::keywords

@@ -1,0 +1,117 @@
+// ReplaceWords on a compiled list. Keys are taken in list order exactly as the literal
+// algorithm does, each seeing the text as the keys before it left it; the automaton only
+// finds out which keys can apply, and after each overwrite the bytes around it are rescanned
+// so that occurrences it destroyed or created are known before the next key is decided.
+#include <bit>
+#include <cstdint>
+#include <string>
+
+#include "keywords/compiled_lists.h"
+#include "keywords/reference_matching.h"
+#include "keywords/text_scan.h"
+
+namespace orv::keywords {
+
+namespace {
+
+bool AllStars(std::string_view part) {
+  return part.find_first_not_of('*') == std::string_view::npos;
+}
+
+}  // namespace
+
+int ReplaceWords(std::string& page, std::string& search, const CompiledReplaceList& list,
+                 std::string& matched, long& position) {
+  const CompiledReplaceList::Impl& impl = list.impl();
+  const KeywordList& keys = impl.list.keys;
+  matched.clear();
+  if (page.empty() || keys.empty()) return 1;
+  if (keys.size() != impl.list.values.size()) return 0;
+  if (search.size() != page.size()) return 0;
+  if (search.size() > TextScan::kMaxText) {
+    return reference::ReplaceWords(page, search, keys, impl.list.values, matched, position);
+  }
+  const RuleTable& table = impl.table;
+  TextScan scan(table, search);  // short-word checks keep reading this first scan
+  auto& bits = scan.Candidates();
+  const auto mark = [&bits](std::uint32_t key) {
+    bits[key >> 6] |= std::uint64_t{1} << (key & 63);
+  };
+  for (std::uint32_t pattern : scan.Seen()) {
+    for (std::uint32_t key : table.RuleTriggers(pattern)) mark(key);
+  }
+  for (std::uint32_t key : table.RuleTriggers(RuleTable::kEmptyPattern)) mark(key);
+  // A pattern that an overwrite brings into the text makes its keys candidates again, when
+  // they are still to come.
+  std::uint32_t current = 0;
+  const auto onAppeared = [&](std::uint32_t pattern) {
+    for (std::uint32_t key : table.RuleTriggers(pattern)) {
+      if (key > current) mark(key);
+    }
+  };
+  const auto overwrite = [&](std::uint32_t at, std::string_view bytes) {
+    page.replace(at, bytes.size(), bytes);
+    if (search.compare(at, bytes.size(), bytes) == 0) return;
+    search.replace(at, bytes.size(), bytes);
+    scan.Update(search, at, at + bytes.size(), onAppeared);
+  };
+  const auto setPosition = [&](std::uint32_t at) {
+    if (position == -1) position = static_cast<long>(at);
+  };
+
+  int count = 0;
+  std::string stars;
+  for (std::size_t word = 0; word < bits.size(); ++word) {
+    while (bits[word] != 0) {
+      current = static_cast<std::uint32_t>(word * 64 +
+                                           static_cast<unsigned>(std::countr_zero(bits[word])));
+      bits[word] &= bits[word] - 1;
+      const CompiledRule& rule = table.rules[current];
+      const auto parts = table.Parts(rule);
+      const std::string& key = keys[current];
+      if (rule.form == RuleForm::kPlain) {
+        if (!scan.Occurs(rule.whole)) continue;
+        const std::uint32_t at = scan.First(rule.whole);
+        setPosition(at);
+        overwrite(at, impl.values[current]);
+        ++count;
+        if (!matched.empty()) matched += ',';
+        matched += key;
+      } else if (rule.form == RuleForm::kAnd) {
+        bool allOccur = true;
+        for (std::uint32_t part : parts) allOccur = allOccur && scan.Occurs(part);
+        if (!allOccur) continue;
+        std::size_t made = 0;
+        for (std::uint32_t part : parts) {
+          const std::string_view bytes = table.patterns[part];
+          if (AllStars(bytes)) continue;  // also the empty part: it would never go away
+          stars.assign(bytes.size(), '*');
+          for (std::uint32_t at = scan.First(part); at != TextScan::kAbsent;
+               at = scan.First(part)) {
+            overwrite(at, stars);
+            ++made;
+            ++count;
+            setPosition(at);
+          }
+        }
+        if (made >= parts.size()) ReportRule(matched, key);
+      } else {
+        if (!scan.Occurs(parts[0])) continue;
+        bool othersAbsent = true;
+        for (std::size_t i = 1; i < parts.size(); ++i) {
+          othersAbsent = othersAbsent && scan.First(parts[i]) == TextScan::kAbsent;
+        }
+        if (!othersAbsent) continue;
+        const std::uint32_t at = scan.First(parts[0]);
+        stars.assign(table.patterns[parts[0]].size(), '*');
+        overwrite(at, stars);
+        ++count;
+        ReportRule(matched, key);
+        setPosition(at);
+      }
+    }
+  }
+  return count;
+}
+
+}  // namespace orv::keywords

@@ -1,0 +1,64 @@
+// A keyword list compiled for scanning: every distinct word and rule part becomes one
+// pattern of one automaton, every rule a row of pattern ids, and every pattern knows the
+// rules that cannot hold without it (their trigger), so a scan only decides rules whose
+// trigger occurs.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <string_view>
+#include <vector>
+
+#include "keywords/automaton.h"
+#include "keywords/keyword_list.h"
+#include "keywords/rule_form.h"
+
+namespace orv::keywords {
+
+struct CompiledRule {
+  RuleForm form = RuleForm::kPlain;
+  std::uint32_t whole = 0;       // pattern id of the whole rule text
+  std::uint32_t partsBegin = 0;  // range in RuleTable::parts (plain words: their one word)
+  std::uint32_t partsEnd = 0;
+};
+
+class RuleTable {
+ public:
+  static constexpr std::uint32_t kEmptyPattern = 0;  // "" always has id 0
+
+  // `rules` must outlive the table (patterns are views into it). `wordsToo` also makes the
+  // whole text of every AND and NOT rule a pattern, for FindFirstWord.
+  RuleTable(const KeywordList& rules, bool wordsToo);
+
+  std::size_t MemoryBytes() const;
+
+  std::vector<std::string_view> patterns;
+  std::vector<CompiledRule> rules;
+  std::vector<std::uint32_t> parts;
+  Automaton automaton;
+
+  // Rules by the pattern that triggers their rule evaluation; and rules by their whole text,
+  // for FindFirstWord. Ascending rule indices.
+  std::span<const std::uint32_t> RuleTriggers(std::uint32_t pattern) const {
+    return Slice(ruleTriggerStart_, ruleTriggers_, pattern);
+  }
+  std::span<const std::uint32_t> WordTriggers(std::uint32_t pattern) const {
+    return Slice(wordTriggerStart_, wordTriggers_, pattern);
+  }
+  std::span<const std::uint32_t> Parts(const CompiledRule& rule) const {
+    return {parts.data() + rule.partsBegin, parts.data() + rule.partsEnd};
+  }
+
+ private:
+  static std::span<const std::uint32_t> Slice(const std::vector<std::uint32_t>& start,
+                                              const std::vector<std::uint32_t>& items,
+                                              std::uint32_t pattern) {
+    return {items.data() + start[pattern], items.data() + start[pattern + 1]};
+  }
+
+  std::vector<std::uint32_t> ruleTriggerStart_, ruleTriggers_;
+  std::vector<std::uint32_t> wordTriggerStart_, wordTriggers_;
+};
+
+}  // namespace orv::keywords

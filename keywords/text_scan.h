@@ -1,0 +1,127 @@
+// One pass of a compiled list's automaton over a text: for every pattern its first
+// byte-wise occurrence, and for patterns of at most 2 bytes whether some occurrence starts
+// on a character boundary of code page 936 (the short-word check).
+//
+// The working arrays live per thread and are reused from call to call; a generation stamp
+// tells this call's entries from stale ones, so a call touches only what it finds.
+#pragma once
+
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <limits>
+#include <span>
+#include <string_view>
+#include <vector>
+
+#include "keywords/rule_table.h"
+
+namespace orv::keywords {
+
+// Working arrays of one thread's scans, indexed by pattern, state and rule.
+struct ScanScratch {
+  std::uint32_t generation = 0;
+  std::vector<std::uint32_t> stamp;  // == generation: the pattern was seen in this call
+  std::vector<std::uint32_t> first;
+  std::vector<std::uint8_t> charAware;
+  std::vector<std::uint32_t> stateStamp;  // == generation: the state's outputs are settled
+  std::vector<std::uint32_t> seen;
+  std::vector<std::uint64_t> candidates;
+};
+
+class TextScan {
+ public:
+  static constexpr std::uint32_t kAbsent = 0xFFFFFFFFu;
+  // Longer texts are left to the literal algorithm (positions here are 32-bit).
+  static constexpr std::size_t kMaxText = 0x7FFFFFF0u;
+
+  // Scans `text`, which must be non-empty and at most kMaxText bytes. One TextScan per thread
+  // at a time.
+  TextScan(const RuleTable& table, std::string_view text);
+  TextScan(const TextScan&) = delete;
+  TextScan& operator=(const TextScan&) = delete;
+
+  // First byte-wise occurrence of a pattern in the text as it now stands, or kAbsent. The
+  // empty pattern occurs at 0.
+  std::uint32_t First(std::uint32_t pattern) const {
+    if (pattern == RuleTable::kEmptyPattern) return 0;
+    return stamp_[pattern] == generation_ ? first_[pattern] : kAbsent;
+  }
+  // The short-word check as it stood for the scanned text: patterns of more than 2 bytes
+  // always pass; shorter ones pass when an occurrence starts on a character boundary.
+  bool PassesShortWordCheck(std::uint32_t pattern) const {
+    if (pattern == RuleTable::kEmptyPattern || table_.patterns[pattern].size() > 2) return true;
+    return stamp_[pattern] == generation_ && charAware_[pattern] != 0;
+  }
+  bool Occurs(std::uint32_t pattern) const {
+    return First(pattern) != kAbsent && PassesShortWordCheck(pattern);
+  }
+
+  // Patterns that occurred at some point during this call (some may be absent by now).
+  std::span<const std::uint32_t> Seen() const { return seen_; }
+
+  // A rule bitset cleared for this call, one bit per rule of the table.
+  std::vector<std::uint64_t>& Candidates() { return candidates_; }
+
+  // After the text changed in [begin, end): brings every pattern's first occurrence up to
+  // date by rescanning only the bytes around the change. `text` is the changed text.
+  // `onAppeared` is called for each pattern that was absent and occurs now.
+  template <class OnAppeared>
+  void Update(std::string_view text, std::size_t begin, std::size_t end, OnAppeared&& onAppeared);
+
+ private:
+  void ScanWhole(std::string_view text);
+  void Record(std::uint32_t pattern, std::uint32_t at);
+
+  TextScan(const RuleTable& table, ScanScratch& scratch, std::string_view text);
+
+  const RuleTable& table_;
+  const std::uint32_t generation_;
+  std::vector<std::uint32_t>& stamp_;
+  std::vector<std::uint32_t>& first_;
+  std::vector<std::uint8_t>& charAware_;
+  std::vector<std::uint32_t>& stateStamp_;
+  std::vector<std::uint32_t>& seen_;
+  std::vector<std::uint64_t>& candidates_;
+};
+
+template <class OnAppeared>
+void TextScan::Update(std::string_view text, std::size_t begin, std::size_t end,
+                      OnAppeared&& onAppeared) {
+  // A first occurrence that overlapped the change may be gone: the next one can only lie
+  // after it (nothing before the change moved).
+  for (std::uint32_t pattern : seen_) {
+    const std::uint32_t at = first_[pattern];
+    if (at == kAbsent) continue;
+    const std::string_view bytes = table_.patterns[pattern];
+    if (at >= end || at + bytes.size() <= begin) continue;
+    if (text.compare(at, bytes.size(), bytes) == 0) continue;
+    const std::size_t next = text.find(bytes, at + 1);
+    first_[pattern] = next == std::string_view::npos ? kAbsent : static_cast<std::uint32_t>(next);
+  }
+  // New occurrences can only overlap the change; they may come before the recorded first.
+  const std::size_t reach = table_.automaton.MaxPatternLength();
+  const std::size_t from = begin > reach ? begin - reach + 1 : 0;
+  const std::size_t to = std::min(text.size(), end + reach - 1);
+  const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
+  table_.automaton.Scan(bytes, from, to, [&](std::uint32_t state, std::size_t stop) {
+    for (std::uint32_t s = table_.automaton.OwnPattern(state) != Automaton::kNone
+                               ? state
+                               : table_.automaton.OutputLink(state);
+         s != Automaton::kNone; s = table_.automaton.OutputLink(s)) {
+      const std::uint32_t pattern = table_.automaton.OwnPattern(s);
+      const auto at = static_cast<std::uint32_t>(stop - table_.patterns[pattern].size());
+      if (stamp_[pattern] != generation_) {
+        Record(pattern, at);
+        onAppeared(pattern);
+      } else if (first_[pattern] == kAbsent) {
+        first_[pattern] = at;
+        onAppeared(pattern);
+      } else if (at < first_[pattern]) {
+        first_[pattern] = at;
+      }
+    }
+  });
+}
+
+}  // namespace orv::keywords

@@ -1,0 +1,99 @@
+// What only the compiled form has: sharing, memory, concurrent scans, and lists and texts
+// of a shape the small cases do not reach.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "keywords/matching.h"
+#include "keywords/reference_matching.h"
+
+namespace orv::keywords {
+namespace {
+
+TEST(CompiledList, EmptyListsMatchNothing) {
+  std::string matched = "x";
+  long position = 3;
+  EXPECT_FALSE(MatchRules("abc", CompiledList(), matched, position, false));
+  EXPECT_EQ(position, 3);
+  EXPECT_TRUE(CompiledList().empty());
+  std::string page = "ab", search = "ab";
+  EXPECT_EQ(ReplaceWords(page, search, CompiledReplaceList(), matched, position), 1);
+}
+
+TEST(CompiledList, CopiesShareOneCompiledForm) {
+  const CompiledList list(KeywordList{"abc", "de+fg"});
+  const CompiledList copy = list;
+  EXPECT_EQ(&list.impl(), &copy.impl());
+  EXPECT_GT(list.MemoryBytes(), 0u);
+  EXPECT_EQ(copy.rules().size(), 2u);
+}
+
+TEST(CompiledList, EveryByteValueInPatternsAndText) {
+  KeywordList list;
+  std::string text;
+  for (int b = 0; b < 256; ++b) {
+    text += static_cast<char>(b);
+    if (b == '+' || b == '-') continue;  // plain words only
+    list.push_back(std::string{static_cast<char>(b), static_cast<char>(255 - b), 'x'});
+  }
+  list.push_back(text.substr(100, 20));
+  for (bool stop : {false, true}) {
+    std::string want, got;
+    long wantAt = -1, gotAt = -1;
+    EXPECT_EQ(reference::MatchRules(text, list, want, wantAt, stop),
+              MatchRules(text, CompiledList(list), got, gotAt, stop));
+    EXPECT_EQ(got, want);
+    EXPECT_EQ(gotAt, wantAt);
+    EXPECT_EQ(gotAt, 100);
+  }
+}
+
+TEST(CompiledList, ManyWordsOnALongText) {
+  // Enough words that deep states have no complete rows; the answer must not change.
+  KeywordList list;
+  for (int i = 0; i < 3000; ++i) {
+    std::string word;
+    for (int n = i; n > 0 || word.size() < 4; n /= 7) word += static_cast<char>('a' + n % 7);
+    list.push_back(word);
+  }
+  list.push_back("gggg+aaab");
+  list.push_back("fed-zzz");
+  std::string text;
+  for (int i = 0; i < 20000; ++i) text += static_cast<char>('a' + (i * 7919 % 13) % 8);
+  std::string want, got;
+  long wantAt = -1, gotAt = -1;
+  EXPECT_EQ(reference::MatchRules(text, list, want, wantAt, false),
+            MatchRules(text, CompiledList(list), got, gotAt, false));
+  EXPECT_EQ(got, want);
+  EXPECT_EQ(gotAt, wantAt);
+}
+
+TEST(CompiledList, ConcurrentScansAgree) {
+  const CompiledList list(KeywordList{"\xD6\xD0\xCE\xC4", "ab+cd", "x-y", "\xCE\xC4"});
+  const CompiledReplaceList replace(ReplaceList{{"ab", "cd+x"}, {"zz", "****"}});
+  const std::string text = "..\xD6\xD0\xCE\xC4..ab..cd..x..";
+  std::vector<std::thread> threads;
+  std::vector<int> failures(4, 0);
+  for (int t = 0; t < 4; ++t) {
+    threads.emplace_back([&, t] {
+      for (int i = 0; i < 500; ++i) {
+        std::string matched;
+        long position = -1;
+        if (!MatchRules(text, list, matched, position, false) ||
+            matched != "\xD6\xD0\xCE\xC4,ab+cd,x" || position != 2) {
+          ++failures[t];
+        }
+        std::string page = text, search = text;
+        position = -1;
+        if (ReplaceWords(page, search, replace, matched, position) != 3) ++failures[t];
+      }
+    });
+  }
+  for (auto& thread : threads) thread.join();
+  EXPECT_EQ(failures, std::vector<int>(4, 0));
+}
+
+}  // namespace
+}  // namespace orv::keywords

@@ -1,0 +1,205 @@
+// The compiled engine against the literal reference on random lists and texts built to
+// collide: few distinct tokens, so words, parts and separators keep meeting each other, and
+// double-byte characters cut in half so the short-word check is exercised from both sides.
+//
+// ORV_DIFF_CASES=N runs N text cases instead of the default (for long stress runs).
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <random>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "engines.h"
+
+namespace orv::keywords {
+namespace {
+
+using testing::CompiledEngine;
+using testing::ReferenceEngine;
+
+constexpr long kDefaultCases = 120000;
+constexpr int kTextsPerList = 12;
+
+long CaseCount() {
+  const char* env = std::getenv("ORV_DIFF_CASES");
+  if (env == nullptr || *env == '\0') return kDefaultCases;
+  const long n = std::strtol(env, nullptr, 10);
+  return n > 0 ? n : kDefaultCases;
+}
+
+// Tokens: ASCII letters, the rule separators, stars, GBK characters (one whose trail byte
+// is an ASCII letter), their lone halves, and a UTF-8 character with its pieces.
+const std::vector<std::string> kTokens = {
+    "a",
+    "b",
+    "c",
+    "A",
+    "+",
+    "-",
+    "=",
+    "*",
+    "\xD6\xD0",
+    "\xCE\xC4",
+    "\xD6",
+    "\xD0",
+    "\xCE",
+    "\x81"
+    "a",
+    "\xE4\xB8\xAD",
+    "\xB8\xAD",
+    "\xE4",
+    " ",
+};
+
+class Generator {
+ public:
+  explicit Generator(std::uint64_t seed) : rng_(seed) {}
+
+  int Below(int n) { return std::uniform_int_distribution<int>(0, n - 1)(rng_); }
+
+  std::string Tokens(int maxTokens, int alphabet) {
+    std::string out;
+    const int n = Below(maxTokens + 1);
+    for (int i = 0; i < n; ++i) out += kTokens[static_cast<std::size_t>(Below(alphabet))];
+    return out;
+  }
+
+  std::string Rule(int alphabet) {
+    const int form = Below(4);
+    if (form == 0) return Tokens(3, alphabet);
+    const char sep = form == 1 ? '+' : '-';
+    std::string rule;
+    const int parts = 1 + Below(3);
+    for (int p = 0; p < parts; ++p) {
+      if (p > 0) rule += sep;
+      rule += Tokens(2, alphabet);
+    }
+    if (Below(6) == 0) rule += sep;
+    return rule;
+  }
+
+  KeywordList List(int alphabet) {
+    KeywordList list;
+    const int n = Below(7);
+    for (int i = 0; i < n; ++i) {
+      if (!list.empty() && Below(6) == 0) {
+        list.push_back(list[static_cast<std::size_t>(Below(static_cast<int>(list.size())))]);
+      } else {
+        list.push_back(Rule(alphabet));
+      }
+    }
+    return list;
+  }
+
+  ReplaceList Replace(int alphabet) {
+    ReplaceList replace;
+    replace.keys = List(alphabet);
+    for (const std::string& key : replace.keys) {
+      // Mostly fitted values (as loaded); now and then one that does not fit.
+      std::string value = Tokens(3, alphabet);
+      if (Below(8) != 0) {
+        value.resize(key.size(), '*');
+      }
+      replace.values.push_back(value);
+    }
+    if (Below(50) == 0 && !replace.values.empty()) replace.values.pop_back();
+    return replace;
+  }
+
+  std::string Text(int alphabet) { return Tokens(24, alphabet); }
+
+ private:
+  std::mt19937_64 rng_;
+};
+
+std::string Show(std::string_view bytes) {
+  std::ostringstream out;
+  out << '"';
+  for (unsigned char c : bytes) {
+    if (c >= 0x20 && c < 0x7F && c != '"' && c != '\\') {
+      out << c;
+    } else {
+      static const char* hex = "0123456789ABCDEF";
+      out << "\\x" << hex[c >> 4] << hex[c & 15];
+    }
+  }
+  out << '"';
+  return out.str();
+}
+
+std::string Show(const KeywordList& list) {
+  std::string out = "{";
+  for (const std::string& s : list) out += Show(s) + ", ";
+  return out + "}";
+}
+
+TEST(Differential, CompiledAgreesWithReference) {
+  const long cases = CaseCount();
+  Generator gen(20121101);
+  long done = 0;
+  long failures = 0;
+  while (done < cases && failures < 5) {
+    // Small alphabets make collisions likely; the full one mixes every kind of byte.
+    const int alphabet = 3 + gen.Below(static_cast<int>(kTokens.size()) - 2);
+    const KeywordList list = gen.List(alphabet);
+    const CompiledList compiled(list);
+    const ReplaceList replace = gen.Replace(alphabet);
+    const CompiledReplaceList compiledReplace(replace);
+    for (int t = 0; t < kTextsPerList && done < cases; ++t, ++done) {
+      const std::string text = gen.Text(alphabet);
+      const long start = gen.Below(4) == 0 ? 5 : -1;
+      for (bool stop : {false, true}) {
+        std::string wantMatched = "x", gotMatched = "y";
+        long wantAt = start, gotAt = start;
+        const bool want = reference::MatchRules(text, list, wantMatched, wantAt, stop);
+        const bool got = MatchRules(text, compiled, gotMatched, gotAt, stop);
+        if (want != got || wantMatched != gotMatched || wantAt != gotAt) {
+          ++failures;
+          ADD_FAILURE() << "MatchRules stop=" << stop << " text=" << Show(text)
+                        << " list=" << Show(list) << " want " << want << " " << Show(wantMatched)
+                        << "@" << wantAt << " got " << got << " " << Show(gotMatched) << "@"
+                        << gotAt;
+        }
+      }
+      {
+        std::string wantMatched = "x", gotMatched = "y";
+        long wantAt = start, gotAt = start;
+        const bool want = reference::FindFirstWord(text, list, wantMatched, wantAt);
+        const bool got = FindFirstWord(text, compiled, gotMatched, gotAt);
+        if (want != got || wantMatched != gotMatched || wantAt != gotAt) {
+          ++failures;
+          ADD_FAILURE() << "FindFirstWord text=" << Show(text) << " list=" << Show(list) << " want "
+                        << want << " " << Show(wantMatched) << "@" << wantAt << " got " << got
+                        << " " << Show(gotMatched) << "@" << gotAt;
+        }
+      }
+      {
+        // The page differs from the search text in letter case only, as the callers pass it.
+        std::string page = text;
+        for (char& c : page) {
+          if (c >= 'a' && c <= 'z' && gen.Below(2) == 0) c = static_cast<char>(c - 32);
+        }
+        const auto want = ReferenceEngine::Replace(page, text, replace, start);
+        std::string gotPage = page, gotSearch = text, gotMatched = "y";
+        long gotAt = start;
+        const int count = ReplaceWords(gotPage, gotSearch, compiledReplace, gotMatched, gotAt);
+        if (want.count != count || want.page != gotPage || want.search != gotSearch ||
+            want.matched != gotMatched || want.position != gotAt) {
+          ++failures;
+          ADD_FAILURE() << "ReplaceWords text=" << Show(text) << " keys=" << Show(replace.keys)
+                        << " values=" << Show(replace.values) << " want " << want.count << " "
+                        << Show(want.search) << " " << Show(want.matched) << "@" << want.position
+                        << " got " << count << " " << Show(gotSearch) << " " << Show(gotMatched)
+                        << "@" << gotAt;
+        }
+      }
+    }
+  }
+  EXPECT_EQ(failures, 0);
+  EXPECT_EQ(done, cases);
+}
+
+}  // namespace
+}  // namespace orv::keywords

@@ -1,0 +1,123 @@
+#include "keywords/page_text.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace orv::keywords {
+namespace {
+
+std::string Escaped(std::string text) {
+  EscapeHtml(text);
+  return text;
+}
+
+TEST(EscapeHtml, ReplacesTheFiveCharactersAndLeavesAmpersands) {
+  EXPECT_EQ(Escaped("a b\"c'd"), "a&nbsp;b&quot;c&amp;d");
+  EXPECT_EQ(Escaped("<b>"), "&lt;b&gt;");
+  EXPECT_EQ(Escaped("&lt;"), "&lt;");
+  EXPECT_EQ(Escaped(""), "");
+  // Double-byte text passes untouched, also when a trail byte looks like ASCII.
+  EXPECT_EQ(Escaped("\xD6\xD0\x81\x3C"), "\xD6\xD0\x81&lt;");
+}
+
+std::string Prefix(std::string_view chunk, std::string start = "old") {
+  BlockPagePrefix(chunk, start);
+  return start;
+}
+
+TEST(BlockPagePrefix, EndsInsideAnOpenSpecialElement) {
+  EXPECT_EQ(Prefix("xx<title>yy"), "xx<title>");
+  EXPECT_EQ(Prefix("a<style type=\"x\">b"), "a<style");
+  // The first element of the table that is open wins, not the first in the chunk.
+  EXPECT_EQ(Prefix("<script>x<title>y"), "<script>x<title>");
+  // "<title" without its ">" is no title element.
+  EXPECT_EQ(Prefix("a<title x>b"), "");
+}
+
+TEST(BlockPagePrefix, ClosedElementsFallBackToTheTagRule) {
+  EXPECT_EQ(Prefix("xx<title>yy</title>"), "");
+  EXPECT_EQ(Prefix("x>xx<title>yy</title>"), "x>");
+  EXPECT_EQ(Prefix("href=\"a\">text<b>"), "href=\"a\">");
+  EXPECT_EQ(Prefix("text>more"), "");
+  EXPECT_EQ(Prefix("<a>b"), "");
+}
+
+TEST(BlockPagePrefix, EmptyChunkKeepsThePrefix) {
+  EXPECT_EQ(Prefix(""), "old");
+}
+
+TEST(MatchExcerpt, WindowOfSixtyBytesShiftedAtTheStart) {
+  std::string text;
+  for (int i = 0; i < 100; ++i) text += static_cast<char>('0' + i % 10);
+  EXPECT_EQ(MatchExcerpt(text, 10), text.substr(0, 60));
+  EXPECT_EQ(MatchExcerpt(text, 95), text.substr(65));
+  EXPECT_EQ(MatchExcerpt(text, 50), text.substr(20, 60));
+  EXPECT_EQ(MatchExcerpt(text, 99), text.substr(69));
+}
+
+TEST(MatchExcerpt, OutsideTheTextIsEmpty) {
+  EXPECT_EQ(MatchExcerpt("abc", -1), "");
+  EXPECT_EQ(MatchExcerpt("abc", 3), "");
+  EXPECT_EQ(MatchExcerpt("", 0), "");
+  EXPECT_EQ(MatchExcerpt("abc", 0x7FFFFFFF), "");
+}
+
+TEST(MatchExcerpt, DropsLineBreaksAndSpaces) {
+  EXPECT_EQ(MatchExcerpt("a b\r\nc\td", 2), "abc\td");
+}
+
+TEST(LooksLikeUtf8, ChineseTextsOfBothEncodings) {
+  // 中文网页 in UTF-8 and in GBK.
+  EXPECT_TRUE(LooksLikeUtf8("\xE4\xB8\xAD\xE6\x96\x87\xE7\xBD\x91\xE9\xA1\xB5"));
+  EXPECT_FALSE(LooksLikeUtf8("\xD6\xD0\xCE\xC4\xCD\xF8\xD2\xB3"));
+  EXPECT_FALSE(LooksLikeUtf8("plain ascii text"));
+}
+
+TEST(LooksLikeUtf8, ShortAndTruncatedTexts) {
+  EXPECT_FALSE(LooksLikeUtf8(""));
+  EXPECT_FALSE(LooksLikeUtf8("\xE4\xB8"));
+  // Two full sequences are needed; a cut second one is not read past the end.
+  EXPECT_FALSE(LooksLikeUtf8("\xE4\xB8\xAD\xE6\x96"));
+  EXPECT_TRUE(LooksLikeUtf8("\xE4\xB8\xAD\xE6\x96\x87"));
+  // A four-byte lead needs four bytes left.
+  EXPECT_FALSE(LooksLikeUtf8("\xE4\xB8\xAD\xF0\x9F\x98"));
+  EXPECT_TRUE(LooksLikeUtf8("\xE4\xB8\xAD\xF0\x9F\x98\x80"));
+}
+
+TEST(LooksLikeUtf8, GbkHitsDecideBeforeALateUtf8Sequence) {
+  std::string text = "\xD6\xD0\xCE\xC4\xCD\xF8\xD2\xB3";  // four GBK pairs
+  text += "\xE4\xB8\xAD\xE6\x96\x87";
+  EXPECT_FALSE(LooksLikeUtf8(text));
+}
+
+TEST(IsPureAscii, ControlRangeAndEmpty) {
+  EXPECT_FALSE(IsPureAscii(""));
+  EXPECT_TRUE(IsPureAscii("abc\x01\x7F"));
+  EXPECT_FALSE(IsPureAscii(std::string("a\0b", 3)));
+  EXPECT_FALSE(IsPureAscii("a\x80"));
+}
+
+TEST(UrlDecode, EscapesAndPlus) {
+  EXPECT_EQ(UrlDecode("a%2Bb+c"), "a+b c");
+  EXPECT_EQ(UrlDecode("%e4%B8%ad"), "\xE4\xB8\xAD");
+  EXPECT_EQ(UrlDecode(""), "");
+}
+
+TEST(UrlDecode, InvalidDigits) {
+  EXPECT_EQ(UrlDecode("%zz"), "\xFF");
+  EXPECT_EQ(UrlDecode("%z1"), "\xF1");  // a bad first digit counts as 15
+  EXPECT_EQ(UrlDecode("%1zx"), "\xFFx");
+}
+
+TEST(UrlDecode, PercentAtTheEndStopsWithoutReadingPast) {
+  EXPECT_EQ(UrlDecode("50%"), "50\xFF");
+  EXPECT_EQ(UrlDecode("50%4"), "50\xFF");
+  EXPECT_EQ(UrlDecode("%"), "\xFF");
+  // The text behind the view is never read.
+  const std::string backing = "ab%41";
+  EXPECT_EQ(UrlDecode(std::string_view(backing).substr(0, 4)), "ab\xFF");
+}
+
+}  // namespace
+}  // namespace orv::keywords
