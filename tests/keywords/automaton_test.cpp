@@ -1,0 +1,84 @@
+// The automaton on its own: every reported occurrence against a naive search, with complete
+// rows for all states and with rows for the start state only (so every deeper step goes
+// through edges and failure links).
+#include "keywords/automaton.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <set>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace orv::keywords {
+namespace {
+
+using Occurrence = std::pair<std::size_t, std::uint32_t>;  // (end, pattern)
+
+std::set<Occurrence> Scanned(const Automaton& automaton, std::string_view text, std::size_t begin,
+                             std::size_t end) {
+  std::set<Occurrence> out;
+  automaton.Scan(reinterpret_cast<const unsigned char*>(text.data()), begin, end,
+                 [&](std::uint32_t state, std::size_t stop) {
+                   std::uint32_t s = automaton.OwnPattern(state) != Automaton::kNone
+                                         ? state
+                                         : automaton.OutputLink(state);
+                   for (; s != Automaton::kNone; s = automaton.OutputLink(s)) {
+                     out.emplace(stop, automaton.OwnPattern(s));
+                   }
+                 });
+  return out;
+}
+
+std::set<Occurrence> Naive(const std::vector<std::string_view>& patterns, std::string_view text,
+                           std::size_t begin, std::size_t end) {
+  std::set<Occurrence> out;
+  for (std::uint32_t id = 0; id < patterns.size(); ++id) {
+    const std::string_view p = patterns[id];
+    if (p.empty()) continue;
+    for (std::size_t at = begin; at + p.size() <= end; ++at) {
+      if (text.substr(at, p.size()) == p) out.emplace(at + p.size(), id);
+    }
+  }
+  return out;
+}
+
+TEST(Automaton, ReportsEveryOccurrenceWhateverTheRowBudget) {
+  std::mt19937 rng(7);
+  const std::string alphabet = "ab\xD6\xD0*";
+  auto randomText = [&](int maxLength) {
+    std::string s;
+    const int n = std::uniform_int_distribution<int>(0, maxLength)(rng);
+    for (int i = 0; i < n; ++i) s += alphabet[rng() % alphabet.size()];
+    return s;
+  };
+  for (int round = 0; round < 300; ++round) {
+    std::set<std::string> distinct;
+    const int count = 1 + static_cast<int>(rng() % 12);
+    for (int i = 0; i < count; ++i) distinct.insert(randomText(5));
+    std::vector<std::string> owned(distinct.begin(), distinct.end());
+    std::vector<std::string_view> patterns(owned.begin(), owned.end());
+    const Automaton full(patterns, std::size_t{1} << 20);
+    const Automaton rootOnly(patterns, 0);
+    EXPECT_EQ(full.MaxPatternLength(), rootOnly.MaxPatternLength());
+    for (int t = 0; t < 10; ++t) {
+      const std::string text = randomText(40);
+      const std::size_t begin = text.empty() ? 0 : rng() % text.size();
+      const auto want = Naive(patterns, text, begin, text.size());
+      EXPECT_EQ(Scanned(full, text, begin, text.size()), want);
+      EXPECT_EQ(Scanned(rootOnly, text, begin, text.size()), want);
+    }
+  }
+}
+
+TEST(Automaton, NoPatterns) {
+  const Automaton empty;
+  EXPECT_TRUE(Scanned(empty, "abc", 0, 3).empty());
+  const Automaton onlyEmpty(std::vector<std::string_view>{""}, 1024);
+  EXPECT_TRUE(Scanned(onlyEmpty, "abc", 0, 3).empty());
+  EXPECT_GT(onlyEmpty.MemoryBytes(), 0u);
+}
+
+}  // namespace
+}  // namespace orv::keywords
