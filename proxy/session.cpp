@@ -1,5 +1,6 @@
 #include "proxy/session.h"
 
+#include <algorithm>
 #include <array>
 #include <boost/asio/post.hpp>
 #include <boost/asio/redirect_error.hpp>
@@ -20,6 +21,9 @@ namespace http = beast::http;
 using tcp = asio::ip::tcp;
 
 namespace {
+
+// Every buffer handed to a co_await below is a named local: GCC 12 mishandles temporaries
+// that live across a suspension point inside one full-expression.
 
 constexpr std::size_t kMaxTarget = 8 * 1024;
 constexpr std::size_t kMaxHeaderFields = 16 * 1024;
@@ -120,7 +124,8 @@ asio::awaitable<bool> Session::Write(std::string_view first, std::string_view se
 }
 
 asio::awaitable<void> Session::Reject(unsigned status, std::string_view reason) {
-  co_await Write(ErrorResponseText(status, reason));
+  const std::string response = ErrorResponseText(status, reason);
+  co_await Write(response);
 }
 
 asio::awaitable<void> Session::Serve() {
@@ -150,9 +155,16 @@ asio::awaitable<void> Session::Serve() {
     idle_ = false;
     if (ec == http::error::header_limit) {
       std::string_view received(static_cast<const char*>(buffer.data().data()), buffer.size());
+      // The parser may already have taken the request line off the buffer; what is left
+      // then starts with a field, and the fields are what overflowed.
+      std::size_t space = received.find(' ');
+      bool requestLine = space != std::string_view::npos && space > 0 && space < 24 &&
+                         std::all_of(received.begin(), received.begin() + space,
+                                     [](char c) { return c >= 'A' && c <= 'Z'; });
       std::size_t lineEnd = received.find('\n');
-      bool longTarget = lineEnd == std::string_view::npos ? received.size() > kMaxTarget
-                                                          : lineEnd > kMaxTarget + 16;
+      bool longTarget =
+          requestLine && (lineEnd == std::string_view::npos ? received.size() > kMaxTarget
+                                                            : lineEnd > kMaxTarget + 16);
       if (longTarget)
         co_await Reject(414, "URI Too Long");
       else
@@ -210,7 +222,9 @@ asio::awaitable<void> Session::Serve() {
 
     RequestVerdict verdict = ScreenRequest(context_.engine, facts);
     if (verdict.blocked) {
-      co_await Write(BlockPageText(ReadBlockPage(verdict.blockBytes, false), headOnly));
+      const std::string response =
+          BlockPageText(ReadBlockPage(verdict.blockBytes, false), headOnly);
+      co_await Write(response);
       LogRequest(context_.engine, facts);
       co_return;
     }
@@ -262,7 +276,9 @@ asio::awaitable<bool> Session::Respond(ForwardRequest& request, RequestFacts& fa
   chunk.clear();
   if (verdict.kind == ChunkVerdict::Kind::kBlockPage) {
     source->Finish(false);
-    co_await Write(BlockPageText(ReadBlockPage(verdict.bytes, verdict.accessDenied), headOnly));
+    const std::string response =
+        BlockPageText(ReadBlockPage(verdict.bytes, verdict.accessDenied), headOnly);
+    co_await Write(response);
     co_return false;
   }
   // A rewrite in place keeps every length; the head stays the origin's, so that a word that
@@ -284,8 +300,9 @@ asio::awaitable<bool> Session::Respond(ForwardRequest& request, RequestFacts& fa
   // (or, for HTTP/1.0, the end of the connection) lets a block page end the body cleanly.
   Framing framing = http10 ? Framing::kUntilClose : Framing::kChunked;
   bool chunked = framing == Framing::kChunked;
-  bool written = co_await Write(ClientHeadText(head, framing, std::nullopt, keepAlive, http10),
-                                chunked ? ChunkFrame(body) : body);
+  const std::string headText = ClientHeadText(head, framing, std::nullopt, keepAlive, http10);
+  const std::string first = chunked ? ChunkFrame(body) : std::move(body);
+  bool written = co_await Write(headText, first);
   while (written && !complete) {
     std::string piece;
     result = co_await source->Read(piece, options.chunkBuffer, complete);
@@ -300,14 +317,13 @@ asio::awaitable<bool> Session::Respond(ForwardRequest& request, RequestFacts& fa
     if (later.kind == ChunkVerdict::Kind::kBlockPage) {
       source->Finish(false);
       std::string page = ReadBlockPage(later.bytes, false).body;
-      if (chunked)
-        co_await Write(ChunkFrame(page), kLastChunk);
-      else
-        co_await Write(page);
+      const std::string tail = chunked ? ChunkFrame(page) + std::string(kLastChunk) : page;
+      co_await Write(tail);
       co_return false;
     }
     const std::string& out = later.kind == ChunkVerdict::Kind::kRewritten ? later.bytes : piece;
-    written = co_await Write(chunked ? ChunkFrame(out) : out);
+    const std::string framed = chunked ? ChunkFrame(out) : out;
+    written = co_await Write(framed);
   }
   if (written && chunked) written = co_await Write(kLastChunk);
   source->Finish(written && complete);
