@@ -1,0 +1,198 @@
+#!/usr/bin/env bash
+# orvproxy against nginx proxy_pass, in one run, on the same pages from the same upstream:
+#   upstream   nginx serving the pages as static files
+#   baseline   nginx proxy_pass to it (keep-alive upstream connections)
+#   orvproxy   --upstream to it, with 10,000 deny keywords (plus replace, record, free lists)
+# Both are driven by wrk with the same connections, threads and duration; the script prints
+# requests/s, p99 latency and the ratios.
+#
+# Pages and words: corpus/pages/utf8 and corpus/OrvFilter.db from scripts/make-bench-corpus.sh
+# when present (the Chinese GIMP manual and a jieba word sample); otherwise the demo site and a
+# generated database of 10,000 words. Only pages that orvproxy lets through are requested, so
+# that both servers send the same bytes.
+#
+# Environment: ORVPROXY (binary; default: build it with the default preset), DURATION (10s),
+# CONNECTIONS (32), WORKERS (worker processes of the nginx proxy and threads of orvproxy:
+# the number of cores), PAGES (how many pages to rotate through, 40).
+set -euo pipefail
+
+ROOT="$(cd "$(dirname "$0")/../.." && pwd)"
+DURATION="${DURATION:-10s}"
+CONNECTIONS="${CONNECTIONS:-32}"
+WORKERS="${WORKERS:-$(nproc)}"
+PAGES="${PAGES:-40}"
+
+need=()
+command -v nginx >/dev/null || need+=(nginx-light)
+command -v wrk >/dev/null || need+=(wrk)
+command -v curl >/dev/null || need+=(curl)
+if [ "${#need[@]}" -gt 0 ]; then
+  SUDO=; [ "$(id -u)" -ne 0 ] && SUDO=sudo
+  $SUDO apt-get install -y -qq --no-install-recommends "${need[@]}"
+fi
+NGINX="$(command -v nginx)"
+
+if [ -z "${ORVPROXY:-}" ]; then
+  cmake --preset default -S "$ROOT" >/dev/null
+  cmake --build "$ROOT/build/default" --target orvproxy
+  ORVPROXY="$ROOT/build/default/proxy/orvproxy"
+fi
+
+WORK="$(mktemp -d /tmp/orv-proxy-bench.XXXXXX)"
+chmod 755 "$WORK"
+PIDS=()
+cleanup() {
+  for pid in "${PIDS[@]}"; do kill "$pid" 2>/dev/null || true; done
+  wait 2>/dev/null || true
+  rm -rf "$WORK"
+}
+trap cleanup EXIT
+
+free_port() { python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])'; }
+wait_port() {
+  for _ in $(seq 100); do
+    (exec 3<>"/dev/tcp/127.0.0.1/$1") 2>/dev/null && return 0
+    sleep 0.05
+  done
+  echo "bench: nothing listens on port $1" >&2
+  return 1
+}
+
+# Pages and keyword database.
+mkdir -p "$WORK/site" "$WORK/config/log"
+cp "$ROOT/examples/config/OrvFilter.ini" "$WORK/config/"
+if [ -d "$ROOT/corpus/pages/utf8" ] && [ -f "$ROOT/corpus/OrvFilter.db" ]; then
+  cp "$ROOT"/corpus/pages/utf8/*.html "$WORK/site/"
+  cp "$ROOT/corpus/OrvFilter.db" "$WORK/config/"
+  echo "bench: pages and words from corpus/"
+else
+  cp "$ROOT"/examples/site/*.html "$WORK/site/"
+  python3 - "$WORK/config/OrvFilter.db" <<'PY'
+import random, sys
+rng = random.Random(7)
+letters = "abcdefghijklmnopqrstuvwxyz"
+hanzi = [chr(c) for c in range(0x4E00, 0x9FA5)]
+def word():
+    if rng.random() < 0.5:
+        return "".join(rng.choice(letters) for _ in range(rng.randint(5, 10)))
+    return "".join(rng.choice(hanzi) for _ in range(rng.randint(2, 4)))
+def section(tag, entries):
+    return "<%s>%s</%s>" % (tag, "@@".join(entries), tag)
+deny = [word() for _ in range(10000)]
+text = (section("OrvKeyDeny", deny + ["forbiddenword"]) +
+        section("OrvKeyRepl", [word() for _ in range(2000)] + ["badword"]) +
+        section("KeyWordsJilu", [word() for _ in range(1000)]) +
+        section("OrvKeyFree", [word() for _ in range(200)]))
+open(sys.argv[1], "wb").write(text.encode("gbk", "ignore"))
+PY
+  echo "bench: demo pages, generated database (corpus/ not built: scripts/make-bench-corpus.sh)"
+fi
+echo "bench: $(ls "$WORK/site" | wc -l) pages, deny list of $(python3 -c '
+import sys; t=open(sys.argv[1],"rb").read()
+a=t.find(b"<OrvKeyDeny>")+12; b=t.find(b"</OrvKeyDeny>"); print(len(t[a:b].split(b"@@")))' "$WORK/config/OrvFilter.db") entries"
+
+UP_PORT="$(free_port)"; NGX_PORT="$(free_port)"; ORV_PORT="$(free_port)"
+USER_LINE=""; [ "$(id -u)" -eq 0 ] && USER_LINE="user root;"
+common() {
+  cat <<CONF
+$USER_LINE
+pid $WORK/$1.pid;
+error_log $WORK/$1-error.log;
+worker_processes $2;
+events { worker_connections 4096; }
+http {
+  access_log off;
+  client_body_temp_path $WORK/$1-body;
+  proxy_temp_path $WORK/$1-proxy;
+  fastcgi_temp_path $WORK/$1-fastcgi;
+  uwsgi_temp_path $WORK/$1-uwsgi;
+  scgi_temp_path $WORK/$1-scgi;
+  types { text/html html; text/css css; }
+  keepalive_requests 100000;
+CONF
+}
+{ common upstream 1; cat <<CONF
+  server { listen 127.0.0.1:$UP_PORT; root $WORK/site; }
+}
+CONF
+} > "$WORK/upstream.conf"
+{ common proxy "$WORKERS"; cat <<CONF
+  upstream site { server 127.0.0.1:$UP_PORT; keepalive 256; }
+  server {
+    listen 127.0.0.1:$NGX_PORT;
+    location / {
+      proxy_pass http://site;
+      proxy_http_version 1.1;
+      proxy_set_header Connection "";
+      proxy_buffer_size 64k;
+      proxy_buffers 32 64k;
+    }
+  }
+}
+CONF
+} > "$WORK/proxy.conf"
+
+"$NGINX" -p "$WORK" -c "$WORK/upstream.conf" -g 'daemon off;' & PIDS+=($!)
+"$NGINX" -p "$WORK" -c "$WORK/proxy.conf" -g 'daemon off;' & PIDS+=($!)
+"$ORVPROXY" --dir "$WORK/config" --listen "127.0.0.1:$ORV_PORT" \
+  --upstream "http://127.0.0.1:$UP_PORT" --threads "$WORKERS" 2>"$WORK/orvproxy.log" & PIDS+=($!)
+wait_port "$UP_PORT"; wait_port "$NGX_PORT"; wait_port "$ORV_PORT"
+head -1 "$WORK/orvproxy.log"
+
+# Pages that orvproxy passes (some corpus pages carry deny words and would get block pages).
+: > "$WORK/paths"
+for page in $(ls "$WORK/site" | sort); do
+  status="$(curl -s -o /dev/null -w '%{http_code}' "http://127.0.0.1:$ORV_PORT/$page")"
+  [ "$status" = 200 ] && echo "/$page" >> "$WORK/paths"
+  [ "$(wc -l < "$WORK/paths")" -ge "$PAGES" ] && break
+done
+if [ ! -s "$WORK/paths" ]; then echo "bench: no page passes orvproxy" >&2; exit 1; fi
+bytes=0
+while read -r path; do
+  a="$(curl -s "http://127.0.0.1:$NGX_PORT$path" | wc -c)"
+  b="$(curl -s "http://127.0.0.1:$ORV_PORT$path" | wc -c)"
+  [ "$a" = "$b" ] || { echo "bench: $path differs in length ($a vs $b)" >&2; exit 1; }
+  bytes=$((bytes + a))
+done < "$WORK/paths"
+count="$(wc -l < "$WORK/paths")"
+echo "bench: $count pages in rotation, $((bytes / count)) bytes on average"
+
+{
+  echo 'local paths = {}'
+  while read -r path; do echo "paths[#paths + 1] = \"$path\""; done < "$WORK/paths"
+  cat <<'LUA'
+local i = 0
+request = function()
+  i = i % #paths + 1
+  return wrk.format("GET", paths[i])
+end
+LUA
+} > "$WORK/rotate.lua"
+
+# wrk prints latency in us, ms or s; requests/s plainly.
+measure() {
+  local out
+  out="$(wrk -t1 -c"$CONNECTIONS" -d"$DURATION" --latency -s "$WORK/rotate.lua" "http://127.0.0.1:$1/")"
+  echo "$out" > "$WORK/wrk-$1.txt"
+  local rps p99
+  rps="$(awk '/^Requests\/sec:/ {print $2}' <<<"$out")"
+  p99="$(awk '$1 == "99%" {v=$2; u=v; sub(/[0-9.]+/, "", u); sub(/[a-z]+$/, "", v);
+           if (u == "us") v /= 1000; else if (u == "s") v *= 1000; print v}' <<<"$out")"
+  local errors
+  errors="$(awk '/Non-2xx|Socket errors/' <<<"$out")"
+  [ -n "$errors" ] && echo "bench: $errors" >&2
+  echo "$rps $p99"
+}
+
+echo "bench: wrk -t1 -c$CONNECTIONS -d$DURATION, proxies with $WORKERS workers"
+# Warm both (connection pools, charset cache) before measuring.
+wrk -t1 -c"$CONNECTIONS" -d2s -s "$WORK/rotate.lua" "http://127.0.0.1:$NGX_PORT/" >/dev/null
+wrk -t1 -c"$CONNECTIONS" -d2s -s "$WORK/rotate.lua" "http://127.0.0.1:$ORV_PORT/" >/dev/null
+read -r NGX_RPS NGX_P99 < <(measure "$NGX_PORT")
+read -r ORV_RPS ORV_P99 < <(measure "$ORV_PORT")
+
+printf '%-22s %12s %12s\n' "" "requests/s" "p99 (ms)"
+printf '%-22s %12.1f %12.2f\n' "nginx proxy_pass" "$NGX_RPS" "$NGX_P99"
+printf '%-22s %12.1f %12.2f\n' "orvproxy" "$ORV_RPS" "$ORV_P99"
+awk -v a="$ORV_RPS" -v b="$NGX_RPS" -v c="$ORV_P99" -v d="$NGX_P99" \
+  'BEGIN { printf "%-22s %11.2fx %11.2fx\n", "orvproxy / nginx", a / b, c / d }'
