@@ -142,10 +142,14 @@ int HttpFetcher::Fetch(std::string_view url, std::string& text) {
     }
     done_.store(true);
   });
-  while (!done_.load()) {
+  // Dispatch at least once, so whatever the window queued before the call is not held back
+  // by a download that finishes at once.
+  for (;;) {
     PumpMessages();
+    if (done_.load()) {
+      break;
+    }
     std::this_thread::sleep_for(std::chrono::milliseconds(pollIntervalMs_));
-    PumpMessages();
   }
   worker.join();
   done_.store(false);
