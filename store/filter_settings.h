@@ -7,6 +7,7 @@
 
 #include <atomic>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -74,20 +75,33 @@ struct LoadResult {
 // `moduleDirectory` (which ends with a separator, or not).
 LoadResult LoadSettings(const FilterSettings& previous, std::string_view moduleDirectory);
 
-// The published settings record: readers take a whole snapshot without locking each other
-// out; a reload swaps in a new record in one step.
+// The published settings record: a reader copies one pointer and uses that whole record for
+// as long as it holds it; a reload swaps in a new record in one step. The lock only covers
+// the pointer copy (std::atomic<std::shared_ptr> would do the same, but the standard
+// library's version releases its internal lock too weakly for the thread sanitizer to
+// accept).
 class SettingsSnapshot {
  public:
   explicit SettingsSnapshot(FilterSettings initial)
       : current_(std::make_shared<const FilterSettings>(std::move(initial))) {}
 
-  std::shared_ptr<const FilterSettings> Get() const { return current_.load(); }
+  std::shared_ptr<const FilterSettings> Get() const {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    return current_;
+  }
   void Publish(FilterSettings next) {
-    current_.store(std::make_shared<const FilterSettings>(std::move(next)));
+    std::shared_ptr<const FilterSettings> record =
+        std::make_shared<const FilterSettings>(std::move(next));
+    {
+      const std::lock_guard<std::mutex> lock(mutex_);
+      current_.swap(record);
+    }
+    // The old record is released here, outside the lock (or later, by its last reader).
   }
 
  private:
-  std::atomic<std::shared_ptr<const FilterSettings>> current_;
+  mutable std::mutex mutex_;
+  std::shared_ptr<const FilterSettings> current_;
 };
 
 }  // namespace orv::store
