@@ -29,6 +29,27 @@ for file in "$dll" "$exe"; do
   fi
 done
 
+# The DLL as IIS needs it: exactly the five ISAPI entry points, undecorated, and no
+# dependency beyond Windows system DLLs (the compiler's runtime is linked in statically).
+objdump="$arch-w64-mingw32-objdump"
+exports="$("$objdump" -p "$dll" | sed -n '/\[Ordinal\/Name Pointer\] Table/,/^$/p' |
+  sed -n 's/^[[:space:]]*\[[[:space:]]*[0-9]*\][[:space:]]*//p' | sort | tr '\n' ' ')"
+expected="GetExtensionVersion GetFilterVersion HttpExtensionProc HttpFilterProc TerminateExtension "
+if [ "$exports" != "$expected" ]; then
+  echo "run-fake-iis: $dll exports '$exports', expected '$expected'" >&2
+  exit 1
+fi
+system_dlls='^(kernel32|user32|advapi32|msvcrt|ntdll|ws2_32|ole32|oleaut32|shell32|shlwapi|version|bcrypt|api-ms-win-.*)\.dll$'
+for file in "$dll" "$exe"; do
+  while read -r imported; do
+    if ! printf '%s\n' "$imported" | tr 'A-Z' 'a-z' | grep -Eq "$system_dlls"; then
+      echo "run-fake-iis: $file imports $imported, which a server does not have" >&2
+      exit 1
+    fi
+  done < <("$objdump" -p "$file" | sed -n 's/^[[:space:]]*DLL Name: //p')
+done
+echo "run-fake-iis: $arch exports and imports are as IIS needs them"
+
 wine64="$(command -v wine64 || true)"
 [ -n "$wine64" ] || wine64=/usr/lib/wine/wine64
 if [ "$arch" = i686 ]; then wine="$(command -v wine || true)"; else wine="$wine64"; fi

@@ -116,10 +116,12 @@ DWORD WINAPI HttpExtensionProc(EXTENSION_CONTROL_BLOCK* ecb) {
 }
 
 BOOL WINAPI TerminateExtension(DWORD /*flags*/) {
-  // The engine itself stays until the module is unloaded: the filter role may still be
-  // called after the extension role ends. What is pending in the event log is written now.
+  // IIS is shutting the extension down, and the worker process may end without unloading
+  // us: what is pending in the event log is written now. The engine itself stays until
+  // FreeLibrary, since the filter role may still be called after the extension role ends.
   try {
     if (orv::filter::FilterEngine* engine = orv::isapi::Engine()) {
+      engine->FlushLog();
       return engine->TerminateExtension() ? TRUE : FALSE;
     }
   } catch (...) {

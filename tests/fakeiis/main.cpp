@@ -69,10 +69,12 @@ int main(int argc, char** argv) {
   if (switchedOff) {
     append(fakeiis::SwitchedOffScenarios());
   } else {
+    // The many events of the concurrent run go first, so that those of the single
+    // scenarios are still pending in the writer when the extension is terminated.
+    append(fakeiis::ConcurrencyScenarios());
     append(fakeiis::RequestScenarios());
     append(fakeiis::ResponseScenarios());
     append(fakeiis::BodyScenarios());
-    append(fakeiis::ConcurrencyScenarios());
   }
   scenarios.push_back(fakeiis::UnloadScenario(!switchedOff));
 

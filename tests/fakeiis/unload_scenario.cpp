@@ -1,5 +1,5 @@
 // IIS's shutdown of the module: TerminateExtension, then FreeLibrary. Events the scenarios
-// caused must be in the day's log file by then, however short the process's life was.
+// caused must be in the day's log file once the extension has been terminated.
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -27,20 +27,38 @@ std::string ReadLogs(const std::string& folder) {
 }  // namespace
 
 Scenario UnloadScenario(bool expectEvents) {
-  return {"unload-flushes-log", [expectEvents](Fixture& fixture, Outcome& outcome) {
+  return {"terminate-and-unload", [expectEvents](Fixture& fixture, Outcome& outcome) {
+            if (expectEvents) {
+              // A fresh event just before the end: the writer still holds it in memory.
+              FakeRequest request;
+              SetRequest(request, "/news/last-words.htm");
+              SendRaw(
+                  fixture, request,
+                  Response("gb2312", std::string("<html><body>") + kDenyGbk + "</body></html>"));
+            }
             outcome.Expect(fixture.module.terminateExtension(HSE_TERM_MUST_UNLOAD) == TRUE,
                            "TerminateExtension returned FALSE");
-            outcome.Expect(fixture.module.Unload(), "FreeLibrary failed");
+            // IIS may end the worker process right after TerminateExtension, without
+            // unloading the DLL: the events must be on disk already.
             const std::string logs = ReadLogs(fixture.folder + "log\\");
-            if (!expectEvents) {
+            if (expectEvents) {
+              outcome.Expect(Contains(logs, kKindDenyGbk), "no deny event in the log");
+              outcome.Expect(Contains(logs, kKindReplaceGbk), "no replace event in the log");
+              outcome.Expect(Contains(logs, kKindRecordGbk), "no record event in the log");
+              outcome.Expect(Contains(logs, kDenyGbk), "deny event lacks its keyword");
+              outcome.Expect(Contains(logs, "www.example.com/news/last-words.htm"),
+                             "the last event was not written by TerminateExtension");
+            } else {
               outcome.Expect(logs.empty(), "events written while off");
-              return;
             }
-            outcome.Expect(Contains(logs, kKindDenyGbk), "no deny event in the log");
-            outcome.Expect(Contains(logs, kKindReplaceGbk), "no replace event in the log");
-            outcome.Expect(Contains(logs, kKindRecordGbk), "no record event in the log");
-            outcome.Expect(Contains(logs, kDenyGbk), "deny event lacks its keyword");
-            outcome.Expect(Contains(logs, "www.example.com/news/"), "events lack the URL");
+            outcome.Expect(fixture.module.Unload(), "FreeLibrary failed");
+            // A thread that scanned text keeps the module loaded until it exits (its
+            // thread-local scratch pins it), so only a run that screened nothing can see the
+            // module go, and DllMain tear the engine down, here.
+            if (!expectEvents) {
+              outcome.Expect(GetModuleHandleA("OrvFilter.dll") == nullptr,
+                             "OrvFilter.dll still loaded after FreeLibrary");
+            }
           }};
 }
 
