@@ -161,9 +161,11 @@ void CMainDlg::CreateLabels() {
   underlined.setUnderline(true);
   solutions_->setFont(underlined);
 
-  adDot_ = StaticText(this, 1069, QStringLiteral("·"), QRect(10, 477, 12, 18), kAdDot, false);
+  adDot_ = StaticText(this, 1069, QStringLiteral("·"), QRect(8, 474, 14, 22), kAdDot, false);
+  adDot_->setAlignment(Qt::AlignCenter);
   QFont dotFont = adDot_->font();
   dotFont.setBold(true);
+  dotFont.setPointSizeF(dotFont.pointSizeF() * 1.8);
   adDot_->setFont(dotFont);
   adTitle_ =
       StaticText(this, 1006, DefaultAdTitle(), QRect(22, 477, 400, 18), QColor(40, 60, 80), true);
