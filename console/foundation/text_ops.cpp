@@ -43,14 +43,13 @@ std::size_t SplitText(std::string_view text, std::string_view delimiter,
                    [&](std::string_view piece) { pieces.emplace_back(piece); });
 }
 
-std::size_t SplitText(std::string_view text, std::string_view delimiter, QStringList& pieces,
-                      bool clear, std::size_t minimumLength) {
+std::size_t SplitText(std::string_view text, std::string_view delimiter,
+                      std::list<std::string>& pieces, bool clear, std::size_t minimumLength) {
   if (clear) {
     pieces.clear();
   }
-  return SplitInto(text, delimiter, minimumLength, [&](std::string_view piece) {
-    pieces.append(QString::fromLatin1(piece.data(), static_cast<qsizetype>(piece.size())));
-  });
+  return SplitInto(text, delimiter, minimumLength,
+                   [&](std::string_view piece) { pieces.emplace_back(piece); });
 }
 
 std::string TextBetween(std::string_view text, std::string_view startMarker,

@@ -2,8 +2,8 @@
 // searching, counting and random texts. Lengths and positions count bytes (GBK texts).
 #pragma once
 
-#include <QStringList>
 #include <cstddef>
+#include <list>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -15,10 +15,9 @@ namespace orv::console {
 // were added. An empty delimiter adds the whole text as one piece (when long enough).
 std::size_t SplitText(std::string_view text, std::string_view delimiter,
                       std::vector<std::string>& pieces, bool clear, std::size_t minimumLength);
-// The same for a Qt list; the pieces are the GBK bytes held as Latin-1 code units, so that
-// no byte changes on the way (convert to display text at the widget).
-std::size_t SplitText(std::string_view text, std::string_view delimiter, QStringList& pieces,
-                      bool clear, std::size_t minimumLength);
+// The same for a linked list of byte strings.
+std::size_t SplitText(std::string_view text, std::string_view delimiter,
+                      std::list<std::string>& pieces, bool clear, std::size_t minimumLength);
 
 // The text after the first `startMarker` and before the first `endMarker` (both searched
 // from the beginning); empty when any of the three is empty, a marker is missing or the end

@@ -4,6 +4,7 @@
 #include <QSignalSpy>
 #include <QTest>
 
+#include "console/app/about_dlg.h"
 #include "console/app/account_record.h"
 #include "console/app/console_state.h"
 #include "console/app/main_dlg.h"
@@ -213,6 +214,28 @@ TEST_F(MainWindowTest, KeysAndLinks) {
   for (int id : {1005, 1006, 1074}) {
     EXPECT_EQ(Label(id)->cursor().shape(), Qt::PointingHandCursor) << id;
   }
+}
+
+}  // namespace
+}  // namespace orv::console
+
+namespace orv::console {
+namespace {
+
+TEST(CAboutDlg, ShowsTheTitleAndLinksToTheMaker) {
+  testing::FakeShell shell;
+  CAboutDlg about(shell);
+  about.show();
+  QStringList texts;
+  for (QLabel* label : about.findChildren<QLabel*>()) {
+    texts.append(label->text());
+  }
+  EXPECT_TRUE(texts.contains(QStringLiteral("Orvane·非法信息过滤系统 Ver2.1 版")));
+  auto* link = about.findChild<QLabel*>(QStringLiteral("control1064"));
+  ASSERT_NE(link, nullptr);
+  EXPECT_EQ(link->cursor().shape(), Qt::PointingHandCursor);
+  QTest::mouseClick(link, Qt::LeftButton);
+  EXPECT_EQ(shell.opened, QStringList{MakerAddress()});
 }
 
 }  // namespace

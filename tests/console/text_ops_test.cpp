@@ -2,8 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include <QStringList>
 #include <ctime>
+#include <list>
 #include <string>
 #include <vector>
 
@@ -33,12 +33,12 @@ TEST(SplitText, ClearFlagAndEmptyDelimiter) {
   EXPECT_TRUE(pieces.empty());
 }
 
-TEST(SplitText, QtListKeepsGbkBytes) {
-  QStringList pieces{QStringLiteral("old")};
+TEST(SplitText, ListFormFillsTheSamePieces) {
+  std::list<std::string> pieces{"old"};
   EXPECT_EQ(SplitText("\xB7\xC7\xB7\xA8|ab|c", "|", pieces, true, 2), 2u);
-  ASSERT_EQ(pieces.size(), 2);
-  EXPECT_EQ(pieces[0].toLatin1().toStdString(), "\xB7\xC7\xB7\xA8");
-  EXPECT_EQ(pieces[1], QStringLiteral("ab"));
+  EXPECT_EQ(pieces, (std::list<std::string>{"\xB7\xC7\xB7\xA8", "ab"}));
+  EXPECT_EQ(SplitText("de", "|", pieces, false, 2), 1u);
+  EXPECT_EQ(pieces.back(), "de");
 }
 
 TEST(TextBetween, FirstMarkersInOrderOnly) {
