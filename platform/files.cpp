@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <new>
+#include <stdexcept>
 #include <system_error>
 
 #ifdef _WIN32
@@ -159,23 +160,31 @@ bool ReadWholeFile(const std::string& path, std::string& out, std::size_t maxByt
   out.clear();
   std::FILE* f = OpenFile(path, ORV_MODE("rb"));
   if (f == nullptr) return false;
+  // Read straight into the string: hosts such as IIS run us on threads with small stacks.
+  constexpr std::size_t kChunk = 64 * 1024;
   bool ok = true;
   try {
-    char buffer[64 * 1024];
     while (true) {
-      const std::size_t n = std::fread(buffer, 1, sizeof buffer, f);
-      if (n > maxBytes - out.size()) {
+      const std::size_t have = out.size();
+      // One byte more than the limit allows tells a file that is too large.
+      const std::size_t room = maxBytes - have;
+      const std::size_t want = room >= kChunk ? kChunk : room + 1;
+      out.resize(have + want);
+      const std::size_t n = std::fread(out.data() + have, 1, want, f);
+      out.resize(have + n);
+      if (out.size() > maxBytes) {
         ok = false;
         break;
       }
-      out.append(buffer, n);
-      if (n < sizeof buffer) {
+      if (n < want) {
         // A directory opens on some systems and fails only here.
         ok = std::ferror(f) == 0;
         break;
       }
     }
   } catch (const std::bad_alloc&) {
+    ok = false;
+  } catch (const std::length_error&) {
     ok = false;
   }
   std::fclose(f);

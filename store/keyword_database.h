@@ -61,7 +61,8 @@ void ReplaceSection(std::string& text, Section section, std::string_view content
 // The console's in-memory copy of the database.
 class KeywordDatabase {
  public:
-  // Reads the file, joining its lines. False when it cannot be read; the copy is then empty.
+  // Reads the file, joining its lines. False when it cannot be read; the copy is then empty,
+  // so a caller must not save it over a file that exists but failed to load.
   bool LoadDatabase(const std::string& path);
   std::string GetSection(Section section) const;
   void SetSection(Section section, std::string_view text);
