@@ -11,8 +11,8 @@ Cp936Table* BuildTable() {
   for (unsigned lead = 0x81; lead <= 0xFE; ++lead) {
     for (unsigned trail = 0x40; trail <= 0xFE; ++trail) {
       if (trail == 0x7F) continue;
-      const char16_t cp = DecodePairWithSystem(static_cast<unsigned char>(lead),
-                                               static_cast<unsigned char>(trail));
+      const char16_t cp =
+          DecodePairWithSystem(static_cast<unsigned char>(lead), static_cast<unsigned char>(trail));
       table->toUnicode[lead - 0x81][trail - 0x40] = cp;
       // The first pair that maps to a code point wins the reverse direction, as with the
       // system's best-fit-free conversion.
@@ -55,7 +55,9 @@ void AppendUtf8(std::string& out, char32_t cp) {
   }
 }
 
-constexpr bool IsTrailByte(unsigned char c) { return c >= 0x40 && c <= 0xFE && c != 0x7F; }
+constexpr bool IsTrailByte(unsigned char c) {
+  return c >= 0x40 && c <= 0xFE && c != 0x7F;
+}
 
 // Decodes one UTF-8 sequence at text[i]; returns its length, or 0 when it is malformed
 // (overlong forms, surrogates and values above U+10FFFF included).

@@ -12,7 +12,9 @@
 namespace orv::codepage {
 
 // A byte of 0x81..0xFE starts a double-byte character in code page 936.
-constexpr bool IsLeadByte(unsigned char c) { return c >= 0x81 && c <= 0xFE; }
+constexpr bool IsLeadByte(unsigned char c) {
+  return c >= 0x81 && c <= 0xFE;
+}
 
 // The byte the converters write for anything they cannot map.
 inline constexpr char kDefaultChar = '?';
