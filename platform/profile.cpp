@@ -1,5 +1,6 @@
 #include "platform/profile.h"
 
+#include <mutex>
 #include <new>
 #include <vector>
 
@@ -131,6 +132,10 @@ bool WriteProfileString(const std::string& file, std::string_view section, std::
       key.front() == '[' || key.front() == ';') {
     return false;
   }
+  // A write reads, edits and replaces the whole file; two at once in this process would lose
+  // one of them.
+  static std::mutex writeMutex;
+  const std::lock_guard<std::mutex> lock(writeMutex);
   try {
     std::string content;
     if (files::Exists(file) && !files::ReadWholeFile(file, content, kMaxProfileFileBytes)) {

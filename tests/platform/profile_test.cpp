@@ -5,6 +5,7 @@
 
 #include <filesystem>
 #include <string>
+#include <thread>
 
 #include "tests/platform/temp_dir.h"
 
@@ -189,6 +190,24 @@ TEST_F(Profile, AFailedWriteReportsFalseAndLeavesTheFileIntact) {
   EXPECT_EQ(ReadProfileString(big, "S", "Key"), "");
   EXPECT_FALSE(WriteProfileString(big, "S", "Key", "2"));
   EXPECT_EQ(std::filesystem::file_size(big), huge.size());
+}
+
+TEST_F(Profile, WritesFromSeveralThreadsAreNotLost) {
+  const std::string ini = dir.File("shared.ini");
+  constexpr int kWrites = 8;
+  auto writer = [&](const std::string& prefix) {
+    for (int i = 0; i < kWrites; ++i) {
+      EXPECT_TRUE(WriteProfileString(ini, "S", prefix + std::to_string(i), std::to_string(i)));
+    }
+  };
+  std::thread a(writer, "A");
+  std::thread b(writer, "B");
+  a.join();
+  b.join();
+  for (int i = 0; i < kWrites; ++i) {
+    EXPECT_EQ(ReadProfileString(ini, "S", "A" + std::to_string(i)), std::to_string(i));
+    EXPECT_EQ(ReadProfileString(ini, "S", "B" + std::to_string(i)), std::to_string(i));
+  }
 }
 
 TEST_F(Profile, AWriteInAReadOnlyFolderFailsAndKeepsTheOldFile) {
