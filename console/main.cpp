@@ -40,13 +40,17 @@ QString OptionValue(const QStringList& arguments, const QString& option) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  QApplication app(argc, argv);
-  QApplication::setApplicationName(QStringLiteral("OrvConsole"));
-  const QStringList arguments = QCoreApplication::arguments();
+  QStringList arguments;
+  for (int i = 0; i < argc; ++i) {
+    arguments.append(QString::fromLocal8Bit(argv[i]));
+  }
 
   using namespace orv::console;
   const CommandLineMode mode = ModeFromCommandLine(SwitchTextFromArguments(arguments));
   if (mode != CommandLineMode::Normal) {
+    // No window, so no display either: the switches must work from a scheduled task or a
+    // remote shell.
+    QCoreApplication app(argc, argv);
     ProcessRunner runner;
     SystemdServiceControl services(runner);
     QString failure;
@@ -57,6 +61,8 @@ int main(int argc, char** argv) {
     return 0;
   }
 
+  QApplication app(argc, argv);
+  QApplication::setApplicationName(QStringLiteral("OrvConsole"));
   const QString dirOption = OptionValue(arguments, QStringLiteral("--dir"));
   const std::string appDirectory = dirOption.isEmpty()
                                        ? ModuleDirectory()
