@@ -104,7 +104,8 @@ status=0
 run_mode() { # mode name, KeyIsSystem value, extra fakeiis arguments
   local mode="$1" system="$2"
   shift 2
-  local folder="$work/$mode"
+  # A blank in the folder's name, as in "C:\Program Files\...".
+  local folder="$work/site $mode"
   write_fixture "$folder" "$system"
   echo "--- fake IIS, $arch, filter $mode"
   local rc=0

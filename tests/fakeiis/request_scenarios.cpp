@@ -59,6 +59,9 @@ std::vector<Scenario> RequestScenarios() {
          HeaderCase(fixture, outcome, "/images/logo.png", "gzip, deflate", nullptr);
          // Nothing to blank.
          HeaderCase(fixture, outcome, "/index.htm", "identity", nullptr);
+         // Longer than the 128-byte header buffer: unreadable, so left as it is.
+         HeaderCase(fixture, outcome, "/index.htm", "gzip, deflate, " + std::string(120, 'x'),
+                    nullptr);
        }},
       {"header-absent",
        [](Fixture& fixture, Outcome& outcome) {
@@ -106,6 +109,15 @@ std::vector<Scenario> RequestScenarios() {
          request.variables["HTTP_VIA"] = "1.1 squid";
          request.variables["HTTP_X_FORWARDED_FOR"] = kBlackIp;
          ExpectBlockPage(outcome, UrlMap(fixture, request), request, kBlackIp);
+       }},
+      {"rewritten-url-blacklist",
+       [](Fixture& fixture, Outcome& outcome) {
+         // Behind a URL rewriter the original URL is the one the visitor asked for.
+         FakeRequest request;
+         SetRequest(request, "/index.htm");
+         request.variables["HTTP_X_REWRITE_URL"] = "/Forbidden/pretty-name";
+         ExpectBlockPage(outcome, UrlMap(fixture, request), request,
+                         "www.example.com/forbidden/pretty-name");
        }},
       {"safe-code-bypass",
        [](Fixture& fixture, Outcome& outcome) {
