@@ -351,10 +351,17 @@ class GatewayAndSignalTest(unittest.TestCase):
             conn = proxy.connection()
             conn.request("GET", "/pass-utf8.html")
             conn.getresponse().read()
+            slow = socket.create_connection(("127.0.0.1", proxy.port))
+            slow.sendall(b"GET /slow-but-in-time HTTP/1.1\r\nHost: x\r\n\r\n")
+            time.sleep(0.05)
             proxy.process.send_signal(signal.SIGTERM)
             self.assertEqual(proxy.process.wait(timeout=10), 0)
             self.assertEqual(idle.recv(10), b"")
-            idle.close()
+            reply = slow.recv(65536)
+            self.assertTrue(reply.startswith(b"HTTP/1.1 200 OK"), reply[:40])
+            self.assertTrue(reply.endswith(b"in time"), reply[-40:])
+            for s in (idle, slow):
+                s.close()
             conn.close()
         finally:
             proxy.stop()

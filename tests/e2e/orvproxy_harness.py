@@ -116,14 +116,21 @@ class Proxy:
         return False
 
     def stop(self):
+        """Stops with SIGTERM; fails on a crash, a hang or anything a sanitizer reported."""
         if self.process.poll() is None:
             self.process.send_signal(signal.SIGTERM)
             try:
-                return self.process.wait(timeout=20)
+                self.process.wait(timeout=20)
             except subprocess.TimeoutExpired:
                 self.process.kill()
                 self.process.wait()
                 raise
+        self._reader.join(timeout=10)
+        reports = [line for line in self.lines
+                   if "Sanitizer" in line or "runtime error" in line]
+        if reports or self.process.returncode != 0:
+            raise AssertionError("orvproxy exited with %s:\n%s" % (
+                self.process.returncode, "".join(reports or self.lines[-20:])))
         return self.process.returncode
 
 
@@ -160,6 +167,9 @@ class UpstreamHandler(http.server.SimpleHTTPRequestHandler):
         if self.path == "/silent":
             time.sleep(UPSTREAM_TIMEOUT_MS / 1000 * 4)
             return self._reset()
+        if self.path == "/slow-but-in-time":
+            time.sleep(UPSTREAM_TIMEOUT_MS / 1000 / 2)
+            return self._send(200, b"in time")
         if self.path == "/chunked":
             self.send_response(200)
             self.send_header("Content-Type", "text/html")
