@@ -145,6 +145,67 @@ std::uint32_t Automaton::SparseNext(std::uint32_t state, std::uint32_t cls) cons
   return dense_[std::size_t{state} * classCount_ + cls];
 }
 
+void Automaton::CollectOutputs(const unsigned char* text, std::size_t size,
+                               OutputBuffer& out) const {
+  constexpr std::size_t kLanes = 4;
+  constexpr std::size_t kMinLane = 4096;
+  // Room for one output per byte, written without capacity checks.
+  Output* const base = out.Reserve(size + kLanes);
+  const std::size_t warmUp = maxLength_ > 0 ? maxLength_ - 1 : 0;
+  if (size < kLanes * kMinLane || warmUp * 8 > size / kLanes) {
+    Output* write = base;
+    Scan(text, 0, size, [&](std::uint32_t state, std::size_t end) {
+      *write++ = Output{state, static_cast<std::uint32_t>(end)};
+    });
+    out.SetSize(static_cast<std::size_t>(write - base));
+    return;
+  }
+  // Lane j owns the ends in (owned[j], owned[j + 1]] and starts warmUp bytes before its
+  // range, so an occurrence that straddles two lanes is reported by the later one only. Lane
+  // j writes from base + owned[j], which no earlier lane can reach.
+  std::size_t owned[kLanes + 1];
+  for (std::size_t j = 0; j <= kLanes; ++j) owned[j] = size * j / kLanes;
+  struct Lane {
+    std::size_t pos;
+    std::size_t from;  // ends after this are the lane's own
+    std::uint32_t state;
+    Output* write;
+  };
+  auto start = [&](std::size_t j) {
+    return Lane{owned[j] > warmUp ? owned[j] - warmUp : 0, owned[j], 0, base + owned[j]};
+  };
+  Lane a = start(0), b = start(1), c = start(2), d = start(3);
+  auto step = [this, text](Lane& lane) {
+    const std::uint32_t next = Step(lane.state, text[lane.pos]);
+    lane.state = next & ~kHasOutput;
+    ++lane.pos;
+    if ((next & kHasOutput) && lane.pos > lane.from) {
+      *lane.write++ = Output{lane.state, static_cast<std::uint32_t>(lane.pos)};
+    }
+  };
+  // All lanes step together for as long as the shortest one lasts, then each finishes alone.
+  std::size_t common = owned[1] - a.pos;
+  common = std::min(common, owned[2] - b.pos);
+  common = std::min(common, owned[3] - c.pos);
+  common = std::min(common, owned[4] - d.pos);
+  for (std::size_t i = 0; i < common; ++i) {
+    step(a);
+    step(b);
+    step(c);
+    step(d);
+  }
+  while (a.pos < owned[1]) step(a);
+  while (b.pos < owned[2]) step(b);
+  while (c.pos < owned[3]) step(c);
+  while (d.pos < owned[4]) step(d);
+  // Close the gaps between the lanes' runs.
+  Output* tail = a.write;
+  tail = std::copy(base + owned[1], b.write, tail);
+  tail = std::copy(base + owned[2], c.write, tail);
+  tail = std::copy(base + owned[3], d.write, tail);
+  out.SetSize(static_cast<std::size_t>(tail - base));
+}
+
 std::size_t Automaton::MemoryBytes() const {
   return dense_.capacity() * sizeof(std::uint32_t) + edgeStart_.capacity() * sizeof(std::uint32_t) +
          edgeClass_.capacity() + edgeTarget_.capacity() * sizeof(std::uint32_t) +

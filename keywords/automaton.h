@@ -11,6 +11,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string_view>
 #include <vector>
 
@@ -34,6 +35,37 @@ class Automaton {
   // at a position, longest first.
   std::uint32_t OwnPattern(std::uint32_t state) const { return ownPattern_[state]; }
   std::uint32_t OutputLink(std::uint32_t state) const { return outputLink_[state]; }
+
+  // A position after which some pattern ends, and the state the automaton is in there.
+  struct Output {
+    std::uint32_t state;
+    std::uint32_t end;
+  };
+  // Room for the outputs of one scan, reused from call to call without clearing.
+  class OutputBuffer {
+   public:
+    Output* Reserve(std::size_t count) {
+      if (count > capacity_) {
+        data_ = std::make_unique<Output[]>(count);
+        capacity_ = count;
+      }
+      return data_.get();
+    }
+    const Output* begin() const { return data_.get(); }
+    const Output* end() const { return data_.get() + size_; }
+    void SetSize(std::size_t size) { size_ = size; }
+
+   private:
+    std::unique_ptr<Output[]> data_;
+    std::size_t capacity_ = 0;
+    std::size_t size_ = 0;
+  };
+
+  // Every output of a scan of text[0, size) from the start state, in order of `end`. Long
+  // texts are cut into lanes that run interleaved, each starting early enough to see every
+  // pattern that ends in it, so the table loads of the lanes overlap instead of waiting on
+  // one another. `size` must be below 2^32.
+  void CollectOutputs(const unsigned char* text, std::size_t size, OutputBuffer& out) const;
 
   // Runs from the start state over text[begin, end) and calls onOutput(state, end) after
   // every byte at which at least one pattern ends; `end` is the offset just past that byte.
@@ -59,6 +91,10 @@ class Automaton {
   static constexpr std::uint32_t kHasOutput = 0x80000000u;
 
   std::uint32_t SparseNext(std::uint32_t state, std::uint32_t cls) const;
+  std::uint32_t Step(std::uint32_t state, unsigned char byte) const {
+    const std::uint32_t cls = classOf_[byte];
+    return state < denseStates_ ? dense_[state * classCount_ + cls] : SparseNext(state, cls);
+  }
 
   std::array<std::uint8_t, 256> classOf_{};
   std::uint32_t classCount_ = 1;

@@ -42,7 +42,8 @@ TextScan::TextScan(const RuleTable& table, ScanScratch& scratch, std::string_vie
       charAware_(scratch.charAware),
       stateStamp_(scratch.stateStamp),
       seen_(scratch.seen),
-      candidates_(scratch.candidates) {
+      candidates_(scratch.candidates),
+      outputs_(scratch.outputs) {
   ScanWhole(text);
 }
 
@@ -60,8 +61,9 @@ void TextScan::ScanWhole(std::string_view text) {
   // occurrences are met in order of their start (ends grow, and at one end the suffix chain
   // goes from long to short), so the cursor only moves forward.
   std::size_t boundary = 0;
-  automaton.Scan(bytes, 0, text.size(), [&](std::uint32_t state, std::size_t stop) {
-    if (stateStamp_[state] == generation_) return;
+  automaton.CollectOutputs(bytes, text.size(), outputs_);
+  for (const auto& [state, stop] : outputs_) {
+    if (stateStamp_[state] == generation_) continue;
     bool settled = true;
     for (std::uint32_t s =
              automaton.OwnPattern(state) != Automaton::kNone ? state : automaton.OutputLink(state);
@@ -81,7 +83,7 @@ void TextScan::ScanWhole(std::string_view text) {
       }
     }
     if (settled) stateStamp_[state] = generation_;
-  });
+  }
 }
 
 }  // namespace orv::keywords

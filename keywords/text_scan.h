@@ -27,6 +27,7 @@ struct ScanScratch {
   std::vector<std::uint32_t> stateStamp;  // == generation: the state's outputs are settled
   std::vector<std::uint32_t> seen;
   std::vector<std::uint64_t> candidates;
+  Automaton::OutputBuffer outputs;
 };
 
 class TextScan {
@@ -83,6 +84,7 @@ class TextScan {
   std::vector<std::uint32_t>& stateStamp_;
   std::vector<std::uint32_t>& seen_;
   std::vector<std::uint64_t>& candidates_;
+  Automaton::OutputBuffer& outputs_;
 };
 
 template <class OnAppeared>

@@ -72,6 +72,33 @@ TEST(Automaton, ReportsEveryOccurrenceWhateverTheRowBudget) {
   }
 }
 
+TEST(Automaton, CollectedOutputsOfLongTextsMatchOneSequentialScan) {
+  // Long enough for interleaved lanes; occurrences straddling a lane border must be reported
+  // once, by the lane they end in, and the order must stay that of the ends.
+  std::mt19937 rng(11);
+  const std::string alphabet = "ab\xD6\xD0";
+  for (int round = 0; round < 6; ++round) {
+    std::vector<std::string> owned{"ab", "bab", "\xD6\xD0\xD6", "b", "aaaaaaaaaaaaaaaaaaaa"};
+    std::string longest;
+    for (int i = 0; i < 30 * round; ++i) longest += alphabet[rng() % 2];
+    owned.push_back(longest);
+    std::vector<std::string_view> patterns(owned.begin(), owned.end());
+    const Automaton automaton(patterns, round % 2 == 0 ? std::size_t{1} << 20 : 64);
+    std::string text;
+    const std::size_t size = 16384 + rng() % 30000;
+    for (std::size_t i = 0; i < size; ++i) text += alphabet[rng() % alphabet.size()];
+    const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
+    std::vector<std::pair<std::uint32_t, std::uint32_t>> want, got;
+    automaton.Scan(bytes, 0, text.size(), [&](std::uint32_t state, std::size_t end) {
+      want.emplace_back(state, static_cast<std::uint32_t>(end));
+    });
+    Automaton::OutputBuffer buffer;
+    automaton.CollectOutputs(bytes, text.size(), buffer);
+    for (const auto& output : buffer) got.emplace_back(output.state, output.end);
+    EXPECT_EQ(got, want) << "round " << round;
+  }
+}
+
 TEST(Automaton, NoPatterns) {
   const Automaton empty;
   EXPECT_TRUE(Scanned(empty, "abc", 0, 3).empty());

@@ -19,8 +19,8 @@ namespace {
 using testing::CompiledEngine;
 using testing::ReferenceEngine;
 
-constexpr long kDefaultCases = 120000;
-constexpr int kTextsPerList = 12;
+constexpr long kDefaultCases = 100000;
+constexpr int kTextsPerList = 40;
 
 long CaseCount() {
   const char* env = std::getenv("ORV_DIFF_CASES");

@@ -1,0 +1,227 @@
+// orvbench --pages DIR --db FILE [--seconds S]
+//
+// Screens 64 KiB texts made from the HTML pages of DIR with the four keyword lists of the
+// database FILE, as a page screen calls them (FindFirstWord on free, MatchRules with all
+// rules on record and on deny, ReplaceWords on copies of the text), once with the compiled
+// lists and once with the literal algorithm, and scans the same texts with vectorscan for
+// the same distinct words. Prints one line per figure, "ENCODING ENGINE MBPS", then the
+// compiled lists' memory and compile time.
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <functional>
+#include <set>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "bench_texts.h"
+#include "keywords/matching.h"
+#include "keywords/reference_matching.h"
+#include "keywords/rule_form.h"
+#include "store/keyword_database.h"
+#include "vectorscan_scan.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using orv::keywords::CompiledList;
+using orv::keywords::CompiledReplaceList;
+using orv::store::RawKeywordLists;
+
+struct CompiledSet {
+  explicit CompiledSet(const RawKeywordLists& raw)
+      : deny(raw.deny), replace(raw.replace), record(raw.record), free(raw.free) {}
+  std::size_t MemoryBytes() const {
+    return deny.MemoryBytes() + replace.MemoryBytes() + record.MemoryBytes() + free.MemoryBytes();
+  }
+  CompiledList deny;
+  CompiledReplaceList replace;
+  CompiledList record;
+  CompiledList free;
+};
+
+// What one screen found, to keep the work observable and to compare the engines.
+struct Outcome {
+  bool free = false, record = false, deny = false;
+  int replaced = 0;
+  std::string matched;
+  bool operator==(const Outcome&) const = default;
+};
+
+Outcome ScreenCompiled(const std::string& text, const CompiledSet& set) {
+  Outcome out;
+  std::string matched;
+  long position = -1;
+  out.free = orv::keywords::FindFirstWord(text, set.free, matched, position);
+  out.record = orv::keywords::MatchRules(text, set.record, matched, position, false);
+  out.deny = orv::keywords::MatchRules(text, set.deny, matched, position, false);
+  out.matched = matched;
+  std::string page = text, search = text;
+  position = -1;
+  out.replaced = orv::keywords::ReplaceWords(page, search, set.replace, matched, position);
+  out.matched += "|" + matched + "|" + search;
+  return out;
+}
+
+Outcome ScreenReference(const std::string& text, const RawKeywordLists& raw) {
+  namespace ref = orv::keywords::reference;
+  Outcome out;
+  std::string matched;
+  long position = -1;
+  out.free = ref::FindFirstWord(text, raw.free, matched, position);
+  out.record = ref::MatchRules(text, raw.record, matched, position, false);
+  out.deny = ref::MatchRules(text, raw.deny, matched, position, false);
+  out.matched = matched;
+  std::string page = text, search = text;
+  position = -1;
+  out.replaced =
+      ref::ReplaceWords(page, search, raw.replace.keys, raw.replace.values, matched, position);
+  out.matched += "|" + matched + "|" + search;
+  return out;
+}
+
+// Runs `screen` over the texts, round after round, until `seconds` have passed (at least one
+// text); returns MB/s (10^6 bytes per second).
+double Throughput(const std::vector<std::string>& texts, double seconds,
+                  const std::function<void(const std::string&)>& screen) {
+  std::size_t bytes = 0;
+  const auto start = Clock::now();
+  double elapsed = 0;
+  for (;;) {
+    for (const std::string& text : texts) {
+      screen(text);
+      bytes += text.size();
+      elapsed = std::chrono::duration<double>(Clock::now() - start).count();
+      if (elapsed >= seconds) return static_cast<double>(bytes) / elapsed / 1e6;
+    }
+  }
+}
+
+// The distinct words the four lists search for: plain entries and the parts of rules.
+std::vector<std::string> DistinctWords(const RawKeywordLists& raw) {
+  std::set<std::string> words;
+  auto add = [&](const orv::keywords::KeywordList& list) {
+    for (const std::string& entry : list) {
+      const auto form = orv::keywords::FormOf(entry);
+      if (form == orv::keywords::RuleForm::kPlain) {
+        words.insert(entry);
+      } else {
+        for (auto part : orv::keywords::SplitParts(entry, orv::keywords::SeparatorOf(form))) {
+          words.emplace(part);
+        }
+      }
+    }
+  };
+  add(raw.deny);
+  add(raw.replace.keys);
+  add(raw.record);
+  add(raw.free);
+  words.erase(std::string());
+  return {words.begin(), words.end()};
+}
+
+int Usage() {
+  std::fprintf(stderr, "usage: orvbench --pages DIR --db FILE [--seconds S] [--detail 1]\n");
+  return 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::string pages, db;
+  double seconds = 2.0;
+  bool detail = false;
+  for (int i = 1; i + 1 < argc; i += 2) {
+    const std::string option = argv[i];
+    if (option == "--detail") {
+      detail = std::string(argv[i + 1]) == "1";
+    } else if (option == "--pages") {
+      pages = argv[i + 1];
+    } else if (option == "--db") {
+      db = argv[i + 1];
+    } else if (option == "--seconds") {
+      seconds = std::atof(argv[i + 1]);
+    } else {
+      return Usage();
+    }
+  }
+  if (pages.empty() || db.empty() || argc % 2 == 0) return Usage();
+
+  constexpr std::size_t kTextBytes = 64 * 1024;
+  const orv::bench::BenchTexts texts = orv::bench::LoadBenchTexts(pages, kTextBytes, 64);
+  if (texts.gbk.empty() || texts.utf8.empty()) {
+    std::fprintf(stderr, "orvbench: no 64 KiB of HTML under %s\n", pages.c_str());
+    return 1;
+  }
+  const orv::store::LoadedKeywordLists raw = orv::store::LoadKeywordLists(db);
+
+  const auto compileStart = Clock::now();
+  const CompiledSet gbk(raw.gbk);
+  const CompiledSet utf8(raw.utf8);
+  const double compileSeconds = std::chrono::duration<double>(Clock::now() - compileStart).count();
+
+  struct Encoding {
+    const char* name;
+    const std::vector<std::string>& texts;
+    const CompiledSet& compiled;
+    const RawKeywordLists& raw;
+  };
+  std::size_t sink = 0;
+  for (const Encoding& enc :
+       {Encoding{"gbk", texts.gbk, gbk, raw.gbk}, Encoding{"utf8", texts.utf8, utf8, raw.utf8}}) {
+    if (detail) {
+      // Each operation of the compiled screen on its own (stderr, not part of the figures).
+      std::string matched;
+      long position = -1;
+      const auto each = [&](const char* what, const std::function<void(const std::string&)>& op) {
+        std::fprintf(stderr, "%s %s %.1f\n", enc.name, what, Throughput(enc.texts, seconds, op));
+      };
+      each("free", [&](const std::string& t) {
+        sink += orv::keywords::FindFirstWord(t, enc.compiled.free, matched, position);
+      });
+      each("record", [&](const std::string& t) {
+        sink += orv::keywords::MatchRules(t, enc.compiled.record, matched, position, false);
+      });
+      each("deny", [&](const std::string& t) {
+        sink += orv::keywords::MatchRules(t, enc.compiled.deny, matched, position, false);
+      });
+      each("replace", [&](const std::string& t) {
+        std::string page = t, search = t;
+        sink += static_cast<std::size_t>(
+            orv::keywords::ReplaceWords(page, search, enc.compiled.replace, matched, position));
+      });
+    }
+    // The two engines must agree on every text before their speeds mean anything.
+    std::size_t checked = 0;
+    const double reference = Throughput(enc.texts, seconds, [&](const std::string& text) {
+      const Outcome want = ScreenReference(text, enc.raw);
+      if (!(want == ScreenCompiled(text, enc.compiled))) {
+        std::fprintf(stderr, "orvbench: engines disagree on a %s text\n", enc.name);
+        std::exit(1);
+      }
+      sink += want.matched.size();
+      ++checked;
+    });
+    const double compiled = Throughput(enc.texts, seconds, [&](const std::string& text) {
+      sink += ScreenCompiled(text, enc.compiled).matched.size();
+    });
+    orv::bench::VectorscanScan vectorscan(DistinctWords(enc.raw));
+    const double anchor = Throughput(
+        enc.texts, seconds, [&](const std::string& text) { sink += vectorscan.Scan(text); });
+    // The reference figure includes the compiled screen it is checked against, which is
+    // negligible next to it.
+    std::printf("%s compiled %.1f\n", enc.name, compiled);
+    std::printf("%s reference %.1f\n", enc.name, reference);
+    std::printf("%s vectorscan %.1f\n", enc.name, anchor);
+    std::fprintf(stderr, "%s: %zu texts of %zu bytes, %zu checked against the reference\n",
+                 enc.name, enc.texts.size(), kTextBytes, checked);
+  }
+  std::printf("memory compiled-lists %.1f MiB (gbk %.1f, utf8 %.1f)\n",
+              static_cast<double>(gbk.MemoryBytes() + utf8.MemoryBytes()) / (1 << 20),
+              static_cast<double>(gbk.MemoryBytes()) / (1 << 20),
+              static_cast<double>(utf8.MemoryBytes()) / (1 << 20));
+  std::printf("compile compiled-lists %.3f s\n", compileSeconds);
+  std::fprintf(stderr, "(%zu)\n", sink);
+  return 0;
+}
