@@ -67,7 +67,7 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
   echo "run-fake-iis: creating the Wine prefix $WINEPREFIX (takes a minute the first time)"
   mkdir -p "$WINEPREFIX"
   # A 64-bit prefix runs both the 32-bit and the 64-bit programs.
-  WINEARCH=win64 "$wine64" wineboot -i >/dev/null 2>&1 || true
+  WINEARCH=win64 timeout 600 "$wine64" wineboot -i >/dev/null 2>&1 || true
   wineserver -w || true
 fi
 
