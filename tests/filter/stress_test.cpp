@@ -9,6 +9,7 @@
 #include <thread>
 #include <vector>
 
+#include "filter/charset_cache.h"
 #include "filter_test_support.h"
 
 namespace orv::filter {
@@ -91,6 +92,29 @@ TEST(Stress, ScreeningWhileReloadingAndFlushing) {
   for (const auto& line : lines) {
     ASSERT_EQ(testing::FieldCount(line), 7) << line;
   }
+}
+
+TEST(Stress, CharsetCacheUnderConcurrentFirstChunks) {
+  CharsetCache cache;
+  std::atomic<int> disagreements{0};
+  std::vector<std::thread> threads;
+  for (int t = 0; t < 4; ++t) {
+    threads.emplace_back([&, t] {
+      // Every thread races for the same paths with a different first chunk; whichever is
+      // stored first must be what everybody is told afterwards.
+      const std::string first = t % 2 ? "http/1.1 200 ok charset=utf-8" : "http/1.1 200 ok";
+      for (int i = 0; i < 700; ++i) {
+        const std::string path = "h/" + std::to_string(i);
+        cache.Lookup(path, first);
+        const CharsetCode again = cache.Lookup(path, "later chunk");
+        const CharsetCode onceMore = cache.Lookup(path, "later chunk");
+        if (again != onceMore) ++disagreements;
+      }
+    });
+  }
+  for (auto& thread : threads) thread.join();
+  EXPECT_EQ(disagreements.load(), 0);
+  EXPECT_EQ(cache.Size(), CharsetCache::kCapacity);
 }
 
 }  // namespace
