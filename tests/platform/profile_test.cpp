@@ -205,8 +205,9 @@ TEST_F(Profile, WritesFromSeveralThreadsAreNotLost) {
   a.join();
   b.join();
   for (int i = 0; i < kWrites; ++i) {
-    EXPECT_EQ(ReadProfileString(ini, "S", "A" + std::to_string(i)), std::to_string(i));
-    EXPECT_EQ(ReadProfileString(ini, "S", "B" + std::to_string(i)), std::to_string(i));
+    for (const std::string prefix : {"A", "B"}) {
+      EXPECT_EQ(ReadProfileString(ini, "S", prefix + std::to_string(i)), std::to_string(i));
+    }
   }
 }
 
