@@ -1,6 +1,7 @@
 // What a compiled list holds. Shared by the operations; not part of the public interface.
 #pragma once
 
+#include <memory>
 #include <utility>
 
 #include "keywords/matching.h"
@@ -9,13 +10,14 @@
 namespace orv::keywords {
 
 struct CompiledList::Impl {
-  explicit Impl(KeywordList list) : rules(std::move(list)), table(rules, true) {}
+  Impl(KeywordList list, PatternCollector& collector)
+      : rules(std::move(list)), table(rules, true, collector) {}
   KeywordList rules;
-  RuleTable table;  // views into `rules`: an Impl is never copied or moved
+  RuleTable table;
 };
 
 struct CompiledReplaceList::Impl {
-  explicit Impl(ReplaceList replace);
+  Impl(ReplaceList replace, PatternCollector& collector);
   ReplaceList list;
   KeywordList values;  // list.values fitted to their keys' lengths (when the counts agree)
   RuleTable table;

@@ -17,8 +17,8 @@ std::size_t StringsBytes(const KeywordList& list) {
   return bytes;
 }
 
-CompiledReplaceList::Impl::Impl(ReplaceList replace)
-    : list(std::move(replace)), table(list.keys, false) {
+CompiledReplaceList::Impl::Impl(ReplaceList replace, PatternCollector& collector)
+    : list(std::move(replace)), table(list.keys, false, collector) {
   if (list.keys.size() != list.values.size()) return;
   values.reserve(list.keys.size());
   for (std::size_t k = 0; k < list.keys.size(); ++k) {
@@ -26,9 +26,32 @@ CompiledReplaceList::Impl::Impl(ReplaceList replace)
   }
 }
 
-CompiledList::CompiledList() : impl_(std::make_shared<const Impl>(KeywordList{})) {}
-CompiledList::CompiledList(KeywordList rules)
-    : impl_(std::make_shared<const Impl>(std::move(rules))) {}
+namespace {
+
+// The set's memory shared out evenly among the lists built over it.
+std::size_t SetShare(const RuleTable& table) {
+  return table.Set().MemoryBytes() / table.Set().sharers;
+}
+
+std::shared_ptr<const CompiledList::Impl> CompileAlone(KeywordList rules) {
+  PatternCollector collector;
+  auto impl = std::make_shared<CompiledList::Impl>(std::move(rules), collector);
+  impl->table.Finish(collector.Build());
+  return impl;
+}
+
+std::shared_ptr<const CompiledReplaceList::Impl> CompileAlone(ReplaceList list) {
+  PatternCollector collector;
+  auto impl = std::make_shared<CompiledReplaceList::Impl>(std::move(list), collector);
+  impl->table.Finish(collector.Build());
+  return impl;
+}
+
+}  // namespace
+
+CompiledList::CompiledList() : impl_(CompileAlone(KeywordList{})) {}
+CompiledList::CompiledList(KeywordList rules) : impl_(CompileAlone(std::move(rules))) {}
+CompiledList::CompiledList(std::shared_ptr<const Impl> impl) : impl_(std::move(impl)) {}
 const KeywordList& CompiledList::rules() const {
   return impl_->rules;
 }
@@ -36,12 +59,14 @@ bool CompiledList::empty() const {
   return impl_->rules.empty();
 }
 std::size_t CompiledList::MemoryBytes() const {
-  return sizeof(Impl) + StringsBytes(impl_->rules) + impl_->table.MemoryBytes();
+  return sizeof(Impl) + StringsBytes(impl_->rules) + impl_->table.MemoryBytes() +
+         SetShare(impl_->table);
 }
 
-CompiledReplaceList::CompiledReplaceList() : impl_(std::make_shared<const Impl>(ReplaceList{})) {}
-CompiledReplaceList::CompiledReplaceList(ReplaceList list)
-    : impl_(std::make_shared<const Impl>(std::move(list))) {}
+CompiledReplaceList::CompiledReplaceList() : impl_(CompileAlone(ReplaceList{})) {}
+CompiledReplaceList::CompiledReplaceList(ReplaceList list) : impl_(CompileAlone(std::move(list))) {}
+CompiledReplaceList::CompiledReplaceList(std::shared_ptr<const Impl> impl)
+    : impl_(std::move(impl)) {}
 const ReplaceList& CompiledReplaceList::list() const {
   return impl_->list;
 }
@@ -50,7 +75,25 @@ bool CompiledReplaceList::empty() const {
 }
 std::size_t CompiledReplaceList::MemoryBytes() const {
   return sizeof(Impl) + StringsBytes(impl_->list.keys) + StringsBytes(impl_->list.values) +
-         StringsBytes(impl_->values) + impl_->table.MemoryBytes();
+         StringsBytes(impl_->values) + impl_->table.MemoryBytes() + SetShare(impl_->table);
+}
+
+CompiledGroup CompileGroup(KeywordList deny, ReplaceList replace, KeywordList record,
+                           KeywordList free) {
+  PatternCollector collector;
+  auto denyImpl = std::make_shared<CompiledList::Impl>(std::move(deny), collector);
+  auto replaceImpl = std::make_shared<CompiledReplaceList::Impl>(std::move(replace), collector);
+  auto recordImpl = std::make_shared<CompiledList::Impl>(std::move(record), collector);
+  auto freeImpl = std::make_shared<CompiledList::Impl>(std::move(free), collector);
+  auto set = std::const_pointer_cast<PatternSet>(collector.Build());
+  set->sharers = 4;
+  denyImpl->table.Finish(set);
+  replaceImpl->table.Finish(set);
+  recordImpl->table.Finish(set);
+  freeImpl->table.Finish(set);
+  return CompiledGroup{CompiledList(std::move(denyImpl)),
+                       CompiledReplaceList(std::move(replaceImpl)),
+                       CompiledList(std::move(recordImpl)), CompiledList(std::move(freeImpl))};
 }
 
 namespace {
@@ -87,7 +130,7 @@ Verdict Decide(const RuleTable& table, const TextScan& scan, std::uint32_t index
     for (std::size_t i = 1; i < parts.size(); ++i) {
       if (scan.First(parts[i]) != TextScan::kAbsent) return verdict;
     }
-    verdict.reported = table.patterns[parts[0]];
+    verdict.reported = table.Pattern(parts[0]);
   } else {
     for (std::uint32_t part : parts) {
       if (!scan.Occurs(part)) return verdict;

@@ -83,7 +83,7 @@ int ReplaceWords(std::string& page, std::string& search, const CompiledReplaceLi
         if (!allOccur) continue;
         std::size_t made = 0;
         for (std::uint32_t part : parts) {
-          const std::string_view bytes = table.patterns[part];
+          const std::string_view bytes = table.Pattern(part);
           if (AllStars(bytes)) continue;  // also the empty part: it would never go away
           stars.assign(bytes.size(), '*');
           for (std::uint32_t at = scan.First(part); at != TextScan::kAbsent;
@@ -103,7 +103,7 @@ int ReplaceWords(std::string& page, std::string& search, const CompiledReplaceLi
         }
         if (!othersAbsent) continue;
         const std::uint32_t at = scan.First(parts[0]);
-        stars.assign(table.patterns[parts[0]].size(), '*');
+        stars.assign(table.Pattern(parts[0]).size(), '*');
         overwrite(at, stars);
         ++count;
         ReportRule(matched, key);

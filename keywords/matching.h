@@ -17,12 +17,13 @@ class CompiledList {
  public:
   CompiledList();  // the empty list
   explicit CompiledList(KeywordList rules);
+  struct Impl;
+  explicit CompiledList(std::shared_ptr<const Impl> impl);
 
   const KeywordList& rules() const;
   bool empty() const;
   std::size_t MemoryBytes() const;  // heap held by the compiled form
 
-  struct Impl;
   const Impl& impl() const { return *impl_; }
 
  private:
@@ -33,17 +34,30 @@ class CompiledReplaceList {
  public:
   CompiledReplaceList();
   explicit CompiledReplaceList(ReplaceList list);
+  struct Impl;
+  explicit CompiledReplaceList(std::shared_ptr<const Impl> impl);
 
   const ReplaceList& list() const;
   bool empty() const;
   std::size_t MemoryBytes() const;
 
-  struct Impl;
   const Impl& impl() const { return *impl_; }
 
  private:
   std::shared_ptr<const Impl> impl_;
 };
+
+// The four lists of one encoding compiled over one shared automaton. A text screened with
+// several of them is scanned once: each thread keeps its last pass and reuses it while the
+// same text comes again. Each list's MemoryBytes includes its share of what they share.
+struct CompiledGroup {
+  CompiledList deny;
+  CompiledReplaceList replace;
+  CompiledList record;
+  CompiledList free;
+};
+CompiledGroup CompileGroup(KeywordList deny, ReplaceList replace, KeywordList record,
+                           KeywordList free);
 
 // True when at least one rule holds. `matched` gets the rule texts joined by "," in list
 // order (a text already contained in it is not appended); `position` the byte offset of the

@@ -1,15 +1,8 @@
 #include "keywords/rule_table.h"
 
-#include <string>
-#include <unordered_map>
-
 namespace orv::keywords {
 
 namespace {
-
-// Complete rows for the shallow states of one list; the default database's largest list
-// keeps most of its visited states within it.
-constexpr std::size_t kDenseBudgetBytes = std::size_t{8} << 20;
 
 // Compressed sparse rows: items grouped by key, keys 0..keyCount-1, order kept.
 void BuildIndex(std::size_t keyCount,
@@ -25,17 +18,7 @@ void BuildIndex(std::size_t keyCount,
 
 }  // namespace
 
-RuleTable::RuleTable(const KeywordList& list, bool wordsToo) {
-  std::unordered_map<std::string_view, std::uint32_t> ids;
-  patterns.push_back(std::string_view{});
-  ids.emplace(std::string_view{}, kEmptyPattern);
-  auto idOf = [&](std::string_view text) {
-    const auto [it, added] = ids.emplace(text, static_cast<std::uint32_t>(patterns.size()));
-    if (added) patterns.push_back(text);
-    return it->second;
-  };
-
-  std::vector<std::pair<std::uint32_t, std::uint32_t>> ruleTriggers, wordTriggers;
+RuleTable::RuleTable(const KeywordList& list, bool wordsToo, PatternCollector& collector) {
   rules.reserve(list.size());
   for (std::uint32_t r = 0; r < list.size(); ++r) {
     const std::string_view text = list[r];
@@ -43,12 +26,12 @@ RuleTable::RuleTable(const KeywordList& list, bool wordsToo) {
     rule.form = FormOf(text);
     rule.partsBegin = static_cast<std::uint32_t>(parts.size());
     if (rule.form == RuleForm::kPlain) {
-      rule.whole = idOf(text);
+      rule.whole = collector.Add(text);
       parts.push_back(rule.whole);
     } else {
-      if (wordsToo) rule.whole = idOf(text);
+      if (wordsToo) rule.whole = collector.Add(text);
       for (std::string_view part : SplitParts(text, SeparatorOf(rule.form))) {
-        parts.push_back(idOf(part));
+        parts.push_back(collector.Add(part));
       }
     }
     rule.partsEnd = static_cast<std::uint32_t>(parts.size());
@@ -59,24 +42,28 @@ RuleTable::RuleTable(const KeywordList& list, bool wordsToo) {
     std::uint32_t trigger = parts[rule.partsBegin];
     if (rule.form == RuleForm::kAnd) {
       for (std::uint32_t i = rule.partsBegin; i < rule.partsEnd; ++i) {
-        if (patterns[parts[i]].size() > patterns[trigger].size()) trigger = parts[i];
+        if (collector.Text(parts[i]).size() > collector.Text(trigger).size()) trigger = parts[i];
       }
     }
-    ruleTriggers.emplace_back(trigger, r);
-    if (wordsToo) wordTriggers.emplace_back(rule.whole, r);
+    pendingRuleTriggers_.emplace_back(trigger, r);
+    if (wordsToo) pendingWordTriggers_.emplace_back(rule.whole, r);
     rules.push_back(rule);
   }
-  BuildIndex(patterns.size(), ruleTriggers, ruleTriggerStart_, ruleTriggers_);
-  BuildIndex(patterns.size(), wordTriggers, wordTriggerStart_, wordTriggers_);
-  automaton = Automaton(patterns, kDenseBudgetBytes);
+}
+
+void RuleTable::Finish(std::shared_ptr<const PatternSet> set) {
+  set_ = std::move(set);
+  BuildIndex(set_->patterns.size(), pendingRuleTriggers_, ruleTriggerStart_, ruleTriggers_);
+  BuildIndex(set_->patterns.size(), pendingWordTriggers_, wordTriggerStart_, wordTriggers_);
+  pendingRuleTriggers_ = {};
+  pendingWordTriggers_ = {};
 }
 
 std::size_t RuleTable::MemoryBytes() const {
-  return patterns.capacity() * sizeof(std::string_view) + rules.capacity() * sizeof(CompiledRule) +
+  return rules.capacity() * sizeof(CompiledRule) +
          (parts.capacity() + ruleTriggerStart_.capacity() + ruleTriggers_.capacity() +
           wordTriggerStart_.capacity() + wordTriggers_.capacity()) *
-             sizeof(std::uint32_t) +
-         automaton.MemoryBytes();
+             sizeof(std::uint32_t);
 }
 
 }  // namespace orv::keywords

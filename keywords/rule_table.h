@@ -1,17 +1,18 @@
-// A keyword list compiled for scanning: every distinct word and rule part becomes one
-// pattern of one automaton, every rule a row of pattern ids, and every pattern knows the
-// rules that cannot hold without it (their trigger), so a scan only decides rules whose
-// trigger occurs.
+// A keyword list compiled for scanning: every rule a row of pattern ids in a (possibly
+// shared) pattern set, and every pattern knows the rules that cannot hold without it (their
+// trigger), so a scan only decides rules whose trigger occurs.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <span>
 #include <string_view>
+#include <utility>
 #include <vector>
 
-#include "keywords/automaton.h"
 #include "keywords/keyword_list.h"
+#include "keywords/pattern_set.h"
 #include "keywords/rule_form.h"
 
 namespace orv::keywords {
@@ -27,19 +28,25 @@ class RuleTable {
  public:
   static constexpr std::uint32_t kEmptyPattern = 0;  // "" always has id 0
 
-  // `rules` must outlive the table (patterns are views into it). `wordsToo` also makes the
-  // whole text of every AND and NOT rule a pattern, for FindFirstWord.
-  RuleTable(const KeywordList& rules, bool wordsToo);
+  RuleTable() = default;
+  // Adds the list's patterns to `collector`. `wordsToo` also makes the whole text of every
+  // AND and NOT rule a pattern, for FindFirstWord. The table is usable after Finish with
+  // the set the collector built.
+  RuleTable(const KeywordList& list, bool wordsToo, PatternCollector& collector);
+  void Finish(std::shared_ptr<const PatternSet> set);
 
-  std::size_t MemoryBytes() const;
+  std::size_t MemoryBytes() const;  // without the pattern set
 
-  std::vector<std::string_view> patterns;
+  const PatternSet& Set() const { return *set_; }
+  const Automaton& Scanner() const { return set_->automaton; }
+  std::string_view Pattern(std::uint32_t id) const { return set_->patterns[id]; }
+  std::size_t PatternCount() const { return set_->patterns.size(); }
+
   std::vector<CompiledRule> rules;
   std::vector<std::uint32_t> parts;
-  Automaton automaton;
 
-  // Rules by the pattern that triggers their rule evaluation; and rules by their whole text,
-  // for FindFirstWord. Ascending rule indices.
+  // Rules by the pattern that triggers their evaluation; and rules by their whole text, for
+  // FindFirstWord. Ascending rule indices.
   std::span<const std::uint32_t> RuleTriggers(std::uint32_t pattern) const {
     return Slice(ruleTriggerStart_, ruleTriggers_, pattern);
   }
@@ -57,6 +64,8 @@ class RuleTable {
     return {items.data() + start[pattern], items.data() + start[pattern + 1]};
   }
 
+  std::shared_ptr<const PatternSet> set_;
+  std::vector<std::pair<std::uint32_t, std::uint32_t>> pendingRuleTriggers_, pendingWordTriggers_;
   std::vector<std::uint32_t> ruleTriggerStart_, ruleTriggers_;
   std::vector<std::uint32_t> wordTriggerStart_, wordTriggers_;
 };

@@ -1,16 +1,18 @@
-// One pass of a compiled list's automaton over a text: for every pattern its first
-// byte-wise occurrence, and for patterns of at most 2 bytes whether some occurrence starts
-// on a character boundary of code page 936 (the short-word check).
+// One pass of a pattern set's automaton over a text: for every pattern its first byte-wise
+// occurrence, and for patterns of at most 2 bytes whether some occurrence starts on a
+// character boundary of code page 936 (the short-word check).
 //
 // The working arrays live per thread and are reused from call to call; a generation stamp
-// tells this call's entries from stale ones, so a call touches only what it finds.
+// tells this call's entries from stale ones, so a call touches only what it finds. The last
+// pass is kept with a copy of its text: lists that share a pattern set and are asked about
+// the same text again (a page screen asks free, record and deny in a row) reuse it.
 #pragma once
 
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
-#include <limits>
 #include <span>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -21,13 +23,16 @@ namespace orv::keywords {
 // Working arrays of one thread's scans, indexed by pattern, state and rule.
 struct ScanScratch {
   std::uint32_t generation = 0;
-  std::vector<std::uint32_t> stamp;  // == generation: the pattern was seen in this call
+  std::vector<std::uint32_t> stamp;  // == generation: the pattern was seen in this pass
   std::vector<std::uint32_t> first;
   std::vector<std::uint8_t> charAware;
   std::vector<std::uint32_t> stateStamp;  // == generation: the state's outputs are settled
   std::vector<std::uint32_t> seen;
   std::vector<std::uint64_t> candidates;
   Automaton::OutputBuffer outputs;
+  // The pass the arrays hold: its set's serial and its text; 0 when none can be reused.
+  std::uint64_t passSerial = 0;
+  std::string passText;
 };
 
 class TextScan {
@@ -36,8 +41,8 @@ class TextScan {
   // Longer texts are left to the literal algorithm (positions here are 32-bit).
   static constexpr std::size_t kMaxText = 0x7FFFFFF0u;
 
-  // Scans `text`, which must be non-empty and at most kMaxText bytes. One TextScan per thread
-  // at a time.
+  // Scans `text` (or reuses this thread's last pass over the same bytes with the same set).
+  // `text` must be non-empty and at most kMaxText bytes. One TextScan per thread at a time.
   TextScan(const RuleTable& table, std::string_view text);
   TextScan(const TextScan&) = delete;
   TextScan& operator=(const TextScan&) = delete;
@@ -46,23 +51,23 @@ class TextScan {
   // empty pattern occurs at 0.
   std::uint32_t First(std::uint32_t pattern) const {
     if (pattern == RuleTable::kEmptyPattern) return 0;
-    return stamp_[pattern] == generation_ ? first_[pattern] : kAbsent;
+    return s_.stamp[pattern] == s_.generation ? s_.first[pattern] : kAbsent;
   }
   // The short-word check as it stood for the scanned text: patterns of more than 2 bytes
   // always pass; shorter ones pass when an occurrence starts on a character boundary.
   bool PassesShortWordCheck(std::uint32_t pattern) const {
-    if (pattern == RuleTable::kEmptyPattern || table_.patterns[pattern].size() > 2) return true;
-    return stamp_[pattern] == generation_ && charAware_[pattern] != 0;
+    if (pattern == RuleTable::kEmptyPattern || table_.Pattern(pattern).size() > 2) return true;
+    return s_.stamp[pattern] == s_.generation && s_.charAware[pattern] != 0;
   }
   bool Occurs(std::uint32_t pattern) const {
     return First(pattern) != kAbsent && PassesShortWordCheck(pattern);
   }
 
-  // Patterns that occurred at some point during this call (some may be absent by now).
-  std::span<const std::uint32_t> Seen() const { return seen_; }
+  // Patterns that occurred at some point during this pass (some may be absent by now).
+  std::span<const std::uint32_t> Seen() const { return s_.seen; }
 
   // A rule bitset cleared for this call, one bit per rule of the table.
-  std::vector<std::uint64_t>& Candidates() { return candidates_; }
+  std::vector<std::uint64_t>& Candidates() { return s_.candidates; }
 
   // After the text changed in [begin, end): brings every pattern's first occurrence up to
   // date by rescanning only the bytes around the change. `text` is the changed text.
@@ -74,53 +79,45 @@ class TextScan {
   void ScanWhole(std::string_view text);
   void Record(std::uint32_t pattern, std::uint32_t at);
 
-  TextScan(const RuleTable& table, ScanScratch& scratch, std::string_view text);
-
   const RuleTable& table_;
-  const std::uint32_t generation_;
-  std::vector<std::uint32_t>& stamp_;
-  std::vector<std::uint32_t>& first_;
-  std::vector<std::uint8_t>& charAware_;
-  std::vector<std::uint32_t>& stateStamp_;
-  std::vector<std::uint32_t>& seen_;
-  std::vector<std::uint64_t>& candidates_;
-  Automaton::OutputBuffer& outputs_;
+  ScanScratch& s_;
 };
 
 template <class OnAppeared>
 void TextScan::Update(std::string_view text, std::size_t begin, std::size_t end,
                       OnAppeared&& onAppeared) {
+  s_.passSerial = 0;  // the arrays no longer describe the text that was scanned
   // A first occurrence that overlapped the change may be gone: the next one can only lie
   // after it (nothing before the change moved).
-  for (std::uint32_t pattern : seen_) {
-    const std::uint32_t at = first_[pattern];
+  for (std::uint32_t pattern : s_.seen) {
+    const std::uint32_t at = s_.first[pattern];
     if (at == kAbsent) continue;
-    const std::string_view bytes = table_.patterns[pattern];
+    const std::string_view bytes = table_.Pattern(pattern);
     if (at >= end || at + bytes.size() <= begin) continue;
     if (text.compare(at, bytes.size(), bytes) == 0) continue;
     const std::size_t next = text.find(bytes, at + 1);
-    first_[pattern] = next == std::string_view::npos ? kAbsent : static_cast<std::uint32_t>(next);
+    s_.first[pattern] = next == std::string_view::npos ? kAbsent : static_cast<std::uint32_t>(next);
   }
   // New occurrences can only overlap the change; they may come before the recorded first.
-  const std::size_t reach = table_.automaton.MaxPatternLength();
+  const Automaton& automaton = table_.Scanner();
+  const std::size_t reach = automaton.MaxPatternLength();
   const std::size_t from = begin > reach ? begin - reach + 1 : 0;
   const std::size_t to = std::min(text.size(), end + reach - 1);
   const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
-  table_.automaton.Scan(bytes, from, to, [&](std::uint32_t state, std::size_t stop) {
-    for (std::uint32_t s = table_.automaton.OwnPattern(state) != Automaton::kNone
-                               ? state
-                               : table_.automaton.OutputLink(state);
-         s != Automaton::kNone; s = table_.automaton.OutputLink(s)) {
-      const std::uint32_t pattern = table_.automaton.OwnPattern(s);
-      const auto at = static_cast<std::uint32_t>(stop - table_.patterns[pattern].size());
-      if (stamp_[pattern] != generation_) {
+  automaton.Scan(bytes, from, to, [&](std::uint32_t state, std::size_t stop) {
+    for (std::uint32_t s =
+             automaton.OwnPattern(state) != Automaton::kNone ? state : automaton.OutputLink(state);
+         s != Automaton::kNone; s = automaton.OutputLink(s)) {
+      const std::uint32_t pattern = automaton.OwnPattern(s);
+      const auto at = static_cast<std::uint32_t>(stop - table_.Pattern(pattern).size());
+      if (s_.stamp[pattern] != s_.generation) {
         Record(pattern, at);
         onAppeared(pattern);
-      } else if (first_[pattern] == kAbsent) {
-        first_[pattern] = at;
+      } else if (s_.first[pattern] == kAbsent) {
+        s_.first[pattern] = at;
         onAppeared(pattern);
-      } else if (at < first_[pattern]) {
-        first_[pattern] = at;
+      } else if (at < s_.first[pattern]) {
+        s_.first[pattern] = at;
       }
     }
   });

@@ -147,6 +147,11 @@ TEST(Differential, CompiledAgreesWithReference) {
     const CompiledList compiled(list);
     const ReplaceList replace = gen.Replace(alphabet);
     const CompiledReplaceList compiledReplace(replace);
+    // The same lists compiled as one group over a shared automaton, asked in a page screen's
+    // order, so that passes kept for reuse are exercised too.
+    const KeywordList record = gen.List(alphabet);
+    const KeywordList free = gen.List(alphabet);
+    const CompiledGroup group = CompileGroup(list, replace, record, free);
     for (int t = 0; t < kTextsPerList && done < cases; ++t, ++done) {
       const std::string text = gen.Text(alphabet);
       const long start = gen.Below(4) == 0 ? 5 : -1;
@@ -173,6 +178,41 @@ TEST(Differential, CompiledAgreesWithReference) {
           ADD_FAILURE() << "FindFirstWord text=" << Show(text) << " list=" << Show(list) << " want "
                         << want << " " << Show(wantMatched) << "@" << wantAt << " got " << got
                         << " " << Show(gotMatched) << "@" << gotAt;
+        }
+      }
+      if (t % 2 == 0) {
+        std::string want, got;
+        long wantAt = start, gotAt = start;
+        std::string screened = text;
+        bool same = reference::FindFirstWord(text, free, want, wantAt) ==
+                        FindFirstWord(text, group.free, got, gotAt) &&
+                    want == got && wantAt == gotAt;
+        same = same &&
+               reference::MatchRules(text, record, want, wantAt, false) ==
+                   MatchRules(text, group.record, got, gotAt, false) &&
+               want == got && wantAt == gotAt;
+        same = same &&
+               reference::MatchRules(text, list, want, wantAt, true) ==
+                   MatchRules(text, group.deny, got, gotAt, true) &&
+               want == got && wantAt == gotAt;
+        const auto replaced = ReferenceEngine::Replace(text, text, replace);
+        std::string page = text;
+        gotAt = -1;
+        same = same && ReplaceWords(page, screened, group.replace, got, gotAt) == replaced.count &&
+               screened == replaced.search && got == replaced.matched && gotAt == replaced.position;
+        // Once more on the text the replacement left, and on the original again.
+        for (const std::string* again : {&replaced.search, &text}) {
+          wantAt = gotAt = start;
+          same = same &&
+                 reference::MatchRules(*again, list, want, wantAt, false) ==
+                     MatchRules(*again, group.deny, got, gotAt, false) &&
+                 want == got && wantAt == gotAt;
+        }
+        if (!same) {
+          ++failures;
+          ADD_FAILURE() << "group text=" << Show(text) << " deny=" << Show(list)
+                        << " record=" << Show(record) << " free=" << Show(free)
+                        << " keys=" << Show(replace.keys) << " values=" << Show(replace.values);
         }
       }
       {
