@@ -133,7 +133,7 @@ int HttpFetcher::Fetch(std::string_view url, std::string& text) {
       case Outcome::NetworkFailure:
         code_ = 2;
         if (result_.empty()) {
-          result_ = "x";
+          result_.push_back('x');  // the mark of a failed download
         }
         break;
       case Outcome::Response:
