@@ -13,6 +13,7 @@
 #include <set>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "bench_texts.h"
@@ -29,9 +30,15 @@ using orv::keywords::CompiledList;
 using orv::keywords::CompiledReplaceList;
 using orv::store::RawKeywordLists;
 
+// The four lists of one encoding over one shared automaton, as the settings load builds them.
 struct CompiledSet {
   explicit CompiledSet(const RawKeywordLists& raw)
-      : deny(raw.deny), replace(raw.replace), record(raw.record), free(raw.free) {}
+      : CompiledSet(orv::keywords::CompileGroup(raw.deny, raw.replace, raw.record, raw.free)) {}
+  explicit CompiledSet(orv::keywords::CompiledGroup group)
+      : deny(std::move(group.deny)),
+        replace(std::move(group.replace)),
+        record(std::move(group.record)),
+        free(std::move(group.free)) {}
   std::size_t MemoryBytes() const {
     return deny.MemoryBytes() + replace.MemoryBytes() + record.MemoryBytes() + free.MemoryBytes();
   }
