@@ -7,6 +7,8 @@
 #include "console/app/product_texts.h"
 #include "console/foundation/desktop_services.h"
 #include "console/foundation/system_info.h"
+#include "platform/codepage.h"
+#include "platform/files.h"
 
 namespace orv::console {
 
@@ -34,8 +36,18 @@ bool StartupLoader::Run() {
   }
 
   report_(40, QStringLiteral("正在读取词库..."));
-  // A missing database is an empty one (a first start has none yet).
-  state_.Database().LoadDatabase(state_.DatabasePath());
+  // A missing database is an empty one (a first start has none yet). One that exists but
+  // cannot be read is not: the administrator must know before a save replaces it.
+  if (!state_.Database().LoadDatabase(state_.DatabasePath()) &&
+      files::Exists(state_.DatabasePath())) {
+    ok = false;
+    const QString path = QString::fromStdString(codepage::AnsiToUtf8(state_.DatabasePath()));
+    boxes_.Show(owner_, BoxIcon::Error, QStringLiteral("Orvane"),
+                QStringLiteral("无法读取词库文件 %1，词库暂时为空。\n\n"
+                               "请检查该文件后重新启动本程序；在此之前请不要保存词库，"
+                               "以免覆盖原有的关键词。")
+                    .arg(path));
+  }
 
   report_(99, QStringLiteral("加载完毕！"));
   PumpMessages();

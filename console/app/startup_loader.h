@@ -19,8 +19,8 @@ class StartupLoader {
   StartupLoader(ConsoleState& state, MessageBoxes& boxes, Report report, QWidget* owner = nullptr);
 
   // Runs every step: first-run check (defaults and welcome message, or an error message when
-  // the defaults cannot be written), then the keyword database. False when the defaults
-  // could not be written; the start goes on either way.
+  // the defaults cannot be written), then the keyword database (an error message when it
+  // exists but cannot be read). False after such an error; the start goes on either way.
   bool Run();
 
   // The short pause after the last step, so "加载完毕！" can be read.

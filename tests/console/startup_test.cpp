@@ -120,3 +120,23 @@ TEST(Startup, TheLoaderWindowRunsItselfAndCloses) {
 
 }  // namespace
 }  // namespace orv::console
+
+namespace orv::console {
+namespace {
+
+TEST(Startup, ADatabaseThatCannotBeReadIsReported) {
+  testing::TempFolder folder;
+  ASSERT_TRUE(QDir().mkpath(QString::fromStdString(folder.File("OrvFilter.db"))));
+  ConsoleState state(folder.Path());
+  ASSERT_TRUE(state.Settings().WriteDefaults(state.AppDirectory()));
+  testing::FakeMessageBoxes boxes;
+  CLoaderDlg loader(state, boxes, kNoWaiting);
+  loader.RunLoadSteps();
+  EXPECT_FALSE(loader.LoadSucceeded());
+  ASSERT_EQ(boxes.shown.size(), 1u);
+  EXPECT_EQ(boxes.shown[0].icon, BoxIcon::Error);
+  EXPECT_TRUE(boxes.shown[0].text.contains(QStringLiteral("OrvFilter.db")));
+}
+
+}  // namespace
+}  // namespace orv::console
