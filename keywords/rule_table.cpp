@@ -55,12 +55,17 @@ void RuleTable::Finish(std::shared_ptr<const PatternSet> set) {
   set_ = std::move(set);
   BuildIndex(set_->patterns.size(), pendingRuleTriggers_, ruleTriggerStart_, ruleTriggers_);
   BuildIndex(set_->patterns.size(), pendingWordTriggers_, wordTriggerStart_, wordTriggers_);
+  uses_.assign(set_->patterns.size(), 0);
+  for (const CompiledRule& rule : rules) {
+    uses_[rule.whole] = 1;
+    for (std::uint32_t part : Parts(rule)) uses_[part] = 1;
+  }
   pendingRuleTriggers_ = {};
   pendingWordTriggers_ = {};
 }
 
 std::size_t RuleTable::MemoryBytes() const {
-  return rules.capacity() * sizeof(CompiledRule) +
+  return rules.capacity() * sizeof(CompiledRule) + uses_.capacity() +
          (parts.capacity() + ruleTriggerStart_.capacity() + ruleTriggers_.capacity() +
           wordTriggerStart_.capacity() + wordTriggers_.capacity()) *
              sizeof(std::uint32_t);

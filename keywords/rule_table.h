@@ -41,6 +41,8 @@ class RuleTable {
   const Automaton& Scanner() const { return set_->automaton; }
   std::string_view Pattern(std::uint32_t id) const { return set_->patterns[id]; }
   std::size_t PatternCount() const { return set_->patterns.size(); }
+  // Whether some rule of this table reads the pattern (a shared set also holds others').
+  bool Uses(std::uint32_t pattern) const { return uses_[pattern] != 0; }
 
   std::vector<CompiledRule> rules;
   std::vector<std::uint32_t> parts;
@@ -65,6 +67,7 @@ class RuleTable {
   }
 
   std::shared_ptr<const PatternSet> set_;
+  std::vector<std::uint8_t> uses_;
   std::vector<std::pair<std::uint32_t, std::uint32_t>> pendingRuleTriggers_, pendingWordTriggers_;
   std::vector<std::uint32_t> ruleTriggerStart_, ruleTriggers_;
   std::vector<std::uint32_t> wordTriggerStart_, wordTriggers_;

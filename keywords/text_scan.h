@@ -28,6 +28,7 @@ struct ScanScratch {
   std::vector<std::uint8_t> charAware;
   std::vector<std::uint32_t> stateStamp;  // == generation: the state's outputs are settled
   std::vector<std::uint32_t> seen;
+  std::vector<std::uint32_t> watched;  // seen patterns the changing table reads
   std::vector<std::uint64_t> candidates;
   Automaton::OutputBuffer outputs;
   // The pass the arrays hold: its set's serial and its text; 0 when none can be reused.
@@ -81,15 +82,25 @@ class TextScan {
 
   const RuleTable& table_;
   ScanScratch& s_;
+  bool changed_ = false;  // Update has run: s_.watched is in use
 };
 
 template <class OnAppeared>
 void TextScan::Update(std::string_view text, std::size_t begin, std::size_t end,
                       OnAppeared&& onAppeared) {
-  s_.passSerial = 0;  // the arrays no longer describe the text that was scanned
+  if (!changed_) {
+    // From now on the arrays no longer describe the text that was scanned, and only the
+    // patterns this table reads are kept up to date (a shared pass has many more).
+    s_.passSerial = 0;
+    changed_ = true;
+    s_.watched.clear();
+    for (std::uint32_t pattern : s_.seen) {
+      if (table_.Uses(pattern)) s_.watched.push_back(pattern);
+    }
+  }
   // A first occurrence that overlapped the change may be gone: the next one can only lie
   // after it (nothing before the change moved).
-  for (std::uint32_t pattern : s_.seen) {
+  for (std::uint32_t pattern : s_.watched) {
     const std::uint32_t at = s_.first[pattern];
     if (at == kAbsent) continue;
     const std::string_view bytes = table_.Pattern(pattern);
@@ -112,6 +123,7 @@ void TextScan::Update(std::string_view text, std::size_t begin, std::size_t end,
       const auto at = static_cast<std::uint32_t>(stop - table_.Pattern(pattern).size());
       if (s_.stamp[pattern] != s_.generation) {
         Record(pattern, at);
+        if (table_.Uses(pattern)) s_.watched.push_back(pattern);
         onAppeared(pattern);
       } else if (s_.first[pattern] == kAbsent) {
         s_.first[pattern] = at;
