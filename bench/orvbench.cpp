@@ -52,39 +52,34 @@ struct CompiledSet {
 struct Outcome {
   bool free = false, record = false, deny = false;
   int replaced = 0;
-  std::string matched;
+  std::string freeWord, recordMatched, denyMatched, replaceMatched;
+  long freeAt = -1, recordAt = -1, denyAt = -1, replaceAt = -1;
+  std::string page, search;  // after ReplaceWords
   bool operator==(const Outcome&) const = default;
 };
 
 Outcome ScreenCompiled(const std::string& text, const CompiledSet& set) {
   Outcome out;
-  std::string matched;
-  long position = -1;
-  out.free = orv::keywords::FindFirstWord(text, set.free, matched, position);
-  out.record = orv::keywords::MatchRules(text, set.record, matched, position, false);
-  out.deny = orv::keywords::MatchRules(text, set.deny, matched, position, false);
-  out.matched = matched;
-  std::string page = text, search = text;
-  position = -1;
-  out.replaced = orv::keywords::ReplaceWords(page, search, set.replace, matched, position);
-  out.matched += "|" + matched + "|" + search;
+  out.free = orv::keywords::FindFirstWord(text, set.free, out.freeWord, out.freeAt);
+  out.record = orv::keywords::MatchRules(text, set.record, out.recordMatched, out.recordAt, false);
+  out.deny = orv::keywords::MatchRules(text, set.deny, out.denyMatched, out.denyAt, false);
+  out.page = text;
+  out.search = text;
+  out.replaced = orv::keywords::ReplaceWords(out.page, out.search, set.replace, out.replaceMatched,
+                                             out.replaceAt);
   return out;
 }
 
 Outcome ScreenReference(const std::string& text, const RawKeywordLists& raw) {
   namespace ref = orv::keywords::reference;
   Outcome out;
-  std::string matched;
-  long position = -1;
-  out.free = ref::FindFirstWord(text, raw.free, matched, position);
-  out.record = ref::MatchRules(text, raw.record, matched, position, false);
-  out.deny = ref::MatchRules(text, raw.deny, matched, position, false);
-  out.matched = matched;
-  std::string page = text, search = text;
-  position = -1;
-  out.replaced =
-      ref::ReplaceWords(page, search, raw.replace.keys, raw.replace.values, matched, position);
-  out.matched += "|" + matched + "|" + search;
+  out.free = ref::FindFirstWord(text, raw.free, out.freeWord, out.freeAt);
+  out.record = ref::MatchRules(text, raw.record, out.recordMatched, out.recordAt, false);
+  out.deny = ref::MatchRules(text, raw.deny, out.denyMatched, out.denyAt, false);
+  out.page = text;
+  out.search = text;
+  out.replaced = ref::ReplaceWords(out.page, out.search, raw.replace.keys, raw.replace.values,
+                                   out.replaceMatched, out.replaceAt);
   return out;
 }
 
@@ -230,14 +225,14 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "orvbench: engines disagree on a %s text\n", enc.name);
         std::exit(1);
       }
-      sink += want.matched.size();
+      sink += want.denyMatched.size();
       ++checked;
     });
     orv::bench::VectorscanScan vectorscan(DistinctWords(enc.raw));
     const std::vector<double> fast =
         ThroughputTogether(enc.texts, seconds,
                            {[&](const std::string& text) {
-                              sink += ScreenCompiled(text, enc.compiled).matched.size();
+                              sink += ScreenCompiled(text, enc.compiled).denyMatched.size();
                             },
                             [&](const std::string& text) { sink += vectorscan.Scan(text); }});
     const double compiled = fast[0];
