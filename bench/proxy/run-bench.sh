@@ -33,8 +33,7 @@ fi
 NGINX="$(command -v nginx)"
 
 if [ -z "${ORVPROXY:-}" ]; then
-  cmake --preset default -S "$ROOT" >/dev/null
-  cmake --build "$ROOT/build/default" --target orvproxy
+  (cd "$ROOT" && cmake --preset default >/dev/null && cmake --build build/default --target orvproxy)
   ORVPROXY="$ROOT/build/default/proxy/orvproxy"
 fi
 
