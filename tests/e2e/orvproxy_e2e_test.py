@@ -2,8 +2,10 @@
 
 import http.client
 import os
+import shutil
 import signal
 import socket
+import subprocess
 import sys
 import time
 import unittest
@@ -235,6 +237,55 @@ class UpstreamModeTest(Outcomes, unittest.TestCase):
     def test_upstream_silence_is_504(self):
         response, _ = self.proxy.get("/silent")
         self.assertEqual(response.status, 504)
+
+
+@unittest.skipUnless(shutil.which("curl"), "curl is not installed")
+class CurlTest(unittest.TestCase):
+    """The outcomes as curl sees them; curl checks framing and reuses connections."""
+
+    @classmethod
+    def setUpClass(cls):
+        cls.workdir = h.new_workdir()
+        cls.site = h.make_site(cls.workdir)
+        cls.upstream = h.Upstream(cls.site)
+        cls.proxy = h.Proxy(h.make_config(cls.workdir), upstream=cls.upstream.url)
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.proxy.stop()
+        cls.upstream.stop()
+
+    def curl(self, *args):
+        result = subprocess.run(["curl", "-sS", "--max-time", "10"] + list(args),
+                                capture_output=True, timeout=20)
+        return result.returncode, result.stdout
+
+    def url(self, path):
+        return "http://127.0.0.1:%d%s" % (self.proxy.port, path)
+
+    def test_outcomes(self):
+        expected = {"/pass-gbk.html": "200", "/replace-utf8.html": "200", "/deny-gbk.html": "401",
+                    "/blocked/a.html": "403", "/big-late-deny.html": "200",
+                    "/deny-gbk.html?orvsafe": "200"}
+        for path, status in expected.items():
+            code, out = self.curl("-o", os.devnull, "-w", "%{http_code}", self.url(path))
+            self.assertEqual((code, out.decode()), (0, status), path)
+        code, out = self.curl("--data", "message=forbiddenword", "-w", "%{http_code}",
+                              "-o", os.devnull, self.url("/form.html"))
+        self.assertEqual((code, out.decode()), (0, "403"))
+        code, out = self.curl(self.url("/replace-gbk.html"))
+        self.assertEqual(code, 0)
+        self.assertNotIn("敏感词".encode("gbk"), out)
+
+    def test_connection_reused_for_passing_pages(self):
+        code, out = self.curl("-o", os.devnull, "-o", os.devnull, "-o", os.devnull,
+                              "-w", "%{num_connects} ", self.url("/pass-utf8.html"),
+                              self.url("/big-pass.html"), self.url("/record-gbk.html"))
+        self.assertEqual((code, out.decode().split()), (0, ["1", "0", "0"]))
+
+    def test_truncated_upstream_reply_is_an_error_for_curl(self):
+        code, _ = self.curl("-o", os.devnull, self.url("/reset-late"))
+        self.assertIn(code, (18, 56))  # partial file, or receive failure
 
 
 class FailureTest(unittest.TestCase):
