@@ -68,5 +68,30 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Check(wantCount == gotCount && wantPage == gotPage && wantSearch == gotSearch && want == got &&
           wantAt == gotAt);
   }
+  {
+    // The same list as deny, record and free over one shared automaton, asked in a page
+    // screen's order so that a kept pass is reused and then dropped by a replacement.
+    const auto group = orv::keywords::CompileGroup(list, replace, list, list);
+    std::string want, got;
+    long wantAt = -1, gotAt = -1;
+    Check(orv::keywords::reference::FindFirstWord(text, list, want, wantAt) ==
+          orv::keywords::FindFirstWord(text, group.free, got, gotAt));
+    Check(want == got && wantAt == gotAt);
+    Check(orv::keywords::reference::MatchRules(text, list, want, wantAt, false) ==
+          orv::keywords::MatchRules(text, group.record, got, gotAt, false));
+    Check(want == got && wantAt == gotAt);
+    std::string wantSearch = text, gotSearch = text, wantPage = text, gotPage = text;
+    wantAt = gotAt = -1;
+    Check(orv::keywords::reference::ReplaceWords(wantPage, wantSearch, replace.keys, replace.values,
+                                                 want, wantAt) ==
+          orv::keywords::ReplaceWords(gotPage, gotSearch, group.replace, got, gotAt));
+    Check(want == got && wantAt == gotAt && wantSearch == gotSearch);
+    for (const std::string* again : {static_cast<const std::string*>(&wantSearch), &text}) {
+      wantAt = gotAt = -1;
+      Check(orv::keywords::reference::MatchRules(*again, list, want, wantAt, true) ==
+            orv::keywords::MatchRules(*again, group.deny, got, gotAt, true));
+      Check(want == got && wantAt == gotAt);
+    }
+  }
   return 0;
 }
