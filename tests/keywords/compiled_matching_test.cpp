@@ -95,5 +95,46 @@ TEST(CompiledList, ConcurrentScansAgree) {
   EXPECT_EQ(failures, std::vector<int>(4, 0));
 }
 
+TEST(CompiledGroup, ThreadsKeepTheirOwnPasses) {
+  // Each thread alternates two texts over lists sharing one automaton: a pass kept by one
+  // thread must never answer for another thread's text.
+  const auto group = CompileGroup({"ab+cd", "zz"}, ReplaceList{{"ab"}, {"xy"}}, {"cd"}, {"qq"});
+  const std::string texts[2] = {"..ab..cd..", "..zz..qq.."};
+  std::vector<std::thread> threads;
+  std::vector<int> failures(4, 0);
+  for (int t = 0; t < 4; ++t) {
+    threads.emplace_back([&, t] {
+      for (int i = 0; i < 400; ++i) {
+        const std::string& text = texts[(i + t) % 2];
+        const bool first = &text == &texts[0];
+        std::string matched;
+        long position = -1;
+        if (FindFirstWord(text, group.free, matched, position) == first) ++failures[t];
+        if (MatchRules(text, group.record, matched, position, false) != first) ++failures[t];
+        position = -1;
+        MatchRules(text, group.deny, matched, position, false);
+        if (matched != (first ? "ab+cd" : "zz")) ++failures[t];
+        std::string page = text, search = text;
+        if (ReplaceWords(page, search, group.replace, matched, position) != (first ? 1 : 0)) {
+          ++failures[t];
+        }
+      }
+    });
+  }
+  for (auto& thread : threads) thread.join();
+  EXPECT_EQ(failures, std::vector<int>(4, 0));
+}
+
+TEST(CompiledGroup, MemoryIsSharedOutAmongTheLists) {
+  const auto group =
+      CompileGroup({"abcdef"}, ReplaceList{{"abcdef"}, {"******"}}, {"abcdef"}, {"abcdef"});
+  const CompiledList alone(KeywordList{"abcdef"});
+  EXPECT_GT(group.deny.MemoryBytes(), 0u);
+  // Four lists over one automaton cost less than four automata.
+  EXPECT_LT(group.deny.MemoryBytes() + group.replace.MemoryBytes() + group.record.MemoryBytes() +
+                group.free.MemoryBytes(),
+            4 * alone.MemoryBytes());
+}
+
 }  // namespace
 }  // namespace orv::keywords
