@@ -73,36 +73,27 @@ std::optional<std::string> DecodePath(std::string_view raw) {
 }
 
 std::optional<RequestTarget> ParseRequestTarget(std::string_view target) {
-  RequestTarget result;
-  if (target == "*") {
-    result.path = "*";
-    result.rawPath = "*";
-    return result;
-  }
+  if (target == "*") return RequestTarget{"*", "*", {}, {}};
+  std::string authority;
   std::string_view rest = target;
   if (StartsWithNoCase(rest, "http://") || StartsWithNoCase(rest, "https://")) {
     rest.remove_prefix(rest.find("//") + 2);
     std::size_t end = rest.find_first_of("/?");
-    result.authority = std::string(rest.substr(0, end));
-    if (result.authority.empty()) return std::nullopt;
-    rest = end == std::string_view::npos ? std::string_view("/") : rest.substr(end);
-    if (rest.front() == '?') {
-      static constexpr std::string_view root = "/";
-      result.rawPath = std::string(root);
-      result.query = std::string(rest.substr(1));
-      std::optional<std::string> path = DecodePath(result.rawPath);
-      result.path = *path;
-      return result;
-    }
+    authority = std::string(rest.substr(0, end));
+    if (authority.empty()) return std::nullopt;
+    rest = end == std::string_view::npos ? std::string_view() : rest.substr(end);
   }
-  if (rest.empty() || rest.front() != '/') return std::nullopt;
   std::size_t question = rest.find('?');
-  result.rawPath = std::string(rest.substr(0, question));
-  if (question != std::string_view::npos) result.query = std::string(rest.substr(question + 1));
-  std::optional<std::string> path = DecodePath(result.rawPath);
+  std::string rawPath(rest.substr(0, question));
+  // "http://host?q" names the root.
+  if (!authority.empty() && rawPath.empty()) rawPath.push_back('/');
+  if (rawPath.empty() || rawPath.front() != '/') return std::nullopt;
+  std::optional<std::string> path = DecodePath(rawPath);
   if (!path) return std::nullopt;
-  result.path = std::move(*path);
-  return result;
+  std::string query =
+      question == std::string_view::npos ? std::string() : std::string(rest.substr(question + 1));
+  return RequestTarget{std::move(*path), std::move(rawPath), std::move(query),
+                       std::move(authority)};
 }
 
 }  // namespace orv::proxy

@@ -54,6 +54,7 @@ wait_port() {
     sleep 0.05
   done
   echo "bench: nothing listens on port $1" >&2
+  cat "$WORK"/*-error.log "$WORK/orvproxy.log" >&2 2>/dev/null || true
   return 1
 }
 
