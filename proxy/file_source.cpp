@@ -15,6 +15,9 @@ void FileSource::Canned(ResponseHead& head, unsigned status, std::string reason,
 
 boost::asio::awaitable<SourceResult> FileSource::Start(ForwardRequest&, const RequestFacts& facts,
                                                        ResponseHead& head) {
+  Finish(false);
+  remaining_ = 0;
+  canned_.clear();
   head = ResponseHead{};
   head.fields.push_back({"Server", "orvproxy"});
   bool headOnly = facts.method == "HEAD";

@@ -18,7 +18,10 @@ class FileSource final : public ResponseSource {
                                              ResponseHead& head) override;
   boost::asio::awaitable<SourceResult> Read(std::string& out, std::size_t limit,
                                             bool& complete) override;
-  void Finish(bool) override { file_.close(); }
+  void Finish(bool) override {
+    if (file_.is_open()) file_.close();
+    file_.clear();
+  }
 
  private:
   void Canned(ResponseHead& head, unsigned status, std::string reason, std::string body);

@@ -130,6 +130,9 @@ asio::awaitable<void> Server::Accept() {
       co_await pause.async_wait(asio::redirect_error(asio::use_awaitable, ec));
       continue;
     }
+    // Heads and bodies go out in as few writes as the framing allows; Nagle's delay would
+    // only hold back the last segment of each response.
+    socket.set_option(tcp::no_delay(true), ec);
     auto session = std::make_shared<Session>(context_, std::move(socket));
     {
       std::lock_guard lock(context_.mutex);

@@ -30,6 +30,7 @@ constexpr std::size_t kMaxHeaderFields = 16 * 1024;
 // Room for the longest acceptable request line plus the largest acceptable fields, so that
 // the two limits can be told apart after the parse.
 constexpr std::size_t kHeaderLimit = kMaxTarget + kMaxHeaderFields + 1024;
+constexpr std::size_t kReadBuffer = 16 * 1024;
 
 bool IsHttpParseError(const beast::error_code& ec) {
   return ec.category() == beast::http::make_error_code(http::error::bad_target).category() &&
@@ -143,6 +144,7 @@ asio::awaitable<void> Session::Serve() {
   }
 
   beast::flat_buffer buffer;
+  buffer.reserve(kReadBuffer);  // requests are read in as few reads as their size allows
   while (!context_.stopping) {
     http::request_parser<http::string_body> parser;
     parser.header_limit(kHeaderLimit);
@@ -239,12 +241,14 @@ asio::awaitable<void> Session::Serve() {
 asio::awaitable<bool> Session::Respond(ForwardRequest& request, RequestFacts& facts, bool keepAlive,
                                        bool http10, bool headOnly) {
   const ProxyOptions& options = context_.options;
-  std::unique_ptr<ResponseSource> source;
-  if (context_.pool)
-    source = std::make_unique<UpstreamSource>(*context_.pool, stream_.get_executor(),
-                                              options.upstreamTimeout);
-  else
-    source = std::make_unique<FileSource>(*context_.site);
+  if (!source_) {
+    if (context_.pool)
+      source_ = std::make_unique<UpstreamSource>(*context_.pool, stream_.get_executor(),
+                                                 options.upstreamTimeout);
+    else
+      source_ = std::make_unique<FileSource>(*context_.site);
+  }
+  ResponseSource* source = source_.get();
 
   auto gatewayError = [this](SourceResult result) -> asio::awaitable<bool> {
     if (result == SourceResult::kTimeout)
@@ -261,6 +265,9 @@ asio::awaitable<bool> Session::Respond(ForwardRequest& request, RequestFacts& fa
   // The first chunk: the head and as much of the body as the buffer holds, so that a whole
   // page is screened at once and no keyword is split between chunks.
   std::string body;
+  if (head.contentLength)
+    body.reserve(static_cast<std::size_t>(
+        std::min<std::uint64_t>(*head.contentLength, options.chunkBuffer)));
   bool complete = false;
   result = co_await source->Read(body, options.chunkBuffer, complete);
   if (result != SourceResult::kOk) {

@@ -21,7 +21,7 @@ using tcp = asio::ip::tcp;
 namespace {
 
 constexpr std::size_t kUpstreamHeaderLimit = 64 * 1024;
-constexpr std::size_t kMaxReadStep = 256 * 1024;
+constexpr std::size_t kMaxReadStep = 64 * 1024;
 
 SourceResult Classify(const beast::error_code& ec) {
   return ec == beast::error::timeout ? SourceResult::kTimeout : SourceResult::kUnreachable;
@@ -76,15 +76,23 @@ void UpstreamPool::Clear() {
 
 asio::awaitable<SourceResult> UpstreamSource::Start(ForwardRequest& request,
                                                     const RequestFacts& facts, ResponseHead& head) {
+  // A connection kept from this client's last request is used first; anything else the last
+  // request left behind is closed.
+  bool kept = stream_ && keptIdle_;
+  if (!kept) Finish(false);
+  keptIdle_ = false;
   bool headOnly = facts.method == "HEAD";
   SourceResult result = SourceResult::kUnreachable;
   for (int attempt = 0; attempt < 2; ++attempt) {
-    std::optional<tcp::socket> pooled;
-    if (attempt == 0) pooled = pool_.Take(executor_);
-    bool reused = pooled.has_value();
-    if (reused) {
+    bool reused = false;
+    if (attempt == 0 && kept) {
+      reused = true;
+    } else if (std::optional<tcp::socket> pooled =
+                   attempt == 0 ? pool_.Take(executor_) : std::nullopt) {
       stream_.emplace(std::move(*pooled));
-    } else {
+      reused = true;
+    }
+    if (!reused) {
       stream_.emplace(executor_);
       beast::error_code ec;
       stream_->expires_after(timeout_);
@@ -94,6 +102,9 @@ asio::awaitable<SourceResult> UpstreamSource::Start(ForwardRequest& request,
         stream_.reset();
         co_return Classify(ec);
       }
+      // The request head and body may leave in separate writes; do not let the body wait
+      // for the head's acknowledgement.
+      stream_->socket().set_option(tcp::no_delay(true), ec);
     }
     if (co_await Exchange(request, headOnly, reused, result) == Attempt::kDone) break;
   }
@@ -124,6 +135,7 @@ asio::awaitable<UpstreamSource::Attempt> UpstreamSource::Exchange(ForwardRequest
                                                                   SourceResult& result) {
   beast::error_code ec;
   buffer_.clear();
+  if (buffer_.capacity() < kMaxReadStep) buffer_.reserve(kMaxReadStep);
   stream_->expires_after(timeout_);
   co_await http::async_write(*stream_, request, asio::redirect_error(asio::use_awaitable, ec));
   if (ec) {
@@ -155,18 +167,20 @@ asio::awaitable<UpstreamSource::Attempt> UpstreamSource::Exchange(ForwardRequest
 asio::awaitable<SourceResult> UpstreamSource::Read(std::string& out, std::size_t limit,
                                                    bool& complete) {
   complete = false;
+  if (!scratch_) scratch_.reset(new char[kMaxReadStep]);
+  // Beast reads as much as the buffer has room for; a buffer left at its first small size
+  // would take a page in hundreds of reads.
+  if (buffer_.capacity() < kMaxReadStep) buffer_.reserve(kMaxReadStep);
   while (!parser_->is_done() && out.size() < limit) {
-    std::size_t old = out.size();
-    std::size_t want = std::min(limit - old, kMaxReadStep);
-    out.resize(old + want);
+    std::size_t want = std::min(limit - out.size(), kMaxReadStep);
     auto& body = parser_->get().body();
-    body.data = out.data() + old;
+    body.data = scratch_.get();
     body.size = want;
     beast::error_code ec;
     stream_->expires_after(timeout_);
     co_await http::async_read(*stream_, buffer_, *parser_,
                               asio::redirect_error(asio::use_awaitable, ec));
-    out.resize(old + (want - body.size));
+    out.append(scratch_.get(), want - body.size);
     body.data = nullptr;
     if (ec == http::error::need_buffer) ec = {};
     if (ec) co_return Classify(ec);
@@ -175,13 +189,21 @@ asio::awaitable<SourceResult> UpstreamSource::Read(std::string& out, std::size_t
   co_return SourceResult::kOk;
 }
 
+UpstreamSource::~UpstreamSource() {
+  // The client has gone; its upstream connection serves other clients from the pool.
+  if (stream_ && keptIdle_) pool_.Give(stream_->release_socket());
+}
+
 void UpstreamSource::Finish(bool complete) {
-  if (!stream_) return;
+  if (!stream_ || keptIdle_) return;
   bool reusable = complete && parser_ && parser_->is_done() && parser_->keep_alive() &&
                   parser_->get().result_int() != 101 && buffer_.size() == 0;
   if (reusable) {
+    // Kept for this client's next request, which saves handing the descriptor to the pool
+    // and back; it goes to the pool when the client leaves.
     stream_->expires_never();
-    pool_.Give(stream_->release_socket());
+    keptIdle_ = true;
+    return;
   } else {
     beast::error_code ec;
     stream_->socket().shutdown(tcp::socket::shutdown_both, ec);

@@ -8,6 +8,7 @@
 #include <boost/beast/http/buffer_body.hpp>
 #include <boost/beast/http/parser.hpp>
 #include <chrono>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <vector>
@@ -51,6 +52,9 @@ class UpstreamSource final : public ResponseSource {
   UpstreamSource(UpstreamPool& pool, boost::asio::any_io_executor executor,
                  std::chrono::milliseconds timeout)
       : pool_(pool), executor_(std::move(executor)), timeout_(timeout) {}
+  ~UpstreamSource() override;
+  UpstreamSource(const UpstreamSource&) = delete;
+  UpstreamSource& operator=(const UpstreamSource&) = delete;
 
   boost::asio::awaitable<SourceResult> Start(ForwardRequest& request, const RequestFacts& facts,
                                              ResponseHead& head) override;
@@ -71,6 +75,10 @@ class UpstreamSource final : public ResponseSource {
   std::optional<boost::beast::tcp_stream> stream_;
   boost::beast::flat_buffer buffer_;
   std::optional<Parser> parser_;
+  // Body bytes land here first: reading straight into a grown response string would zero
+  // (and for large buffers map fresh pages for) the whole step on every read.
+  std::unique_ptr<char[]> scratch_;
+  bool keptIdle_ = false;  // stream_ finished its last response whole and waits for the next
 };
 
 }  // namespace orv::proxy
