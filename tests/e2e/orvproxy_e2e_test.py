@@ -234,6 +234,14 @@ class UpstreamModeTest(Outcomes, unittest.TestCase):
         response, _ = self.proxy.get("/pass-utf8.html")  # still serving
         self.assertEqual(response.status, 200)
 
+    def test_upstream_closing_an_idle_connection_is_retried(self):
+        conn = self.proxy.connection()
+        for _ in range(3):
+            conn.request("GET", "/close-after")
+            response = conn.getresponse()
+            self.assertEqual((response.status, response.read()), (200, b"closed after"))
+        conn.close()
+
     def test_upstream_silence_is_504(self):
         response, _ = self.proxy.get("/silent")
         self.assertEqual(response.status, 504)

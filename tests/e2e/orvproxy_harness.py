@@ -170,6 +170,12 @@ class UpstreamHandler(http.server.SimpleHTTPRequestHandler):
         if self.path == "/slow-but-in-time":
             time.sleep(UPSTREAM_TIMEOUT_MS / 1000 / 2)
             return self._send(200, b"in time")
+        if self.path == "/close-after":
+            # Keep-alive promised, then the connection closes anyway (an upstream idle timeout).
+            self._send(200, b"closed after")
+            self.wfile.flush()
+            self.close_connection = True
+            return None
         if self.path == "/chunked":
             self.send_response(200)
             self.send_header("Content-Type", "text/html")
