@@ -3,8 +3,10 @@
 #   upstream   nginx serving the pages as static files
 #   baseline   nginx proxy_pass to it (keep-alive upstream connections)
 #   orvproxy   --upstream to it, with 10,000 deny keywords (plus replace, record, free lists)
-# Both are driven by wrk with the same connections, threads and duration; the script prints
-# requests/s, p99 latency and the ratios.
+#   orvproxy, filtering off: the same binary with KeyIsSystem=0, to tell the proxy's own cost
+#              from the screening's
+# All are driven by wrk with the same connections, threads and duration; the script prints
+# requests/s, p99 latency and the ratios to nginx.
 #
 # Pages and words: corpus/pages/utf8 and corpus/OrvFilter.db from scripts/make-bench-corpus.sh
 # when present (the Chinese GIMP manual and a jieba word sample); otherwise the demo site and a
@@ -59,8 +61,9 @@ wait_port() {
 }
 
 # Pages and keyword database.
-mkdir -p "$WORK/site" "$WORK/config/log"
+mkdir -p "$WORK/site" "$WORK/config/log" "$WORK/config-off/log"
 cp "$ROOT/examples/config/OrvFilter.ini" "$WORK/config/"
+sed 's/^KeyIsSystem=1/KeyIsSystem=0/' "$ROOT/examples/config/OrvFilter.ini" > "$WORK/config-off/OrvFilter.ini"
 if [ -d "$ROOT/corpus/pages/utf8" ] && [ -f "$ROOT/corpus/OrvFilter.db" ]; then
   cp "$ROOT"/corpus/pages/utf8/*.html "$WORK/site/"
   cp "$ROOT/corpus/OrvFilter.db" "$WORK/config/"
@@ -91,7 +94,7 @@ echo "bench: $(ls "$WORK/site" | wc -l) pages, deny list of $(python3 -c '
 import sys; t=open(sys.argv[1],"rb").read()
 a=t.find(b"<OrvKeyDeny>")+12; b=t.find(b"</OrvKeyDeny>"); print(len(t[a:b].split(b"@@")))' "$WORK/config/OrvFilter.db") entries"
 
-UP_PORT="$(free_port)"; NGX_PORT="$(free_port)"; ORV_PORT="$(free_port)"
+UP_PORT="$(free_port)"; NGX_PORT="$(free_port)"; ORV_PORT="$(free_port)"; OFF_PORT="$(free_port)"
 USER_LINE=""; [ "$(id -u)" -eq 0 ] && USER_LINE="user root;"
 common() {
   cat <<CONF
@@ -136,7 +139,10 @@ CONF
 "$NGINX" -p "$WORK" -c "$WORK/proxy.conf" -g 'daemon off;' & PIDS+=($!)
 "$ORVPROXY" --dir "$WORK/config" --listen "127.0.0.1:$ORV_PORT" \
   --upstream "http://127.0.0.1:$UP_PORT" --threads "$WORKERS" 2>"$WORK/orvproxy.log" & PIDS+=($!)
-wait_port "$UP_PORT"; wait_port "$NGX_PORT"; wait_port "$ORV_PORT"
+cp "$WORK/config/OrvFilter.db" "$WORK/config-off/"
+"$ORVPROXY" --dir "$WORK/config-off" --listen "127.0.0.1:$OFF_PORT" \
+  --upstream "http://127.0.0.1:$UP_PORT" --threads "$WORKERS" 2>"$WORK/orvproxy-off.log" & PIDS+=($!)
+wait_port "$UP_PORT"; wait_port "$NGX_PORT"; wait_port "$ORV_PORT"; wait_port "$OFF_PORT"
 head -1 "$WORK/orvproxy.log"
 
 # Pages that orvproxy passes (some corpus pages carry deny words and would get block pages).
@@ -188,11 +194,15 @@ echo "bench: wrk -t1 -c$CONNECTIONS -d$DURATION, proxies with $WORKERS workers"
 # Warm both (connection pools, charset cache) before measuring.
 wrk -t1 -c"$CONNECTIONS" -d2s -s "$WORK/rotate.lua" "http://127.0.0.1:$NGX_PORT/" >/dev/null
 wrk -t1 -c"$CONNECTIONS" -d2s -s "$WORK/rotate.lua" "http://127.0.0.1:$ORV_PORT/" >/dev/null
+wrk -t1 -c"$CONNECTIONS" -d2s -s "$WORK/rotate.lua" "http://127.0.0.1:$OFF_PORT/" >/dev/null
 read -r NGX_RPS NGX_P99 < <(measure "$NGX_PORT")
 read -r ORV_RPS ORV_P99 < <(measure "$ORV_PORT")
+read -r OFF_RPS OFF_P99 < <(measure "$OFF_PORT")
 
-printf '%-22s %12s %12s\n' "" "requests/s" "p99 (ms)"
-printf '%-22s %12.1f %12.2f\n' "nginx proxy_pass" "$NGX_RPS" "$NGX_P99"
-printf '%-22s %12.1f %12.2f\n' "orvproxy" "$ORV_RPS" "$ORV_P99"
-awk -v a="$ORV_RPS" -v b="$NGX_RPS" -v c="$ORV_P99" -v d="$NGX_P99" \
-  'BEGIN { printf "%-22s %11.2fx %11.2fx\n", "orvproxy / nginx", a / b, c / d }'
+row() { printf '%-30s %12.1f %12.2f %9.2fx %9.2fx\n' "$1" "$2" "$3" \
+          "$(awk -v a="$2" -v b="$NGX_RPS" 'BEGIN { print a / b }')" \
+          "$(awk -v a="$3" -v b="$NGX_P99" 'BEGIN { print a / b }')"; }
+printf '%-30s %12s %12s %10s %10s\n' "" "requests/s" "p99 (ms)" "req/s" "p99"
+row "nginx proxy_pass" "$NGX_RPS" "$NGX_P99"
+row "orvproxy" "$ORV_RPS" "$ORV_P99"
+row "orvproxy, filtering off" "$OFF_RPS" "$OFF_P99"
