@@ -2,6 +2,7 @@
 
 #include <limits>
 
+#include "filter/isapi/block_page_head.h"
 #include "filter/isapi/bounded_read.h"
 
 namespace orv::isapi {
@@ -30,10 +31,27 @@ bool IsapiExtensionHost::GetServerVariable(const char* name, std::size_t bufferS
 bool IsapiExtensionHost::WriteClient(std::string_view bytes) {
   if (!ecb_ || !ecb_->WriteClient) return false;
   if (bytes.size() > std::numeric_limits<DWORD>::max()) return false;
+  // Without a head first the page would not be a valid response. Should the head fail,
+  // the page is still sent: whatever the browser makes of it, the request stays blocked.
+  if (!IsWholeResponse(bytes)) SendBlockHead(bytes.size());
   DWORD length = static_cast<DWORD>(bytes.size());
   // Flags 0: a synchronous write, done before the call returns, so the bytes may live on
   // the caller's stack. IIS only reads the buffer; the prototype merely lacks the const.
   return ecb_->WriteClient(ecb_->ConnID, const_cast<char*>(bytes.data()), &length, 0) != FALSE;
+}
+
+bool IsapiExtensionHost::SendBlockHead(std::size_t pageLength) {
+  if (!ecb_->ServerSupportFunction) return false;
+  const std::string headers = BlockHeaderLines(pageLength, false);
+  HSE_SEND_HEADER_EX_INFO info{};
+  info.pszStatus = kBlockStatus;
+  info.cchStatus = static_cast<DWORD>(sizeof kBlockStatus - 1);
+  info.pszHeader = headers.c_str();
+  info.cchHeader = static_cast<DWORD>(headers.size());
+  // The request ends with the page; IIS closes the connection after it.
+  info.fKeepConn = FALSE;
+  return ecb_->ServerSupportFunction(ecb_->ConnID, HSE_REQ_SEND_RESPONSE_HEADER_EX, &info, nullptr,
+                                     nullptr) != FALSE;
 }
 
 std::string_view IsapiExtensionHost::Method() {

@@ -31,6 +31,9 @@ class IsapiExtensionHost final : public filter::ExtensionHost {
   bool ExecuteUrl() override;
 
  private:
+  // HSE_REQ_SEND_RESPONSE_HEADER_EX with the block page's status and headers.
+  bool SendBlockHead(std::size_t pageLength);
+
   EXTENSION_CONTROL_BLOCK* ecb_;
 };
 

@@ -3,6 +3,7 @@
 #include <cstring>
 #include <limits>
 
+#include "filter/isapi/block_page_head.h"
 #include "filter/isapi/bounded_read.h"
 
 namespace orv::isapi {
@@ -32,6 +33,17 @@ bool IsapiFilterHost::GetServerVariable(const char* name, std::size_t bufferSize
 
 bool IsapiFilterHost::WriteClient(std::string_view bytes) {
   if (!context_ || !context_->WriteClient) return false;
+  // A filter's WriteClient goes straight to the socket: a bare page gets its status line and
+  // headers in the same write, so that no reader ever sees a head without its page.
+  std::string framed;
+  if (!IsWholeResponse(bytes)) {
+    framed = "HTTP/1.1 ";
+    framed += kBlockStatus;
+    framed += "\r\n";
+    framed += BlockHeaderLines(bytes.size(), true);
+    framed += bytes;
+    bytes = framed;
+  }
   if (bytes.size() > std::numeric_limits<DWORD>::max()) return false;
   DWORD length = static_cast<DWORD>(bytes.size());
   // IIS only reads the buffer; the prototype merely lacks the const.

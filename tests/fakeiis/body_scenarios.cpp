@@ -20,7 +20,7 @@ void ExpectHandedOn(Outcome& outcome, DWORD result, FakeRequest& request) {
                  "no completion routine registered");
   outcome.Expect(request.execUrlCalls == 1, std::to_string(request.execUrlCalls) + " EXEC_URLs");
   outcome.Expect(request.execUrlInfoZeroed, "HSE_EXEC_URL_INFO not zeroed");
-  outcome.Expect(request.writeCalls == 0, "something was written");
+  outcome.Expect(request.writeCalls == 0 && request.heads.empty(), "something was sent");
   outcome.Expect(request.CompleteExecUrl() && request.doneWithSessionCalls == 1,
                  "completion routine did not end the session");
 }
@@ -28,7 +28,11 @@ void ExpectHandedOn(Outcome& outcome, DWORD result, FakeRequest& request) {
 void ExpectBodyBlock(Outcome& outcome, DWORD result, const FakeRequest& request,
                      const std::string& mustShow) {
   outcome.Expect(result == HSE_STATUS_SUCCESS, "result " + std::to_string(result));
-  outcome.Expect(request.writeCalls >= 1, "no block page written");
+  outcome.Expect(request.writeCalls == 1,
+                 std::to_string(request.writeCalls) + " WriteClient calls");
+  ExpectBlockHeadSent(outcome, request);
+  outcome.Expect(Contains(request.written, "<html") || Contains(request.written, "<HTML"),
+                 "no HTML in '" + Printable(request.written) + "'");
   outcome.Expect(Contains(request.written, mustShow),
                  "page lacks '" + Printable(mustShow) + "': '" + Printable(request.written) + "'");
   outcome.Expect(request.execUrlCalls == 0, "blocked request was handed on too");
@@ -93,6 +97,20 @@ std::vector<Scenario> BodyScenarios() {
          SetPost(request, "/forbidden/upload.asp", "x=1");
          ExpectBodyBlock(outcome, Extension(fixture, request), request,
                          "www.example.com/forbidden/upload.asp");
+       }},
+      {"block-head-refused-page-still-sent",
+       [](Fixture& fixture, Outcome& outcome) {
+         // The head is refused (the client gone, say): the page is still tried and the
+         // request stays blocked, never handed on.
+         FakeRequest request;
+         SetPost(request, "/guestbook.asp", std::string("text=") + kDenyPercentGbk);
+         request.failSendHead = true;
+         const DWORD result = Extension(fixture, request);
+         outcome.Expect(result == HSE_STATUS_SUCCESS, "result " + std::to_string(result));
+         outcome.Expect(request.heads.size() == 1, "head not tried");
+         outcome.Expect(request.writeCalls == 1 && Contains(request.written, kDenyStarredGbk),
+                        "page not written after the head failed");
+         outcome.Expect(request.execUrlCalls == 0, "blocked request was handed on");
        }},
       {"extension-ip-blacklist",
        [](Fixture& fixture, Outcome& outcome) {

@@ -138,6 +138,27 @@ BOOL WINAPI EcbServerSupportFunction(HCONN connection, DWORD type, LPVOID buffer
       }
       return TRUE;
     }
+    case HSE_REQ_SEND_RESPONSE_HEADER_EX: {
+      const auto* info = static_cast<const HSE_SEND_HEADER_EX_INFO*>(buffer);
+      if (!info) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+      }
+      HeadCall call;
+      if (info->pszStatus) call.status.assign(info->pszStatus, info->cchStatus);
+      if (info->pszHeader) call.headers.assign(info->pszHeader, info->cchHeader);
+      call.keepConnection = info->fKeepConn != FALSE;
+      call.countsMatch = info->pszStatus && info->pszHeader &&
+                         std::strlen(info->pszStatus) == info->cchStatus &&
+                         std::strlen(info->pszHeader) == info->cchHeader;
+      call.writesBefore = request->writeCalls;
+      request->heads.push_back(std::move(call));
+      if (request->failSendHead) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+      }
+      return TRUE;
+    }
     case HSE_REQ_DONE_WITH_SESSION:
       ++request->doneWithSessionCalls;
       return TRUE;

@@ -22,6 +22,16 @@ struct SetHeaderCall {
   std::string value;
 };
 
+// One HSE_REQ_SEND_RESPONSE_HEADER_EX, as the extension asked for it.
+struct HeadCall {
+  std::string status;   // pszStatus, cchStatus characters
+  std::string headers;  // pszHeader, cchHeader characters
+  bool keepConnection = false;
+  // Both strings NUL-terminated where their counts say, as IIS reads them either way.
+  bool countsMatch = false;
+  int writesBefore = 0;  // WriteClient calls made before the head
+};
+
 class FakeRequest {
  public:
   FakeRequest();
@@ -37,12 +47,14 @@ class FakeRequest {
   bool failAllocMem = false;
   bool failIoCompletion = false;
   bool failExecUrl = false;
+  bool failSendHead = false;
 
   // --- what the filter did ---
   std::string written;  // WriteClient bytes, all calls joined
   int writeCalls = 0;
   std::vector<SetHeaderCall> setHeaders;
   std::vector<std::string> responseStatuses;  // SF_REQ_SEND_RESPONSE_HEADER texts
+  std::vector<HeadCall> heads;                // HSE_REQ_SEND_RESPONSE_HEADER_EX calls
   std::vector<std::pair<void*, DWORD>> allocations;
   int ioCompletionCalls = 0;
   PFN_HSE_IO_COMPLETION completion = nullptr;

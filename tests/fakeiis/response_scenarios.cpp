@@ -175,8 +175,10 @@ std::vector<Scenario> ResponseScenarios() {
          const std::string chunk = Response("gb2312", "<html><body>ok</body></html>");
          const DWORD result = SendRaw(fixture, request, chunk);
          outcome.Expect(result == SF_STATUS_REQ_FINISHED, "result " + std::to_string(result));
-         outcome.Expect(request.writeCalls == 1 && Contains(request.written, "forbidden/late.htm"),
-                        "no URL block page written");
+         outcome.Expect(request.writeCalls == 1, "no URL block page written");
+         outcome.Expect(
+             Contains(ExpectFramedBlockPage(outcome, request.written), "forbidden/late.htm"),
+             "page lacks the URL");
        }},
       {"alloc-failure-fails-open",
        [](Fixture& fixture, Outcome& outcome) {

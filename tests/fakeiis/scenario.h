@@ -60,6 +60,14 @@ DWORD UrlMap(Fixture& fixture, FakeRequest& request);
 DWORD SendRaw(Fixture& fixture, FakeRequest& request, const std::string& chunk);
 DWORD Extension(Fixture& fixture, FakeRequest& request);
 
+// A block page as the filter writes it: status line, headers and page in one write. Checks
+// the head (403, Content-Type text/html with the gb2312 charset, Content-Length of the page's
+// bytes, no caching, connection closed) and returns the page; empty if there is no head.
+std::string ExpectFramedBlockPage(Outcome& outcome, const std::string& written);
+// A block page as the extension sends it: one HSE_REQ_SEND_RESPONSE_HEADER_EX with the same
+// head (no status line; the connection not kept) before the page is written.
+void ExpectBlockHeadSent(Outcome& outcome, const FakeRequest& request);
+
 bool Contains(std::string_view haystack, std::string_view needle);
 // Bytes as text for a failure message: non-printable bytes as \xHH, cut to `limit`.
 std::string Printable(std::string_view bytes, std::size_t limit = 160);
