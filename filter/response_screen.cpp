@@ -33,12 +33,22 @@ constexpr std::string_view kHeaderGb2312 =
 constexpr std::string_view kDeniedStatus = "401 Access Denied";
 
 // The chunk as the keyword lists see it: percent-decoded (twice when it was encoded twice,
-// "%25"), lower-cased.
-std::string SearchTextOf(std::string_view chunk) {
-  std::string text(chunk);
-  if (text.find("%25") != std::string::npos) text = keywords::UrlDecode(text);
-  if (text.find('%') != std::string::npos) text = keywords::UrlDecode(text);
-  codepage::LowerAsciiInPlace(text);
+// "%25"), lower-cased. `decoded` tells whether a decode ran; when none did, the text is just
+// the lower-cased chunk.
+std::string SearchTextOf(std::string_view chunk, bool& decoded) {
+  std::string text;
+  decoded = false;
+  if (chunk.find("%25") != std::string_view::npos) {
+    text = keywords::UrlDecode(chunk);
+    decoded = true;
+  } else {
+    text.assign(chunk);
+  }
+  if (text.find('%') != std::string::npos) {
+    text = keywords::UrlDecode(text);
+    decoded = true;
+  }
+  keywords::LowerAsciiBytes(text);
   return text;
 }
 
@@ -95,7 +105,8 @@ std::uint32_t ScreenWorker::ScreenResponse(const store::FilterSettings& settings
   // Images and other binary data.
   if (chunk.find('\0') != std::string::npos) return kStatusNextNotification;
 
-  const std::string search = SearchTextOf(chunk);
+  bool decoded = false;
+  const std::string search = SearchTextOf(chunk, decoded);
   const CharsetCode code = charsets_.Lookup(path, search);
   const bool utf8 = code == CharsetCode::Utf8 ||
                     (code == CharsetCode::Unnamed && keywords::LooksLikeUtf8(search));
@@ -145,7 +156,14 @@ std::uint32_t ScreenWorker::ScreenResponse(const store::FilterSettings& settings
   }
 
   std::string rewritten = chunk;
-  std::string lowered = codepage::LowerAscii(chunk);
+  // Replace keys are looked for in the chunk itself, lower-cased but never decoded.
+  std::string lowered;
+  if (decoded) {
+    lowered = chunk;
+    keywords::LowerAsciiBytes(lowered);
+  } else {
+    lowered = search;
+  }
   matched.clear();
   position = -1;
   if (keywords::ReplaceWords(rewritten, lowered, lists.replace, matched, position) == 0) {

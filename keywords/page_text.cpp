@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <array>
 #include <cstddef>
+#include <cstdint>
+#include <cstring>
 #include <utility>
 
 namespace orv::keywords {
@@ -166,27 +168,71 @@ int HexValue(char c) {
 }  // namespace
 
 std::string UrlDecode(std::string_view text) {
-  std::string out;
-  out.reserve(text.size());
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    const char c = text[i];
-    if (c == '+') {
-      out += ' ';
-    } else if (c != '%') {
-      out += c;
-    } else if (text.size() - i < 3) {
+  // Decoding never lengthens the text, so the result is written into room sized up front.
+  // Pages hold few escapes: the plain runs between them are found with memchr and copied
+  // whole instead of byte by byte.
+  if (text.empty()) return {};
+  std::string out(text.size(), '\0');
+  char* write = out.data();
+  const char* read = text.data();
+  const char* const end = read + text.size();
+  const auto next = [&end](const char* from, char c) {
+    const void* hit = std::memchr(from, c, static_cast<std::size_t>(end - from));
+    return hit != nullptr ? static_cast<const char*>(hit) : end;
+  };
+  const char* percent = next(read, '%');
+  const char* plus = next(read, '+');
+  for (;;) {
+    // An escape may have swallowed the next "+" or "%" as one of its digits.
+    if (percent < read) percent = next(read, '%');
+    if (plus < read) plus = next(read, '+');
+    const char* stop = std::min(percent, plus);
+    std::memcpy(write, read, static_cast<std::size_t>(stop - read));
+    write += stop - read;
+    read = stop;
+    if (read == end) break;
+    if (read == plus) {
+      *write++ = ' ';
+      ++read;
+    } else if (end - read < 3) {
       // Missing digits read as invalid, which makes the byte 0xFF; nothing follows.
-      out += static_cast<char>(0xFF);
+      *write++ = static_cast<char>(0xFF);
       break;
     } else {
-      const int high = HexValue(text[i + 1]);
-      const int low = HexValue(text[i + 2]);
+      const int high = HexValue(read[1]);
+      const int low = HexValue(read[2]);
       const int value = low < 0 ? 0xFF : ((high < 0 ? 15 : high) << 4) | low;
-      out += static_cast<char>(value);
-      i += 2;
+      *write++ = static_cast<char>(value);
+      read += 3;
     }
   }
+  out.resize(static_cast<std::size_t>(write - out.data()));
   return out;
+}
+
+void LowerAsciiBytes(std::string& text) {
+  constexpr std::uint64_t kOnes = 0x0101010101010101u;
+  constexpr std::uint64_t kHigh = 0x8080808080808080u;
+  char* const data = text.data();
+  const std::size_t size = text.size();
+  std::size_t i = 0;
+  for (; size - i >= 8; i += 8) {
+    std::uint64_t word;
+    std::memcpy(&word, data + i, 8);
+    // Per byte, on its low seven bits (no carry crosses into the next byte): the high bit
+    // of `atLeastA` is set from 'A' up, that of `aboveZ` above 'Z'. Bytes with the high
+    // bit set are never letters.
+    const std::uint64_t low7 = word & ~kHigh;
+    const std::uint64_t atLeastA = low7 + kOnes * (0x80 - 'A');
+    const std::uint64_t aboveZ = low7 + kOnes * (0x7F - 'Z');
+    const std::uint64_t upper = (atLeastA ^ aboveZ) & ~word & kHigh;
+    word |= upper >> 2;  // 0x20 on exactly the capital letters
+    std::memcpy(data + i, &word, 8);
+  }
+  for (; i < size; ++i) {
+    const char c = data[i];
+    if (c >= 'A' && c <= 'Z') data[i] = static_cast<char>(c - 'A' + 'a');
+  }
 }
 
 }  // namespace orv::keywords

@@ -35,4 +35,9 @@ bool IsPureAscii(std::string_view text);
 // second digit makes the byte 0xFF; a "%" too close to the end yields 0xFF and ends the text.
 std::string UrlDecode(std::string_view text);
 
+// Lower-cases "A".."Z" byte by byte, trail bytes of double-byte characters included (the
+// same result as codepage::LowerAsciiInPlace), eight bytes per step: a page screen lowers
+// every chunk and most of its bytes are no letters to change.
+void LowerAsciiBytes(std::string& text);
+
 }  // namespace orv::keywords

@@ -2,7 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <string>
+#include <string_view>
+
+#include "platform/codepage.h"
 
 namespace orv::keywords {
 namespace {
@@ -117,6 +121,76 @@ TEST(UrlDecode, PercentAtTheEndStopsWithoutReadingPast) {
   // The text behind the view is never read.
   const std::string backing = "ab%41";
   EXPECT_EQ(UrlDecode(std::string_view(backing).substr(0, 4)), "ab\xFF");
+}
+
+// Byte by byte, as the decode is defined; the real one copies plain runs whole.
+std::string DecodeByteWise(std::string_view text) {
+  const auto hex = [](char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+  };
+  std::string out;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '+') {
+      out += ' ';
+    } else if (text[i] != '%') {
+      out += text[i];
+    } else if (text.size() - i < 3) {
+      out += '\xFF';
+      break;
+    } else {
+      const int high = hex(text[i + 1]);
+      const int low = hex(text[i + 2]);
+      out += static_cast<char>(low < 0 ? 0xFF : ((high < 0 ? 15 : high) << 4) | low);
+      i += 2;
+    }
+  }
+  return out;
+}
+
+TEST(UrlDecode, EscapesThatSwallowPlusOrPercentAsDigits) {
+  EXPECT_EQ(UrlDecode("%+1a+"), "\xF1" "a ");
+  EXPECT_EQ(UrlDecode("%%41"),
+            "\xF4"
+            "1");
+  EXPECT_EQ(UrlDecode("%4%+"), "\xFF ");
+  EXPECT_EQ(UrlDecode("++%"), "  \xFF");
+}
+
+TEST(UrlDecode, AgreesWithTheByteWiseDecodeOnMixedTexts) {
+  constexpr std::string_view kAlphabet = "%%++2aF0zg \xB0\xA1";
+  std::uint32_t seed = 12345;
+  for (int round = 0; round < 20000; ++round) {
+    std::string text;
+    seed = seed * 1103515245u + 12345u;
+    const std::size_t length = (seed >> 16) % 24;
+    for (std::size_t i = 0; i < length; ++i) {
+      seed = seed * 1103515245u + 12345u;
+      text += kAlphabet[(seed >> 16) % kAlphabet.size()];
+    }
+    ASSERT_EQ(UrlDecode(text), DecodeByteWise(text)) << text;
+  }
+}
+
+TEST(LowerAsciiBytes, ChangesExactlyTheCapitalsAtEveryOffsetAndLength) {
+  // Every byte value at every place of an eight-byte step and of the tail.
+  for (std::size_t length = 1; length <= 19; ++length) {
+    for (std::size_t at = 0; at < length; ++at) {
+      for (int value = 0; value < 256; ++value) {
+        std::string text(length, '@');
+        text[at] = static_cast<char>(value);
+        std::string want = text;
+        codepage::LowerAsciiInPlace(want);
+        LowerAsciiBytes(text);
+        ASSERT_EQ(text, want) << length << " " << at << " " << value;
+      }
+    }
+  }
+  std::string mixed = "GET /Index.HTML?Q=Z\xC4\xE3\xBA\xC3[`@AZaz{";
+  LowerAsciiBytes(mixed);
+  EXPECT_EQ(mixed, "get /index.html?q=z\xC4\xE3\xBA\xC3[`@azaz{");
 }
 
 }  // namespace
