@@ -34,11 +34,16 @@ bool HasLineBreak(std::string_view text) {
 template <class Body>
 void ParseWhole(http::response_parser<Body>& parser, std::string_view wire) {
   boost::beast::error_code ec;
-  std::size_t used = parser.put(boost::asio::buffer(wire.data(), wire.size()), ec);
-  if (ec == http::error::need_more) {
-    // Everything was there: a body read until the connection ends finishes with it.
-    parser.put_eof(ec);
+  std::size_t used = 0;
+  while (used < wire.size() && !parser.is_done()) {
+    std::size_t step = parser.put(boost::asio::buffer(wire.data() + used, wire.size() - used), ec);
+    if (ec == http::error::need_more) ec = {};
+    Check(!ec);
+    if (step == 0) break;
+    used += step;
   }
+  // Everything was there: a body read until the connection ends finishes with it.
+  if (!parser.is_done()) parser.put_eof(ec);
   Check(!ec);
   Check(parser.is_done());
   Check(used == wire.size());
