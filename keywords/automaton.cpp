@@ -73,8 +73,10 @@ Automaton::Automaton(const std::vector<std::string_view>& patterns, std::size_t 
   }
 
   const std::size_t rowBytes = std::size_t{classCount_} * sizeof(std::uint32_t);
-  denseStates_ =
-      static_cast<std::uint32_t>(std::clamp<std::size_t>(denseBudgetBytes / rowBytes, 1, count));
+  // Row offsets and state ids must stay clear of the marks of the stored form.
+  const std::size_t rowCap = (std::size_t{kSpecial} - 1) / classCount_;
+  denseStates_ = static_cast<std::uint32_t>(
+      std::clamp<std::size_t>(std::min(denseBudgetBytes / rowBytes, rowCap), 1, count));
 
   std::vector<std::uint32_t> fail(count, 0);
   ownPattern_.assign(count, kNone);
@@ -83,9 +85,10 @@ Automaton::Automaton(const std::vector<std::string_view>& patterns, std::size_t 
   edgeStart_.assign(count - denseStates_ + 1, 0);
 
   // goto(s, c) where it exists, else delta(fail(s), c): the complete transition function.
+  // While rows are being filled they hold plain target ids; the stored form comes after.
   auto delta = [&](std::uint32_t state, std::uint8_t cls) {
     for (;;) {
-      if (state < denseStates_) return dense_[std::size_t{state} * classCount_ + cls] & ~kHasOutput;
+      if (state < denseStates_) return dense_[std::size_t{state} * classCount_ + cls];
       const std::uint32_t child = ChildOf(trie[order[state]], cls);
       if (child != kNone) return newId[child];
       state = fail[state];
@@ -115,16 +118,17 @@ Automaton::Automaton(const std::vector<std::string_view>& patterns, std::size_t 
       }
     }
   }
-  // Output marks need every state's links, so they are added in a second pass.
-  for (std::uint32_t& target : dense_) {
-    if (hasOutput(target)) target |= kHasOutput;
-  }
+  // The stored form needs every state's links, so it is made in a second pass.
+  auto stored = [&](std::uint32_t target) {
+    if (target < denseStates_ && !hasOutput(target)) return target * classCount_;
+    return target | kSpecial | (hasOutput(target) ? kHasOutput : 0);
+  };
+  for (std::uint32_t& target : dense_) target = stored(target);
   for (std::uint32_t s = denseStates_; s < count; ++s) {
     const TrieNode& node = trie[order[s]];
     for (const auto& [cls, child] : node.children) {
-      const std::uint32_t target = newId[child];
       edgeClass_.push_back(cls);
-      edgeTarget_.push_back(target | (hasOutput(target) ? kHasOutput : 0));
+      edgeTarget_.push_back(stored(newId[child]));
     }
     edgeStart_[s - denseStates_ + 1] = static_cast<std::uint32_t>(edgeClass_.size());
     sparseFail_.push_back(fail[s]);
@@ -168,20 +172,28 @@ void Automaton::CollectOutputs(const unsigned char* text, std::size_t size,
   struct Lane {
     std::size_t pos;
     std::size_t from;  // ends after this are the lane's own
-    std::uint32_t state;
+    std::uint32_t at;  // the current state's row, or its id with kSpecial when it has none
     Output* write;
   };
   auto start = [&](std::size_t j) {
     return Lane{owned[j] > warmUp ? owned[j] - warmUp : 0, owned[j], 0, base + owned[j]};
   };
   Lane a = start(0), b = start(1), c = start(2), d = start(3);
-  auto step = [this, text](Lane& lane) {
-    const std::uint32_t next = Step(lane.state, text[lane.pos]);
-    lane.state = next & ~kHasOutput;
-    ++lane.pos;
-    if ((next & kHasOutput) && lane.pos > lane.from) {
-      *lane.write++ = Output{lane.state, static_cast<std::uint32_t>(lane.pos)};
+  const std::uint8_t* const classes = classOf_.data();
+  const std::uint32_t* const rows = dense_.data();
+  auto step = [this, text, classes, rows](Lane& lane) {
+    const std::uint32_t cls = classes[text[lane.pos++]];
+    const std::uint32_t next =
+        (lane.at & kSpecial) == 0 ? rows[lane.at + cls] : SparseNext(lane.at & kStateMask, cls);
+    if ((next & kSpecial) == 0) {
+      lane.at = next;
+      return;
     }
+    const std::uint32_t state = next & kStateMask;
+    if ((next & kHasOutput) && lane.pos > lane.from) {
+      *lane.write++ = Output{state, static_cast<std::uint32_t>(lane.pos)};
+    }
+    lane.at = state < denseStates_ ? state * classCount_ : state | kSpecial;
   };
   // All lanes step together for as long as the shortest one lasts, then each finishes alone.
   std::size_t common = owned[1] - a.pos;

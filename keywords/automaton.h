@@ -74,27 +74,43 @@ class Automaton {
             OnOutput&& onOutput) const {
     const std::uint8_t* classes = classOf_.data();
     const std::uint32_t* rows = dense_.data();
-    const std::uint32_t width = classCount_;
-    const std::uint32_t denseStates = denseStates_;
-    std::uint32_t state = 0;
-    for (std::size_t i = begin; i < end; ++i) {
-      const std::uint32_t cls = classes[text[i]];
-      const std::uint32_t next =
-          state < denseStates ? rows[state * width + cls] : SparseNext(state, cls);
-      state = next & ~kHasOutput;
-      if (next & kHasOutput) onOutput(state, i + 1);
+    std::uint32_t at = 0;  // the row of the current state (the start state's is first)
+    std::size_t i = begin;
+    while (i < end) {
+      std::uint32_t next = rows[at + classes[text[i++]]];
+      if ((next & kSpecial) == 0) {
+        at = next;
+        continue;
+      }
+      // An output, or a state without a row: follow edges until a row takes over again.
+      for (;;) {
+        const std::uint32_t state = next & kStateMask;
+        if (next & kHasOutput) onOutput(state, i);
+        if (state < denseStates_) {
+          at = state * classCount_;
+          break;
+        }
+        if (i == end) return;
+        next = SparseNext(state, classes[text[i++]]);
+        if ((next & kSpecial) == 0) {
+          at = next;
+          break;
+        }
+      }
     }
   }
 
  private:
-  // Marks a transition target from which some pattern ends.
-  static constexpr std::uint32_t kHasOutput = 0x80000000u;
+  // A transition is stored in one of two forms. Plain: the offset of the target's row in
+  // dense_, when the target has a row and no pattern ends there; the common step is then a
+  // single load with no multiply. Special: the target's id with kSpecial set, and
+  // kHasOutput when some pattern ends there.
+  static constexpr std::uint32_t kSpecial = 0x80000000u;
+  static constexpr std::uint32_t kHasOutput = 0x40000000u;
+  static constexpr std::uint32_t kStateMask = 0x3FFFFFFFu;
 
+  // The transition out of a state without a row, in the stored form.
   std::uint32_t SparseNext(std::uint32_t state, std::uint32_t cls) const;
-  std::uint32_t Step(std::uint32_t state, unsigned char byte) const {
-    const std::uint32_t cls = classOf_[byte];
-    return state < denseStates_ ? dense_[state * classCount_ + cls] : SparseNext(state, cls);
-  }
 
   std::array<std::uint8_t, 256> classOf_{};
   std::uint32_t classCount_ = 1;

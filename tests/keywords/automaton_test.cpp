@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <random>
 #include <set>
 #include <string>
@@ -61,6 +62,9 @@ TEST(Automaton, ReportsEveryOccurrenceWhateverTheRowBudget) {
     std::vector<std::string_view> patterns(owned.begin(), owned.end());
     const Automaton full(patterns, std::size_t{1} << 20);
     const Automaton rootOnly(patterns, 0);
+    // Rows for the first few states only: scans keep crossing between rows and edges, in
+    // both directions and with outputs on either side.
+    const Automaton someRows(patterns, 3 * 6 * sizeof(std::uint32_t));
     EXPECT_EQ(full.MaxPatternLength(), rootOnly.MaxPatternLength());
     for (int t = 0; t < 10; ++t) {
       const std::string text = randomText(40);
@@ -68,6 +72,7 @@ TEST(Automaton, ReportsEveryOccurrenceWhateverTheRowBudget) {
       const auto want = Naive(patterns, text, begin, text.size());
       EXPECT_EQ(Scanned(full, text, begin, text.size()), want);
       EXPECT_EQ(Scanned(rootOnly, text, begin, text.size()), want);
+      EXPECT_EQ(Scanned(someRows, text, begin, text.size()), want);
     }
   }
 }
@@ -83,7 +88,9 @@ TEST(Automaton, CollectedOutputsOfLongTextsMatchOneSequentialScan) {
     for (int i = 0; i < 30 * round; ++i) longest += alphabet[rng() % 2];
     owned.push_back(longest);
     std::vector<std::string_view> patterns(owned.begin(), owned.end());
-    const Automaton automaton(patterns, round % 2 == 0 ? std::size_t{1} << 20 : 64);
+    const Automaton automaton(patterns, round % 3 == 0
+                                            ? std::size_t{1} << 20
+                                            : std::size_t{32} * static_cast<std::size_t>(round));
     std::string text;
     const std::size_t size = 16384 + rng() % 30000;
     for (std::size_t i = 0; i < size; ++i) text += alphabet[rng() % alphabet.size()];
