@@ -31,11 +31,15 @@ void AppendEndToEndFields(std::string& out, const std::vector<HeaderField>& fiel
 }
 
 // Block pages come in the engine's byte encoding; a status line or field it wrote must not
-// smuggle a line break into ours.
+// smuggle a line break into ours, nor any other control byte that a client would take for a
+// malformed response (a NUL from a fixed-size buffer, say). Tabs and the encoding's bytes
+// above 0x7f are allowed in both places and stay.
 std::string Clean(std::string_view text) {
   std::string out;
-  for (char c : text)
-    if (c != '\r' && c != '\n') out += c;
+  for (char c : text) {
+    auto byte = static_cast<unsigned char>(c);
+    if (c == '\t' || (byte >= 0x20 && byte != 0x7f)) out += c;
+  }
   return out;
 }
 

@@ -59,6 +59,25 @@ TEST(BlockPage, CrLfHeadAndHostileHeads) {
   EXPECT_EQ(ReadBlockPage("", false).body, "");
 }
 
+TEST(BlockPage, ControlBytesInTheEnginesHeadNeverReachOurs) {
+  using namespace std::string_view_literals;
+  // A status line or field cut from a fixed-size buffer carries NULs and other control bytes;
+  // a client would reject the whole response over them. Tabs and GBK bytes are fine.
+  BlockPage page = ReadBlockPage(
+      "HTTP/1.1 200b\0\0\x01\x7f\n"
+      "Content-Type: text/html;\x1b charset=gb2312\0\n"
+      "Cache-Control: no\tstore \xb9\xd8\n\nbody"sv,
+      false);
+  EXPECT_EQ(page.status, 200u);
+  EXPECT_EQ(page.reason, "b");
+  ASSERT_EQ(page.fields.size(), 2u);
+  EXPECT_EQ(page.fields[0].value, "text/html; charset=gb2312");
+  EXPECT_EQ(page.fields[1].value, "no\tstore \xb9\xd8");
+  EXPECT_EQ(page.body, "body");
+  // Nothing but control bytes leaves a reason of our own.
+  EXPECT_EQ(ReadBlockPage("HTTP/1.1 404 \0\x02\n\nx"sv, false).reason, "Blocked");
+}
+
 TEST(ClientHead, FramingVariants) {
   ResponseHead head;
   head.fields = {{"Content-Type", "text/html"},
