@@ -131,7 +131,9 @@ BlockPage ReadBlockPage(std::string_view bytes, bool accessDenied) {
       if (space != std::string_view::npos) {
         std::string_view rest = statusLine.substr(space + 1);
         auto [ptr, ec] = std::from_chars(rest.data(), rest.data() + rest.size(), status);
-        if (ec == std::errc() && status >= 200 && status <= 599) {
+        // 204 and 304 cannot carry the page: the client would take its body for the start of
+        // another response. Those keep our status, like any nonsense one.
+        if (ec == std::errc() && status >= 200 && status <= 599 && !StatusHasNoBody(status)) {
           page.status = status;
           page.reason = Clean(Trim(std::string_view(ptr, rest.data() + rest.size() - ptr)));
           if (page.reason.empty()) page.reason = status == 200 ? "OK" : "Blocked";

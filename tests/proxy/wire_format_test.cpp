@@ -55,6 +55,12 @@ TEST(BlockPage, CrLfHeadAndHostileHeads) {
   // A head that never ends is a body; a nonsense status keeps ours.
   EXPECT_EQ(ReadBlockPage("HTTP/1.1 200 OK\nno end", false).body, "HTTP/1.1 200 OK\nno end");
   EXPECT_EQ(ReadBlockPage("HTTP/1.1 99999 X\n\nb", false).status, 403u);
+  // Statuses that cannot carry a body would leave the page for the client to misread.
+  for (const char* head : {"HTTP/1.1 204 OK\r\n\r\nabc", "HTTP/1.1 304 Not Modified\n\nabc"}) {
+    BlockPage page = ReadBlockPage(head, false);
+    EXPECT_EQ(page.status, 403u) << head;
+    EXPECT_EQ(page.body, "abc");
+  }
   EXPECT_EQ(ReadBlockPage("HTTP/\n\n", false).body, "");
   EXPECT_EQ(ReadBlockPage("", false).body, "");
 }
