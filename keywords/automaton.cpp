@@ -22,7 +22,9 @@ std::uint32_t ChildOf(const TrieNode& node, std::uint8_t cls) {
 
 }  // namespace
 
-Automaton::Automaton() : dense_(1, 0), ownPattern_(1, kNone), outputLink_(1, kNone) {}
+Automaton::Automaton() : dense_(1, 0), ownPattern_(1, kNone), outputLink_(1, kNone) {
+  SetStartSkips();
+}
 
 Automaton::Automaton(const std::vector<std::string_view>& patterns, std::size_t denseBudgetBytes) {
   // Byte classes: every byte that occurs in a pattern is its own class, all others share 0.
@@ -133,9 +135,19 @@ Automaton::Automaton(const std::vector<std::string_view>& patterns, std::size_t 
     edgeStart_[s - denseStates_ + 1] = static_cast<std::uint32_t>(edgeClass_.size());
     sparseFail_.push_back(fail[s]);
   }
+  SetStartSkips();
   edgeClass_.shrink_to_fit();
   edgeTarget_.shrink_to_fit();
   sparseFail_.shrink_to_fit();
+}
+
+void Automaton::SetStartSkips() {
+  // The start state has no pattern, so a stored 0 is the plain way back to it.
+  asciiStays_ = true;
+  for (int b = 0; b < 256; ++b) {
+    staysAtStart_[b] = dense_[classOf_[b]] == 0;
+    if (b < 0x80 && !staysAtStart_[b]) asciiStays_ = false;
+  }
 }
 
 std::uint32_t Automaton::SparseNext(std::uint32_t state, std::uint32_t cls) const {
@@ -174,16 +186,22 @@ void Automaton::CollectOutputs(const unsigned char* text, std::size_t size,
   struct Lane {
     std::size_t pos;
     std::size_t from;  // ends after this are the lane's own
+    std::size_t end;
     std::uint32_t at;  // the current state's row, or its id with kSpecial when it has none
     Output* write;
   };
   auto start = [&](std::size_t j) {
-    return Lane{owned[j] > warmUp ? owned[j] - warmUp : 0, owned[j], 0, base + owned[j]};
+    return Lane{owned[j] > warmUp ? owned[j] - warmUp : 0, owned[j], owned[j + 1], 0,
+                base + owned[j]};
   };
   Lane a = start(0), b = start(1), c = start(2), d = start(3);
   const std::uint8_t* const classes = classOf_.data();
   const std::uint32_t* const rows = dense_.data();
   auto step = [this, text, classes, rows](Lane& lane) {
+    if (lane.at == 0) {
+      lane.pos = SkipAtStart(text, lane.pos, lane.end);
+      if (lane.pos == lane.end) return;
+    }
     const std::uint32_t cls = classes[text[lane.pos++]];
     const std::uint32_t next =
         (lane.at & kSpecial) == 0 ? rows[lane.at + cls] : SparseNext(lane.at & kStateMask, cls);
@@ -197,21 +215,17 @@ void Automaton::CollectOutputs(const unsigned char* text, std::size_t size,
     }
     lane.at = state < denseStates_ ? state * classCount_ : state | kSpecial;
   };
-  // All lanes step together for as long as the shortest one lasts, then each finishes alone.
-  std::size_t common = owned[1] - a.pos;
-  common = std::min(common, owned[2] - b.pos);
-  common = std::min(common, owned[3] - c.pos);
-  common = std::min(common, owned[4] - d.pos);
-  for (std::size_t i = 0; i < common; ++i) {
+  // All lanes step together while each has bytes left, then each finishes alone.
+  while (a.pos < a.end && b.pos < b.end && c.pos < c.end && d.pos < d.end) {
     step(a);
     step(b);
     step(c);
     step(d);
   }
-  while (a.pos < owned[1]) step(a);
-  while (b.pos < owned[2]) step(b);
-  while (c.pos < owned[3]) step(c);
-  while (d.pos < owned[4]) step(d);
+  while (a.pos < a.end) step(a);
+  while (b.pos < b.end) step(b);
+  while (c.pos < c.end) step(c);
+  while (d.pos < d.end) step(d);
   // Close the gaps between the lanes' runs.
   Output* tail = a.write;
   tail = std::copy(base + owned[1], b.write, tail);

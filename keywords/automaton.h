@@ -9,8 +9,10 @@
 #pragma once
 
 #include <array>
+#include <bit>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <string_view>
 #include <vector>
@@ -77,6 +79,10 @@ class Automaton {
     std::uint32_t at = 0;  // the row of the current state (the start state's is first)
     std::size_t i = begin;
     while (i < end) {
+      if (at == 0) {
+        i = SkipAtStart(text, i, end);
+        if (i == end) return;
+      }
       std::uint32_t next = rows[at + classes[text[i++]]];
       if ((next & kSpecial) == 0) {
         at = next;
@@ -112,7 +118,35 @@ class Automaton {
   // The transition out of a state without a row, in the stored form.
   std::uint32_t SparseNext(std::uint32_t state, std::uint32_t cls) const;
 
+  void SetStartSkips();
+
+  // The first offset in [from, end) whose byte leads out of the start state, or end. Pages
+  // are mostly markup that starts no pattern; in the start state such bytes are passed over
+  // without table steps, eight at a time when no pattern starts with an ASCII byte.
+  std::size_t SkipAtStart(const unsigned char* text, std::size_t from, std::size_t end) const {
+    std::size_t i = from;
+    for (;;) {
+      if constexpr (std::endian::native == std::endian::little) {
+        if (asciiStays_) {
+          for (; end - i >= 8; i += 8) {
+            std::uint64_t word;
+            std::memcpy(&word, text + i, 8);
+            const std::uint64_t high = word & 0x8080808080808080u;
+            if (high != 0) {
+              i += static_cast<std::size_t>(std::countr_zero(high)) / 8;
+              break;
+            }
+          }
+        }
+      }
+      if (i == end || !staysAtStart_[text[i]]) return i;
+      ++i;
+    }
+  }
+
   std::array<std::uint8_t, 256> classOf_{};
+  std::array<bool, 256> staysAtStart_{};  // the byte leads from the start state back to it
+  bool asciiStays_ = false;               // ... and so does every byte below 0x80
   std::uint32_t classCount_ = 1;
   std::uint32_t denseStates_ = 1;
   std::size_t maxLength_ = 0;
