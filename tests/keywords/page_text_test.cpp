@@ -151,7 +151,9 @@ std::string DecodeByteWise(std::string_view text) {
 }
 
 TEST(UrlDecode, EscapesThatSwallowPlusOrPercentAsDigits) {
-  EXPECT_EQ(UrlDecode("%+1a+"), "\xF1" "a ");
+  EXPECT_EQ(UrlDecode("%+1a+"),
+            "\xF1"
+            "a ");
   EXPECT_EQ(UrlDecode("%%41"),
             "\xF4"
             "1");
