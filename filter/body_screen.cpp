@@ -1,4 +1,5 @@
 // The extension role: ScreenBody, run for every request with its body.
+#include <ctime>
 #include <string>
 #include <string_view>
 
@@ -32,7 +33,8 @@ std::uint32_t ScreenWorker::ScreenBody(const store::FilterSettings& settings, Ex
   const std::string address = ClientAddress(host);
   const std::string stop = StopScript(host);
   const std::string token = ExtensionToken(path);
-  const std::string time = EventTime(clock_->Now());
+  // Read now, written out only when a page or an event needs it.
+  const std::time_t now = clock_->Now();
 
   if (auto page = BlackListPage(settings, path, address, url, stop)) {
     host.WriteClient(*page);
@@ -69,6 +71,7 @@ std::uint32_t ScreenWorker::ScreenBody(const store::FilterSettings& settings, Ex
     keyword = matched;
   }
   if (!hit) return HandOn(host);
+  const std::string time = EventTime(now);
 
   // A one-byte keyword still blocks, but is too unspecific to be worth a line.
   if (settings.logEnabled && keyword.size() > 1) {

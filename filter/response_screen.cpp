@@ -1,6 +1,8 @@
 // The response side: ScreenResponse, run for every chunk of a response about to be sent.
+#include <ctime>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "filter/event_line.h"
 #include "filter/placeholders.h"
@@ -36,17 +38,13 @@ constexpr std::string_view kDeniedStatus = "401 Access Denied";
 // "%25"), lower-cased. `decoded` tells whether a decode ran; when none did, the text is just
 // the lower-cased chunk.
 std::string SearchTextOf(std::string_view chunk, bool& decoded) {
-  std::string text;
-  decoded = false;
-  if (chunk.find("%25") != std::string_view::npos) {
-    text = keywords::UrlDecode(chunk);
-    decoded = true;
-  } else {
-    text.assign(chunk);
-  }
-  if (text.find('%') != std::string::npos) {
+  decoded = chunk.find('%') != std::string_view::npos;
+  // Most pages have no escape at all: copied and lowered in one pass.
+  if (!decoded) return keywords::LowerAsciiCopy(chunk);
+  std::string text = keywords::UrlDecode(chunk);
+  // Decoded once more when it was encoded twice ("%25") and an escape is still left.
+  if (chunk.find("%25") != std::string_view::npos && text.find('%') != std::string::npos) {
     text = keywords::UrlDecode(text);
-    decoded = true;
   }
   keywords::LowerAsciiBytes(text);
   return text;
@@ -106,7 +104,7 @@ std::uint32_t ScreenWorker::ScreenResponse(const store::FilterSettings& settings
   if (chunk.find('\0') != std::string::npos) return kStatusNextNotification;
 
   bool decoded = false;
-  const std::string search = SearchTextOf(chunk, decoded);
+  std::string search = SearchTextOf(chunk, decoded);
   const CharsetCode code = charsets_.Lookup(path, search);
   const bool utf8 = code == CharsetCode::Utf8 ||
                     (code == CharsetCode::Unnamed && keywords::LooksLikeUtf8(search));
@@ -118,12 +116,18 @@ std::uint32_t ScreenWorker::ScreenResponse(const store::FilterSettings& settings
     return kStatusNextNotification;
   }
 
-  const std::string time = EventTime(clock_->Now());
+  // Read now, written out only for an event or a block page: most chunks need neither.
+  const std::time_t now = clock_->Now();
+  std::string timeText;
+  auto time = [&]() -> const std::string& {
+    if (timeText.empty()) timeText = EventTime(now);
+    return timeText;
+  };
   auto writeEvent = [&](EventKind kind, const std::string& keyword, std::string_view refer,
                         std::string_view loggedUrl) {
     const std::string key = Escaped(keyword);
     const std::string context = DecodedContext(refer);
-    EventFields fields{kind, "GET", key, time, address, loggedUrl, context};
+    EventFields fields{kind, "GET", key, time(), address, loggedUrl, context};
     log_.Add(false, BuildEventLine(settings.logLineTemplate, fields), key, loggedUrl);
   };
 
@@ -147,7 +151,7 @@ std::uint32_t ScreenWorker::ScreenResponse(const store::FilterSettings& settings
       if (settings.logEnabled) {
         writeEvent(EventKind::Deny, keyword, keywords::MatchExcerpt(search, position), escapedUrl);
       }
-      const std::string page = FillKeywordPage(settings, keyword, time, address, url, stop);
+      const std::string page = FillKeywordPage(settings, keyword, time(), address, url, stop);
       if (host.ReplaceRawData(DeniedChunk(search, utf8, page))) {
         host.SendResponseHeader(kDeniedStatus);
         return kStatusNextNotification;
@@ -159,10 +163,9 @@ std::uint32_t ScreenWorker::ScreenResponse(const store::FilterSettings& settings
   // Replace keys are looked for in the chunk itself, lower-cased but never decoded.
   std::string lowered;
   if (decoded) {
-    lowered = chunk;
-    keywords::LowerAsciiBytes(lowered);
+    lowered = keywords::LowerAsciiCopy(chunk);
   } else {
-    lowered = search;
+    lowered = std::move(search);  // not read past this point
   }
   matched.clear();
   position = -1;

@@ -210,15 +210,17 @@ std::string UrlDecode(std::string_view text) {
   return out;
 }
 
-void LowerAsciiBytes(std::string& text) {
+namespace {
+
+// Writes `size` bytes from `from` to `to` (which may be the same memory) with "A".."Z"
+// lowered, eight bytes per step.
+void LowerAsciiInto(const char* from, char* to, std::size_t size) {
   constexpr std::uint64_t kOnes = 0x0101010101010101u;
   constexpr std::uint64_t kHigh = 0x8080808080808080u;
-  char* const data = text.data();
-  const std::size_t size = text.size();
   std::size_t i = 0;
   for (; size - i >= 8; i += 8) {
     std::uint64_t word;
-    std::memcpy(&word, data + i, 8);
+    std::memcpy(&word, from + i, 8);
     // Per byte, on its low seven bits (no carry crosses into the next byte): the high bit
     // of `atLeastA` is set from 'A' up, that of `aboveZ` above 'Z'. Bytes with the high
     // bit set are never letters.
@@ -227,12 +229,24 @@ void LowerAsciiBytes(std::string& text) {
     const std::uint64_t aboveZ = low7 + kOnes * (0x7F - 'Z');
     const std::uint64_t upper = (atLeastA ^ aboveZ) & ~word & kHigh;
     word |= upper >> 2;  // 0x20 on exactly the capital letters
-    std::memcpy(data + i, &word, 8);
+    std::memcpy(to + i, &word, 8);
   }
   for (; i < size; ++i) {
-    const char c = data[i];
-    if (c >= 'A' && c <= 'Z') data[i] = static_cast<char>(c - 'A' + 'a');
+    const char c = from[i];
+    to[i] = c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
   }
+}
+
+}  // namespace
+
+void LowerAsciiBytes(std::string& text) {
+  LowerAsciiInto(text.data(), text.data(), text.size());
+}
+
+std::string LowerAsciiCopy(std::string_view text) {
+  std::string out(text.size(), '\0');
+  LowerAsciiInto(text.data(), out.data(), text.size());
+  return out;
 }
 
 }  // namespace orv::keywords

@@ -39,5 +39,7 @@ std::string UrlDecode(std::string_view text);
 // same result as codepage::LowerAsciiInPlace), eight bytes per step: a page screen lowers
 // every chunk and most of its bytes are no letters to change.
 void LowerAsciiBytes(std::string& text);
+// The same on a copy, lowered as it is copied rather than in a second pass.
+std::string LowerAsciiCopy(std::string_view text);
 
 }  // namespace orv::keywords

@@ -22,6 +22,17 @@ bool Deliver(std::string_view source, std::size_t bufferSize, std::string& value
 // client name a white-listed URL for its request and have the response pass unscreened.
 constexpr std::string_view kUntrustedRewriteVariable = "HTTP_X_REWRITE_URL";
 
+// `variable` (after its "HTTP_") names the header `headerName`, as HeaderVariableName
+// would spell it; compared in place, since every notification looks up several headers.
+bool NamesHeader(std::string_view variable, std::string_view headerName) {
+  if (variable.size() != headerName.size()) return false;
+  for (std::size_t i = 0; i < variable.size(); ++i) {
+    const char c = headerName[i];
+    if ((c == '-' ? '_' : Upper(c)) != variable[i]) return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 bool EqualsNoCase(std::string_view a, std::string_view b) {
@@ -46,10 +57,11 @@ bool RequestFacts::GetServerVariable(std::string_view name, std::size_t bufferSi
   if (name == "SERVER_PORT") return Deliver(serverPort, bufferSize, value);
   if (name == "SERVER_PROTOCOL") return Deliver(protocol, bufferSize, value);
   if (name.substr(0, 5) != "HTTP_" || name == kUntrustedRewriteVariable) return false;
+  const std::string_view suffix = name.substr(5);
   std::string joined;
   bool found = false;
   for (const HeaderField& field : headers) {
-    if (HeaderVariableName(field.name) != name) continue;
+    if (!NamesHeader(suffix, field.name)) continue;
     if (found) joined += ", ";
     joined += field.value;
     found = true;

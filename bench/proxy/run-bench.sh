@@ -13,7 +13,9 @@
 # generated database of 10,000 words. Only pages that orvproxy lets through are requested, so
 # that both servers send the same bytes.
 #
-# Environment: ORVPROXY (binary; default: build it with the default preset), DURATION (10s),
+# Environment: ORVPROXY (binary; default: build it with the default preset), ORVPROXY_BEFORE
+# (optional: another build, e.g. of the previous commit, measured in the same run with
+# filtering on, so that a change is judged side by side), DURATION (10s),
 # CONNECTIONS (32), WORKERS (worker processes of the nginx proxy and threads of orvproxy:
 # the number of cores), PAGES (how many pages to rotate through, 40).
 set -euo pipefail
@@ -143,6 +145,12 @@ cp "$WORK/config/OrvFilter.db" "$WORK/config-off/"
 "$ORVPROXY" --dir "$WORK/config-off" --listen "127.0.0.1:$OFF_PORT" \
   --upstream "http://127.0.0.1:$UP_PORT" --threads "$WORKERS" 2>"$WORK/orvproxy-off.log" & PIDS+=($!)
 wait_port "$UP_PORT"; wait_port "$NGX_PORT"; wait_port "$ORV_PORT"; wait_port "$OFF_PORT"
+if [ -n "${ORVPROXY_BEFORE:-}" ]; then
+  BEFORE_PORT="$(free_port)"
+  "$ORVPROXY_BEFORE" --dir "$WORK/config" --listen "127.0.0.1:$BEFORE_PORT" \
+    --upstream "http://127.0.0.1:$UP_PORT" --threads "$WORKERS" 2>"$WORK/orvproxy-before.log" & PIDS+=($!)
+  wait_port "$BEFORE_PORT"
+fi
 head -1 "$WORK/orvproxy.log"
 
 # Pages that orvproxy passes (some corpus pages carry deny words and would get block pages).
@@ -195,8 +203,11 @@ echo "bench: wrk -t1 -c$CONNECTIONS -d$DURATION, proxies with $WORKERS workers"
 wrk -t1 -c"$CONNECTIONS" -d2s -s "$WORK/rotate.lua" "http://127.0.0.1:$NGX_PORT/" >/dev/null
 wrk -t1 -c"$CONNECTIONS" -d2s -s "$WORK/rotate.lua" "http://127.0.0.1:$ORV_PORT/" >/dev/null
 wrk -t1 -c"$CONNECTIONS" -d2s -s "$WORK/rotate.lua" "http://127.0.0.1:$OFF_PORT/" >/dev/null
+[ -n "${BEFORE_PORT:-}" ] &&
+  wrk -t1 -c"$CONNECTIONS" -d2s -s "$WORK/rotate.lua" "http://127.0.0.1:$BEFORE_PORT/" >/dev/null
 read -r NGX_RPS NGX_P99 < <(measure "$NGX_PORT")
 read -r ORV_RPS ORV_P99 < <(measure "$ORV_PORT")
+[ -n "${BEFORE_PORT:-}" ] && read -r BEFORE_RPS BEFORE_P99 < <(measure "$BEFORE_PORT")
 read -r OFF_RPS OFF_P99 < <(measure "$OFF_PORT")
 
 row() { printf '%-30s %12.1f %12.2f %9.2fx %9.2fx\n' "$1" "$2" "$3" \
@@ -206,3 +217,4 @@ printf '%-30s %12s %12s %10s %10s\n' "" "requests/s" "p99 (ms)" "req/s" "p99"
 row "nginx proxy_pass" "$NGX_RPS" "$NGX_P99"
 row "orvproxy" "$ORV_RPS" "$ORV_P99"
 row "orvproxy, filtering off" "$OFF_RPS" "$OFF_P99"
+if [ -n "${BEFORE_PORT:-}" ]; then row "orvproxy, before" "$BEFORE_RPS" "$BEFORE_P99"; fi

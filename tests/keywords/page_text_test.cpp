@@ -177,6 +177,7 @@ TEST(UrlDecode, AgreesWithTheByteWiseDecodeOnMixedTexts) {
 }
 
 TEST(LowerAsciiBytes, ChangesExactlyTheCapitalsAtEveryOffsetAndLength) {
+  // LowerAsciiCopy must agree with the in-place form byte for byte.
   // Every byte value at every place of an eight-byte step and of the tail.
   for (std::size_t length = 1; length <= 19; ++length) {
     for (std::size_t at = 0; at < length; ++at) {
@@ -185,14 +186,17 @@ TEST(LowerAsciiBytes, ChangesExactlyTheCapitalsAtEveryOffsetAndLength) {
         text[at] = static_cast<char>(value);
         std::string want = text;
         codepage::LowerAsciiInPlace(want);
+        ASSERT_EQ(LowerAsciiCopy(text), want) << length << " " << at << " " << value;
         LowerAsciiBytes(text);
         ASSERT_EQ(text, want) << length << " " << at << " " << value;
       }
     }
   }
   std::string mixed = "GET /Index.HTML?Q=Z\xC4\xE3\xBA\xC3[`@AZaz{";
+  EXPECT_EQ(LowerAsciiCopy(mixed), "get /index.html?q=z\xC4\xE3\xBA\xC3[`@azaz{");
   LowerAsciiBytes(mixed);
   EXPECT_EQ(mixed, "get /index.html?q=z\xC4\xE3\xBA\xC3[`@azaz{");
+  EXPECT_EQ(LowerAsciiCopy(""), "");
 }
 
 }  // namespace

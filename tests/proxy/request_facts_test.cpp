@@ -37,6 +37,11 @@ TEST(ServerVariables, NamesAndValuesAsIisGivesThem) {
   EXPECT_TRUE(facts.GetServerVariable("HTTP_X_FORWARDED_FOR", 32, value));
   EXPECT_EQ(value, "10.0.0.1, 10.0.0.2");
   EXPECT_FALSE(facts.GetServerVariable("HTTP_VIA", 32, value));
+  // Only the whole name: no prefix or extension of a header's variable name.
+  EXPECT_FALSE(facts.GetServerVariable("HTTP_USER_AGEN", 2083, value));
+  EXPECT_FALSE(facts.GetServerVariable("HTTP_USER_AGENTS", 2083, value));
+  EXPECT_FALSE(facts.GetServerVariable("HTTP_", 2083, value));
+  EXPECT_FALSE(facts.GetServerVariable("HTTP_user_agent", 2083, value));
   EXPECT_FALSE(facts.GetServerVariable("NO_SUCH_VARIABLE", 32, value));
   EXPECT_EQ(value, "");
 }
