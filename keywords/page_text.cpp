@@ -5,6 +5,9 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 #include <utility>
 
 namespace orv::keywords {
@@ -218,6 +221,21 @@ void LowerAsciiInto(const char* from, char* to, std::size_t size) {
   constexpr std::uint64_t kOnes = 0x0101010101010101u;
   constexpr std::uint64_t kHigh = 0x8080808080808080u;
   std::size_t i = 0;
+#if defined(__SSE2__)
+  // Sixteen bytes per step where the target has SSE2: a byte is a capital when c - 'A',
+  // taken unsigned, is below 26; with the top bit flipped that becomes a signed compare.
+  const __m128i capitalA = _mm_set1_epi8('A');
+  const __m128i flip = _mm_set1_epi8(static_cast<char>(0x80));
+  const __m128i limit = _mm_set1_epi8(static_cast<char>(26 ^ 0x80));
+  const __m128i caseBit = _mm_set1_epi8(0x20);
+  for (; size - i >= 16; i += 16) {
+    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + i));
+    const __m128i offset = _mm_xor_si128(_mm_sub_epi8(bytes, capitalA), flip);
+    const __m128i capitals = _mm_cmplt_epi8(offset, limit);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(to + i),
+                     _mm_or_si128(bytes, _mm_and_si128(capitals, caseBit)));
+  }
+#endif
   for (; size - i >= 8; i += 8) {
     std::uint64_t word;
     std::memcpy(&word, from + i, 8);
