@@ -15,6 +15,7 @@
 #include <string>
 #include <string_view>
 
+#include "proxy/upstream_head.h"
 #include "proxy/wire_format.h"
 
 namespace {
@@ -83,28 +84,6 @@ void CheckBlockPage(std::string_view bytes, bool accessDenied, bool headRequest)
         page.fields.size() + 2);
 }
 
-// The upstream's head as orvproxy takes it from the parser.
-orv::proxy::ResponseHead HeadFrom(const http::response_parser<http::empty_body>& parser) {
-  const auto& message = parser.get();
-  orv::proxy::ResponseHead head;
-  head.status = message.result_int();
-  head.reason = std::string(message.reason());
-  if (head.reason.empty()) head.reason = std::string(http::obsolete_reason(message.result()));
-  bool chunked = false;
-  for (const auto& field : message) {
-    head.fields.push_back({std::string(field.name_string()), std::string(field.value())});
-    if (field.name() == http::field::transfer_encoding) chunked = true;
-  }
-  auto length = message.find(http::field::content_length);
-  if (length != message.end() && !chunked) {
-    std::uint64_t value = 0;
-    std::string_view text = length->value();
-    auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (ec == std::errc() && end == text.data() + text.size()) head.contentLength = value;
-  }
-  return head;
-}
-
 void CheckClientHead(const orv::proxy::ResponseHead& head, orv::proxy::Framing framing,
                      std::optional<std::uint64_t> length, bool keepAlive, bool http10Client,
                      std::string_view body) {
@@ -149,7 +128,7 @@ void CheckResponseHead(std::string_view bytes, std::uint8_t flags) {
   boost::beast::error_code ec;
   parser.put(boost::asio::buffer(bytes.data(), bytes.size()), ec);
   if (ec || !parser.is_header_done()) return;
-  const orv::proxy::ResponseHead head = HeadFrom(parser);
+  const orv::proxy::ResponseHead head = orv::proxy::HeadFromUpstream(parser.get());
   for (const orv::proxy::HeaderField& field : head.fields)
     Check(!HasLineBreak(field.name) && !HasLineBreak(field.value));
   if (head.status < 200 && head.status != 101) return;  // interim answers never reach the client

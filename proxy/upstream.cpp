@@ -11,6 +11,8 @@
 #include <charconv>
 #include <limits>
 
+#include "proxy/upstream_head.h"
+
 namespace orv::proxy {
 
 namespace asio = boost::asio;
@@ -110,23 +112,7 @@ asio::awaitable<SourceResult> UpstreamSource::Start(ForwardRequest& request,
   }
   if (result != SourceResult::kOk) co_return result;
 
-  const auto& message = parser_->get();
-  head = ResponseHead{};
-  head.status = message.result_int();
-  head.reason = std::string(message.reason());
-  if (head.reason.empty()) head.reason = std::string(http::obsolete_reason(message.result()));
-  bool chunked = false;
-  for (const auto& field : message) {
-    head.fields.push_back({std::string(field.name_string()), std::string(field.value())});
-    if (field.name() == http::field::transfer_encoding) chunked = true;
-  }
-  auto length = message.find(http::field::content_length);
-  if (length != message.end() && !chunked) {
-    std::uint64_t value = 0;
-    std::string_view text = length->value();
-    auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (ec == std::errc() && end == text.data() + text.size()) head.contentLength = value;
-  }
+  head = HeadFromUpstream(parser_->get());
   co_return SourceResult::kOk;
 }
 
