@@ -78,24 +78,13 @@ std::string DeniedChunk(std::string_view searchText, bool utf8Page, const std::s
 
 std::uint32_t ScreenWorker::ScreenResponse(const store::FilterSettings& settings,
                                            FilterHost& host) {
-  if (!settings.enabled) return kStatusNextNotification;
-  if (ReadVariable(host, "REQUEST_METHOD", kLongVariableBuffer) == "POST") {
-    return kStatusNextNotification;
-  }
-
-  const std::string url = RequestUrl(host, Role::Filter);
-  const std::string_view path = RequestPath(url);
-  std::string query = ReadVariable(host, "QUERY_STRING", kLongVariableBuffer);
-  codepage::LowerAsciiInPlace(query);
-  if (CarriesSafeCode(settings, query)) return kStatusNextNotification;
-
-  const std::string address = ClientAddress(host);
+  ListedRequest request;
+  if (auto status = ScreenRequestLists(settings, host, request)) return *status;
+  const std::string& url = request.url;
+  const std::string_view path = request.path();
+  const std::string& address = request.address;
+  const std::string& stop = request.stop;
   const std::string token = ExtensionToken(path);
-  const std::string stop = StopScript(host);
-  if (auto page = BlackListPage(settings, path, address, url, stop)) {
-    host.WriteClient(*page);
-    return kStatusFinished;
-  }
   if (WhiteListed(settings, path, address)) return kStatusNextNotification;
   if (UnmonitoredFileType(settings, token)) return kStatusNextNotification;
 

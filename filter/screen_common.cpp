@@ -1,8 +1,10 @@
 #include "filter/screen_common.h"
 
 #include "filter/placeholders.h"
+#include "filter/request_identity.h"
 #include "keywords/page_text.h"
 #include "keywords/request_lists.h"
+#include "platform/codepage.h"
 #include "store/time_format.h"
 
 namespace orv::filter {
@@ -75,6 +77,33 @@ std::string FillKeywordPage(const store::FilterSettings& settings, std::string_v
 
 std::string EventTime(std::time_t now) {
   return store::FormatTime(now, store::TimePart::DateTime, store::TimeStyle::Numeric);
+}
+
+std::string_view ListedRequest::path() const {
+  return RequestPath(url);
+}
+
+std::optional<std::uint32_t> ScreenRequestLists(const store::FilterSettings& settings,
+                                                FilterHost& host, ListedRequest& request) {
+  if (!settings.enabled) return kStatusNextNotification;
+  // A POST is screened by the extension, which sees its body.
+  if (ReadVariable(host, "REQUEST_METHOD", kLongVariableBuffer) == "POST") {
+    return kStatusNextNotification;
+  }
+
+  request.url = RequestUrl(host, Role::Filter);
+  std::string query = ReadVariable(host, "QUERY_STRING", kLongVariableBuffer);
+  codepage::LowerAsciiInPlace(query);
+  if (CarriesSafeCode(settings, query)) return kStatusNextNotification;
+
+  request.address = ClientAddress(host);
+  request.stop = StopScript(host);
+  if (auto page =
+          BlackListPage(settings, request.path(), request.address, request.url, request.stop)) {
+    host.WriteClient(*page);
+    return kStatusFinished;
+  }
+  return std::nullopt;
 }
 
 }  // namespace orv::filter

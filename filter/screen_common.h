@@ -2,11 +2,13 @@
 // white lists, the monitored file types, and filling the block pages.
 #pragma once
 
+#include <cstdint>
 #include <ctime>
 #include <optional>
 #include <string>
 #include <string_view>
 
+#include "filter/host.h"
 #include "store/filter_settings.h"
 
 namespace orv::filter {
@@ -40,6 +42,21 @@ std::string FillKeywordPage(const store::FilterSettings& settings, std::string_v
 
 // Event time as the log writes it ("2012-10-31 9:5:7").
 std::string EventTime(std::time_t now);
+
+// What the URL-mapping and response handlers know of a request once its lists let it go on.
+struct ListedRequest {
+  std::string url;      // request URL, lower-cased
+  std::string address;  // client address
+  std::string stop;     // stop script for the block pages
+  std::string_view path() const;
+};
+
+// The steps both filter handlers take first: the master switch, POST (screened by the
+// extension), the safe code, then the URL and IP black lists (the block page is written to the
+// client). Returns the handler's status when the notification ends here; otherwise fills
+// `request` and returns nothing.
+std::optional<std::uint32_t> ScreenRequestLists(const store::FilterSettings& settings,
+                                                FilterHost& host, ListedRequest& request);
 
 // HTML-escaped copy.
 std::string Escaped(std::string_view text);

@@ -65,25 +65,8 @@ std::uint32_t ScreenWorker::ScreenHeaders(const store::FilterSettings& settings,
 }
 
 std::uint32_t ScreenWorker::ScreenUrl(const store::FilterSettings& settings, FilterHost& host) {
-  if (!settings.enabled) return kStatusNextNotification;
-  // A POST is screened by the extension, which sees its body.
-  if (ReadVariable(host, "REQUEST_METHOD", kLongVariableBuffer) == "POST") {
-    return kStatusNextNotification;
-  }
-
-  const std::string url = RequestUrl(host, Role::Filter);
-  const std::string_view path = RequestPath(url);
-  std::string query = ReadVariable(host, "QUERY_STRING", kLongVariableBuffer);
-  codepage::LowerAsciiInPlace(query);
-  if (CarriesSafeCode(settings, query)) return kStatusNextNotification;
-
-  const std::string address = ClientAddress(host);
-  const std::string stop = StopScript(host);
-  if (auto page = BlackListPage(settings, path, address, url, stop)) {
-    host.WriteClient(*page);
-    return kStatusFinished;
-  }
-  return kStatusNextNotification;
+  ListedRequest request;
+  return ScreenRequestLists(settings, host, request).value_or(kStatusNextNotification);
 }
 
 std::uint32_t ScreenWorker::HandOn(ExtensionHost& host) {
