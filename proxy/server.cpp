@@ -6,11 +6,12 @@
 #include <boost/asio/post.hpp>
 #include <boost/asio/redirect_error.hpp>
 #include <boost/asio/signal_set.hpp>
+#include <boost/asio/executor_work_guard.hpp>
 #include <boost/asio/steady_timer.hpp>
-#include <boost/asio/strand.hpp>
 #include <boost/asio/use_awaitable.hpp>
 #include <csignal>
 #include <cstdio>
+#include <memory>
 #include <thread>
 #include <vector>
 
@@ -25,16 +26,49 @@ namespace {
 
 constexpr std::size_t kMaxIdleUpstreamConnections = 256;
 
+// One event loop per worker thread, each run by that thread alone, as an event-driven server
+// runs one process per core: a connection lives on one loop from accept to close, so its
+// steps need no lock and never wake another thread. The first loop also owns the listener
+// and the signals, and hands each accepted connection to the loops in turn.
+class EventLoops {
+ public:
+  explicit EventLoops(unsigned count) {
+    for (unsigned i = 0; i < std::max(count, 1u); ++i) {
+      loops_.push_back(std::make_unique<asio::io_context>(1));
+      guards_.emplace_back(loops_.back()->get_executor());
+    }
+  }
+  asio::io_context& First() { return *loops_.front(); }
+  asio::io_context& Next() { return *loops_[next_++ % loops_.size()]; }
+  // Runs every loop, the first on the calling thread, until Stop.
+  void Run() {
+    std::vector<std::thread> workers;
+    for (std::size_t i = 1; i < loops_.size(); ++i)
+      workers.emplace_back([loop = loops_[i].get()] { loop->run(); });
+    loops_.front()->run();
+    for (std::thread& worker : workers) worker.join();
+  }
+  // From any thread.
+  void Stop() {
+    for (auto& loop : loops_) loop->stop();
+  }
+
+ private:
+  std::vector<std::unique_ptr<asio::io_context>> loops_;
+  // An idle loop must not return from run() before the stop.
+  std::vector<asio::executor_work_guard<asio::io_context::executor_type>> guards_;
+  std::size_t next_ = 0;  // only touched by the accepting coroutine
+};
+
 class Server {
  public:
   Server(const ProxyOptions& options, ScreeningEngine& engine)
       : options_(options),
         context_(options, engine),
-        io_(static_cast<int>(options.threads)),
-        acceptorStrand_(asio::make_strand(io_)),
-        acceptor_(acceptorStrand_),
-        signals_(io_, SIGHUP, SIGTERM, SIGINT),
-        graceTimer_(io_) {}
+        loops_(options.threads),
+        acceptor_(loops_.First()),
+        signals_(loops_.First(), SIGHUP, SIGTERM, SIGINT),
+        graceTimer_(loops_.First()) {}
 
   int Run();
 
@@ -49,9 +83,8 @@ class Server {
   std::optional<UpstreamPool> pool_;
   std::optional<StaticSite> site_;
   ServerContext context_;
-  asio::io_context io_;
-  asio::strand<asio::io_context::executor_type> acceptorStrand_;
-  tcp::acceptor acceptor_;
+  EventLoops loops_;
+  tcp::acceptor acceptor_;  // the listener, the signals and the timer live on the first loop
   asio::signal_set signals_;
   asio::steady_timer graceTimer_;
 };
@@ -59,7 +92,7 @@ class Server {
 bool Server::Prepare() {
   boost::system::error_code ec;
   if (options_.UsesUpstream()) {
-    tcp::resolver resolver(io_);
+    tcp::resolver resolver(loops_.First());
     auto results = resolver.resolve(options_.upstreamHost, options_.upstreamPort, ec);
     if (ec || results.empty()) {
       std::fprintf(stderr, "orvproxy: cannot resolve upstream %s:%s: %s\n",
@@ -80,7 +113,7 @@ bool Server::Prepare() {
     context_.site = &*site_;
   }
 
-  tcp::resolver resolver(io_);
+  tcp::resolver resolver(loops_.First());
   auto listen = resolver.resolve(options_.listenHost, std::to_string(options_.listenPort),
                                  tcp::resolver::passive | tcp::resolver::numeric_service, ec);
   if (ec || listen.empty()) {
@@ -118,15 +151,14 @@ std::string Server::Describe() const {
 
 asio::awaitable<void> Server::Accept() {
   for (;;) {
-    auto strand = asio::make_strand(io_);
-    tcp::socket socket(strand);
     boost::system::error_code ec;
-    co_await acceptor_.async_accept(socket, asio::redirect_error(asio::use_awaitable, ec));
+    tcp::socket socket = co_await acceptor_.async_accept(
+        loops_.Next(), asio::redirect_error(asio::use_awaitable, ec));
     if (ec == asio::error::operation_aborted || !acceptor_.is_open() || context_.stopping)
       co_return;
     if (ec) {
       // Out of descriptors or a connection reset before it was taken: wait a moment, go on.
-      asio::steady_timer pause(acceptorStrand_, std::chrono::milliseconds(50));
+      asio::steady_timer pause(loops_.First(), std::chrono::milliseconds(50));
       co_await pause.async_wait(asio::redirect_error(asio::use_awaitable, ec));
       continue;
     }
@@ -138,7 +170,8 @@ asio::awaitable<void> Server::Accept() {
       std::lock_guard lock(context_.mutex);
       context_.sessions.emplace(session.get(), session);
     }
-    asio::co_spawn(strand, Session::Run(std::move(session)), asio::detached);
+    auto executor = socket.get_executor();
+    asio::co_spawn(executor, Session::Run(std::move(session)), asio::detached);
   }
 }
 
@@ -161,10 +194,8 @@ asio::awaitable<void> Server::WatchSignals() {
 void Server::BeginStop() {
   std::fprintf(stderr, "orvproxy: stopping\n");
   context_.stopping = true;
-  asio::post(acceptorStrand_, [this] {
-    boost::system::error_code ec;
-    acceptor_.close(ec);
-  });
+  boost::system::error_code ec;
+  acceptor_.close(ec);  // this runs on the listener's loop
   std::vector<std::shared_ptr<Session>> open;
   {
     std::lock_guard lock(context_.mutex);
@@ -172,26 +203,22 @@ void Server::BeginStop() {
       if (auto session = weak.lock()) open.push_back(std::move(session));
   }
   for (auto& session : open) session->Stop();
-  if (open.empty()) io_.stop();
+  if (open.empty()) loops_.Stop();
   graceTimer_.expires_after(options_.shutdownGrace);
-  graceTimer_.async_wait([this](const boost::system::error_code& ec) {
-    if (!ec) io_.stop();
+  graceTimer_.async_wait([this](const boost::system::error_code& waited) {
+    if (!waited) loops_.Stop();
   });
 }
 
 int Server::Run() {
   if (!Prepare()) return 1;
-  context_.lastSessionGone = [this] { io_.stop(); };
+  context_.lastSessionGone = [this] { loops_.Stop(); };
   std::fprintf(stderr, "%s\n", Describe().c_str());
   std::fflush(stderr);
 
-  asio::co_spawn(acceptorStrand_, Accept(), asio::detached);
-  asio::co_spawn(io_, WatchSignals(), asio::detached);
-
-  std::vector<std::thread> workers;
-  for (unsigned i = 1; i < options_.threads; ++i) workers.emplace_back([this] { io_.run(); });
-  io_.run();
-  for (std::thread& worker : workers) worker.join();
+  asio::co_spawn(loops_.First(), Accept(), asio::detached);
+  asio::co_spawn(loops_.First(), WatchSignals(), asio::detached);
+  loops_.Run();
 
   if (pool_) pool_->Clear();
   context_.engine.FlushLog();

@@ -1,4 +1,4 @@
-// orvproxy's process: the listener, the worker threads of one io_context, and the signals
+// orvproxy's process: the listener, one event loop per worker thread, and the signals
 // (SIGHUP reloads the settings, SIGTERM and SIGINT stop gracefully).
 #pragma once
 

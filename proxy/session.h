@@ -62,7 +62,7 @@ class Session : public std::enable_shared_from_this<Session> {
   ServerContext& context_;
   boost::beast::tcp_stream stream_;
   std::unique_ptr<ResponseSource> source_;  // made at the first request, kept for the next
-  bool idle_ = true;  // waiting for the next request; only touched on the strand
+  bool idle_ = true;  // waiting for the next request; only touched on the connection's loop
 };
 
 }  // namespace orv::proxy

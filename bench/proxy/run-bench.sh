@@ -138,17 +138,20 @@ CONF
 } > "$WORK/proxy.conf"
 
 "$NGINX" -p "$WORK" -c "$WORK/upstream.conf" -g 'daemon off;' & PIDS+=($!)
-"$NGINX" -p "$WORK" -c "$WORK/proxy.conf" -g 'daemon off;' & PIDS+=($!)
+"$NGINX" -p "$WORK" -c "$WORK/proxy.conf" -g 'daemon off;' & PIDS+=($!); NGX_PID=$!
 "$ORVPROXY" --dir "$WORK/config" --listen "127.0.0.1:$ORV_PORT" \
   --upstream "http://127.0.0.1:$UP_PORT" --threads "$WORKERS" 2>"$WORK/orvproxy.log" & PIDS+=($!)
+ORV_PID=$!
 cp "$WORK/config/OrvFilter.db" "$WORK/config-off/"
 "$ORVPROXY" --dir "$WORK/config-off" --listen "127.0.0.1:$OFF_PORT" \
   --upstream "http://127.0.0.1:$UP_PORT" --threads "$WORKERS" 2>"$WORK/orvproxy-off.log" & PIDS+=($!)
+OFF_PID=$!
 wait_port "$UP_PORT"; wait_port "$NGX_PORT"; wait_port "$ORV_PORT"; wait_port "$OFF_PORT"
 if [ -n "${ORVPROXY_BEFORE:-}" ]; then
   BEFORE_PORT="$(free_port)"
   "$ORVPROXY_BEFORE" --dir "$WORK/config" --listen "127.0.0.1:$BEFORE_PORT" \
     --upstream "http://127.0.0.1:$UP_PORT" --threads "$WORKERS" 2>"$WORK/orvproxy-before.log" & PIDS+=($!)
+  BEFORE_PID=$!
   wait_port "$BEFORE_PORT"
 fi
 head -1 "$WORK/orvproxy.log"
@@ -183,19 +186,37 @@ end
 LUA
 } > "$WORK/rotate.lua"
 
-# wrk prints latency in us, ms or s; requests/s plainly.
+# CPU time (clock ticks, user + system) of a process and its children's threads: the nginx
+# proxy's work is done by its worker processes.
+cpu_ticks() {
+  local total=0 pid
+  for pid in "$1" $(pgrep -P "$1" || true); do
+    [ -r "/proc/$pid/stat" ] || continue
+    total=$((total + $(awk '{ sub(/^.*\) /, ""); print $12 + $13 }' "/proc/$pid/stat")))
+  done
+  echo "$total"
+}
+
+# wrk prints latency in us, ms or s; requests/s plainly. Also prints the microseconds of CPU
+# the proxy (its second argument: the process) spent per request, which is steadier than
+# requests/s on a shared machine.
 measure() {
-  local out
+  local out before after
+  before="$(cpu_ticks "$2")"
   out="$(wrk -t1 -c"$CONNECTIONS" -d"$DURATION" --latency -s "$WORK/rotate.lua" "http://127.0.0.1:$1/")"
+  after="$(cpu_ticks "$2")"
   echo "$out" > "$WORK/wrk-$1.txt"
-  local rps p99
+  local rps p99 requests cpu
   rps="$(awk '/^Requests\/sec:/ {print $2}' <<<"$out")"
   p99="$(awk '$1 == "99%" {v=$2; u=v; sub(/[0-9.]+/, "", u); sub(/[a-z]+$/, "", v);
            if (u == "us") v /= 1000; else if (u == "s") v *= 1000; print v}' <<<"$out")"
   local errors
   errors="$(awk '/Non-2xx|Socket errors/' <<<"$out")"
   [ -n "$errors" ] && echo "bench: $errors" >&2
-  echo "$rps $p99"
+  requests="$(awk '/requests in/ {print $1}' <<<"$out")"
+  cpu="$(awk -v t=$((after - before)) -v hz="$(getconf CLK_TCK)" -v n="$requests" \
+           'BEGIN { printf "%.1f", (n > 0 ? t * 1e6 / hz / n : 0) }')"
+  echo "$rps $p99 $cpu"
 }
 
 echo "bench: wrk -t1 -c$CONNECTIONS -d$DURATION, proxies with $WORKERS workers"
@@ -205,16 +226,17 @@ wrk -t1 -c"$CONNECTIONS" -d2s -s "$WORK/rotate.lua" "http://127.0.0.1:$ORV_PORT/
 wrk -t1 -c"$CONNECTIONS" -d2s -s "$WORK/rotate.lua" "http://127.0.0.1:$OFF_PORT/" >/dev/null
 [ -n "${BEFORE_PORT:-}" ] &&
   wrk -t1 -c"$CONNECTIONS" -d2s -s "$WORK/rotate.lua" "http://127.0.0.1:$BEFORE_PORT/" >/dev/null
-read -r NGX_RPS NGX_P99 < <(measure "$NGX_PORT")
-read -r ORV_RPS ORV_P99 < <(measure "$ORV_PORT")
-[ -n "${BEFORE_PORT:-}" ] && read -r BEFORE_RPS BEFORE_P99 < <(measure "$BEFORE_PORT")
-read -r OFF_RPS OFF_P99 < <(measure "$OFF_PORT")
+read -r NGX_RPS NGX_P99 NGX_CPU < <(measure "$NGX_PORT" "$NGX_PID")
+read -r ORV_RPS ORV_P99 ORV_CPU < <(measure "$ORV_PORT" "$ORV_PID")
+[ -n "${BEFORE_PORT:-}" ] &&
+  read -r BEFORE_RPS BEFORE_P99 BEFORE_CPU < <(measure "$BEFORE_PORT" "$BEFORE_PID")
+read -r OFF_RPS OFF_P99 OFF_CPU < <(measure "$OFF_PORT" "$OFF_PID")
 
-row() { printf '%-30s %12.1f %12.2f %9.2fx %9.2fx\n' "$1" "$2" "$3" \
+row() { printf '%-30s %12.1f %12.2f %14.1f %9.2fx %9.2fx\n' "$1" "$2" "$3" "$4" \
           "$(awk -v a="$2" -v b="$NGX_RPS" 'BEGIN { print a / b }')" \
           "$(awk -v a="$3" -v b="$NGX_P99" 'BEGIN { print a / b }')"; }
-printf '%-30s %12s %12s %10s %10s\n' "" "requests/s" "p99 (ms)" "req/s" "p99"
-row "nginx proxy_pass" "$NGX_RPS" "$NGX_P99"
-row "orvproxy" "$ORV_RPS" "$ORV_P99"
-row "orvproxy, filtering off" "$OFF_RPS" "$OFF_P99"
-if [ -n "${BEFORE_PORT:-}" ]; then row "orvproxy, before" "$BEFORE_RPS" "$BEFORE_P99"; fi
+printf '%-30s %12s %12s %14s %10s %10s\n' "" "requests/s" "p99 (ms)" "CPU us/request" "req/s" "p99"
+row "nginx proxy_pass" "$NGX_RPS" "$NGX_P99" "$NGX_CPU"
+row "orvproxy" "$ORV_RPS" "$ORV_P99" "$ORV_CPU"
+row "orvproxy, filtering off" "$OFF_RPS" "$OFF_P99" "$OFF_CPU"
+if [ -n "${BEFORE_PORT:-}" ]; then row "orvproxy, before" "$BEFORE_RPS" "$BEFORE_P99" "$BEFORE_CPU"; fi
