@@ -88,9 +88,10 @@ std::uint32_t ScreenWorker::ScreenResponse(const store::FilterSettings& settings
   if (WhiteListed(settings, path, address)) return kStatusNextNotification;
   if (UnmonitoredFileType(settings, token)) return kStatusNextNotification;
 
-  const std::string chunk(host.RawData());
+  // The host's buffer stays as it is until ReplaceRawData, which is the last use of it.
+  const std::string_view chunk = host.RawData();
   // Images and other binary data.
-  if (chunk.find('\0') != std::string::npos) return kStatusNextNotification;
+  if (chunk.find('\0') != std::string_view::npos) return kStatusNextNotification;
 
   bool decoded = false;
   std::string search = SearchTextOf(chunk, decoded);
@@ -148,7 +149,7 @@ std::uint32_t ScreenWorker::ScreenResponse(const store::FilterSettings& settings
     }
   }
 
-  std::string rewritten = chunk;
+  std::string rewritten(chunk);
   // Replace keys are looked for in the chunk itself, lower-cased but never decoded.
   std::string lowered;
   if (decoded) {

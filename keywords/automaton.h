@@ -17,6 +17,10 @@
 #include <string_view>
 #include <vector>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace orv::keywords {
 
 class Automaton {
@@ -126,6 +130,22 @@ class Automaton {
   std::size_t SkipAtStart(const unsigned char* text, std::size_t from, std::size_t end) const {
     std::size_t i = from;
     for (;;) {
+#if defined(__SSE2__)
+      // Thirty-two bytes a step where the target has SSE2: the byte mask of a vector is the
+      // high bits of its bytes, so the first non-ASCII byte is found without a byte loop.
+      if (asciiStays_) {
+        for (; end - i >= 32; i += 32) {
+          const __m128i low = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + i));
+          const __m128i high = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + i + 16));
+          if (_mm_movemask_epi8(_mm_or_si128(low, high)) != 0) {
+            const auto lowMask = static_cast<unsigned>(_mm_movemask_epi8(low));
+            const auto highMask = static_cast<unsigned>(_mm_movemask_epi8(high)) << 16;
+            i += static_cast<std::size_t>(std::countr_zero(lowMask | highMask));
+            break;
+          }
+        }
+      }
+#endif
       if constexpr (std::endian::native == std::endian::little) {
         if (asciiStays_) {
           for (; end - i >= 8; i += 8) {

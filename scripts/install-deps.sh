@@ -13,7 +13,7 @@ export DEBIAN_FRONTEND=noninteractive
 BASE=(build-essential cmake ninja-build pkg-config git ca-certificates
       libgtest-dev libgmock-dev libbenchmark-dev
       clang clang-format libclang-rt-14-dev
-      libboost-dev
+      libboost-dev libgoogle-perftools-dev
       qt6-base-dev qt6-base-dev-tools libgl-dev xvfb xauth fonts-wqy-microhei
       curl python3 iproute2)
 WINDOWS=(g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine wine64)

@@ -6,7 +6,7 @@
 #   orvproxy, filtering off: the same binary with KeyIsSystem=0, to tell the proxy's own cost
 #              from the screening's
 # All are driven by wrk with the same connections, threads and duration; the script prints
-# requests/s, p99 latency and the ratios to nginx.
+# requests/s, p99 latency, the CPU time each proxy spent per request, and the ratios to nginx.
 #
 # Pages and words: corpus/pages/utf8 and corpus/OrvFilter.db from scripts/make-bench-corpus.sh
 # when present (the Chinese GIMP manual and a jieba word sample); otherwise the demo site and a
@@ -15,16 +15,18 @@
 #
 # Environment: ORVPROXY (binary; default: build it with the default preset), ORVPROXY_BEFORE
 # (optional: another build, e.g. of the previous commit, measured in the same run with
-# filtering on, so that a change is judged side by side), DURATION (10s),
-# CONNECTIONS (32), WORKERS (worker processes of the nginx proxy and threads of orvproxy:
+# filtering on, so that a change is judged side by side), DURATION (of one measurement, 5s),
+# ROUNDS (3: every server is measured once per round; the table shows the medians, and the
+# ratios to nginx are taken within each round), CONNECTIONS (32), WORKERS (worker processes of the nginx proxy and threads of orvproxy:
 # the number of cores), PAGES (how many pages to rotate through, 40).
 set -euo pipefail
 
 ROOT="$(cd "$(dirname "$0")/../.." && pwd)"
-DURATION="${DURATION:-10s}"
+DURATION="${DURATION:-5s}"
 CONNECTIONS="${CONNECTIONS:-32}"
 WORKERS="${WORKERS:-$(nproc)}"
 PAGES="${PAGES:-40}"
+ROUNDS="${ROUNDS:-3}"
 
 need=()
 command -v nginx >/dev/null || need+=(nginx-light)
@@ -219,24 +221,37 @@ measure() {
   echo "$rps $p99 $cpu"
 }
 
-echo "bench: wrk -t1 -c$CONNECTIONS -d$DURATION, proxies with $WORKERS workers"
-# Warm both (connection pools, charset cache) before measuring.
-wrk -t1 -c"$CONNECTIONS" -d2s -s "$WORK/rotate.lua" "http://127.0.0.1:$NGX_PORT/" >/dev/null
-wrk -t1 -c"$CONNECTIONS" -d2s -s "$WORK/rotate.lua" "http://127.0.0.1:$ORV_PORT/" >/dev/null
-wrk -t1 -c"$CONNECTIONS" -d2s -s "$WORK/rotate.lua" "http://127.0.0.1:$OFF_PORT/" >/dev/null
-[ -n "${BEFORE_PORT:-}" ] &&
-  wrk -t1 -c"$CONNECTIONS" -d2s -s "$WORK/rotate.lua" "http://127.0.0.1:$BEFORE_PORT/" >/dev/null
-read -r NGX_RPS NGX_P99 NGX_CPU < <(measure "$NGX_PORT" "$NGX_PID")
-read -r ORV_RPS ORV_P99 ORV_CPU < <(measure "$ORV_PORT" "$ORV_PID")
-[ -n "${BEFORE_PORT:-}" ] &&
-  read -r BEFORE_RPS BEFORE_P99 BEFORE_CPU < <(measure "$BEFORE_PORT" "$BEFORE_PID")
-read -r OFF_RPS OFF_P99 OFF_CPU < <(measure "$OFF_PORT" "$OFF_PID")
+echo "bench: wrk -t1 -c$CONNECTIONS -d$DURATION x $ROUNDS rounds, proxies with $WORKERS workers"
+# Warm every server (connection pools, charset cache) before measuring.
+for port in "$NGX_PORT" "$ORV_PORT" "$OFF_PORT" ${BEFORE_PORT:+"$BEFORE_PORT"}; do
+  wrk -t1 -c"$CONNECTIONS" -d2s -s "$WORK/rotate.lua" "http://127.0.0.1:$port/" >/dev/null
+done
+# Each round measures every server once, one after the other; ratios are taken within a
+# round, and the table shows medians over the rounds.
+variants=(ngx orv off); [ -n "${BEFORE_PORT:-}" ] && variants+=(before)
+declare -A PORT=([ngx]="$NGX_PORT" [orv]="$ORV_PORT" [off]="$OFF_PORT" [before]="${BEFORE_PORT:-}")
+declare -A PID=([ngx]="$NGX_PID" [orv]="$ORV_PID" [off]="$OFF_PID" [before]="${BEFORE_PID:-}")
+for _ in $(seq "$ROUNDS"); do
+  for v in "${variants[@]}"; do measure "${PORT[$v]}" "${PID[$v]}" > "$WORK/round-$v"; done
+  read -r base_rps base_p99 _ < "$WORK/round-ngx"
+  for v in "${variants[@]}"; do
+    read -r rps p99 cpu < "$WORK/round-$v"
+    awk -v r="$rps" -v p="$p99" -v c="$cpu" -v br="$base_rps" -v bp="$base_p99" \
+      'BEGIN { printf "%s %s %s %s %s\n", r, p, c, r / br, p / bp }' >> "$WORK/results-$v"
+  done
+done
 
-row() { printf '%-30s %12.1f %12.2f %14.1f %9.2fx %9.2fx\n' "$1" "$2" "$3" "$4" \
-          "$(awk -v a="$2" -v b="$NGX_RPS" 'BEGIN { print a / b }')" \
-          "$(awk -v a="$3" -v b="$NGX_P99" 'BEGIN { print a / b }')"; }
+median() {  # median of column $1 of a file
+  awk -v c="$1" '{ print $c }' "$2" | sort -g |
+    awk '{ v[NR] = $1 } END { print (NR % 2 ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2) }'
+}
+row() {
+  local f="$WORK/results-$2"
+  printf '%-30s %12.1f %12.2f %14.1f %9.2fx %9.2fx\n' "$1" "$(median 1 "$f")" "$(median 2 "$f")" \
+    "$(median 3 "$f")" "$(median 4 "$f")" "$(median 5 "$f")"
+}
 printf '%-30s %12s %12s %14s %10s %10s\n' "" "requests/s" "p99 (ms)" "CPU us/request" "req/s" "p99"
-row "nginx proxy_pass" "$NGX_RPS" "$NGX_P99" "$NGX_CPU"
-row "orvproxy" "$ORV_RPS" "$ORV_P99" "$ORV_CPU"
-row "orvproxy, filtering off" "$OFF_RPS" "$OFF_P99" "$OFF_CPU"
-if [ -n "${BEFORE_PORT:-}" ]; then row "orvproxy, before" "$BEFORE_RPS" "$BEFORE_P99" "$BEFORE_CPU"; fi
+row "nginx proxy_pass" ngx
+row "orvproxy" orv
+row "orvproxy, filtering off" off
+if [ -n "${BEFORE_PORT:-}" ]; then row "orvproxy, before" before; fi
