@@ -37,14 +37,16 @@ constexpr std::string_view kDeniedStatus = "401 Access Denied";
 // The chunk as the keyword lists see it: percent-decoded (twice when it was encoded twice,
 // "%25"), lower-cased. `decoded` tells whether a decode ran; when none did, the text is just
 // the lower-cased chunk.
-std::string SearchTextOf(std::string_view chunk, bool& decoded) {
+std::string SearchTextOf(std::string_view chunk, bool& decoded, bool& decodedTwice) {
   decoded = chunk.find('%') != std::string_view::npos;
+  decodedTwice = false;
   // Most pages have no escape at all: copied and lowered in one pass.
   if (!decoded) return keywords::LowerAsciiCopy(chunk);
   std::string text = keywords::UrlDecode(chunk);
   // Decoded once more when it was encoded twice ("%25") and an escape is still left.
   if (chunk.find("%25") != std::string_view::npos && text.find('%') != std::string::npos) {
     text = keywords::UrlDecode(text);
+    decodedTwice = true;
   }
   keywords::LowerAsciiBytes(text);
   return text;
@@ -94,7 +96,8 @@ std::uint32_t ScreenWorker::ScreenResponse(const store::FilterSettings& settings
   if (chunk.find('\0') != std::string_view::npos) return kStatusNextNotification;
 
   bool decoded = false;
-  std::string search = SearchTextOf(chunk, decoded);
+  bool decodedTwice = false;
+  std::string search = SearchTextOf(chunk, decoded, decodedTwice);
   const CharsetCode code = charsets_.Lookup(path, search);
   const bool utf8 = code == CharsetCode::Utf8 ||
                     (code == CharsetCode::Unnamed && keywords::LooksLikeUtf8(search));
@@ -149,14 +152,20 @@ std::uint32_t ScreenWorker::ScreenResponse(const store::FilterSettings& settings
     }
   }
 
-  std::string rewritten(chunk);
   // Replace keys are looked for in the chunk itself, lower-cased but never decoded.
   std::string lowered;
   if (decoded) {
     lowered = keywords::LowerAsciiCopy(chunk);
   } else {
-    lowered = std::move(search);  // not read past this point
+    lowered = std::move(search);  // the same text; `search` is not read past this point
   }
+  // Most pages hold no replace key. That is told from the pass the lists above made, without
+  // a second pass over a decoded chunk, and then the chunk is not copied to be rewritten.
+  if (!decodedTwice &&
+      !keywords::ReplaceMayApply(lowered, decoded ? search : lowered, lists.replace)) {
+    return kStatusNextNotification;
+  }
+  std::string rewritten(chunk);
   matched.clear();
   position = -1;
   if (keywords::ReplaceWords(rewritten, lowered, lists.replace, matched, position) == 0) {

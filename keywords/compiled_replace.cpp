@@ -2,6 +2,7 @@
 // algorithm does, each seeing the text as the keys before it left it; the automaton only
 // finds out which keys can apply, and after each overwrite the bytes around it are rescanned
 // so that occurrences it destroyed or created are known before the next key is decided.
+#include <algorithm>
 #include <bit>
 #include <cstdint>
 #include <string>
@@ -112,6 +113,60 @@ int ReplaceWords(std::string& page, std::string& search, const CompiledReplaceLi
     }
   }
   return count;
+}
+
+bool ReplaceMayApply(std::string_view lowered, std::string_view decoded,
+                     const CompiledReplaceList& list) {
+  const CompiledReplaceList::Impl& impl = list.impl();
+  const RuleTable& table = impl.table;
+  // The cases ReplaceWords answers without a scan, and keys that need no word at all, are
+  // left to it.
+  if (lowered.empty() || impl.list.keys.empty() ||
+      impl.list.keys.size() != impl.list.values.size() || lowered.size() > TextScan::kMaxText ||
+      decoded.empty() || decoded.size() > TextScan::kMaxText ||
+      !table.RuleTriggers(RuleTable::kEmptyPattern).empty()) {
+    return true;
+  }
+  // ReplaceWords acts only on keys triggered by a pattern that occurs in `lowered`. Decoding
+  // rewrites only a "%" with the two bytes after it and a "+"; every other byte of `lowered`
+  // reaches `decoded` unchanged and in order (both are lower-cased byte by byte). So an
+  // occurrence in `lowered` either lies in such unchanged bytes, and then occurs in `decoded`
+  // as well, or overlaps a rewritten byte, and then lies in the window around it.
+  {
+    TextScan scan(table, decoded);  // the pass the other lists of the group just made
+    for (std::uint32_t pattern : scan.Seen()) {
+      if (!table.RuleTriggers(pattern).empty()) return true;
+    }
+  }
+  const Automaton& automaton = table.Scanner();
+  const std::size_t reach = automaton.MaxPatternLength();
+  if (reach == 0) return false;
+  const auto* bytes = reinterpret_cast<const unsigned char*>(lowered.data());
+  bool triggered = false;
+  const auto onOutput = [&](std::uint32_t state, std::size_t) {
+    for (std::uint32_t s =
+             automaton.OwnPattern(state) != Automaton::kNone ? state : automaton.OutputLink(state);
+         s != Automaton::kNone && !triggered; s = automaton.OutputLink(s)) {
+      triggered = !table.RuleTriggers(automaton.OwnPattern(s)).empty();
+    }
+  };
+  // Windows cost about twice the longest pattern each; past the page's own length a whole
+  // pass is cheaper, and ReplaceWords makes it.
+  std::size_t budget = lowered.size();
+  // The "%" and "+" bytes in order, each found with a (vectorised) single-byte search.
+  std::size_t percent = lowered.find('%');
+  std::size_t plus = lowered.find('+');
+  while (!triggered && (percent != std::string_view::npos || plus != std::string_view::npos)) {
+    const std::size_t i = std::min(percent, plus);
+    if (i == percent) percent = lowered.find('%', i + 1);
+    if (i == plus) plus = lowered.find('+', i + 1);
+    const std::size_t from = i + 1 > reach ? i + 1 - reach : 0;
+    const std::size_t to = std::min(lowered.size(), i + 3 + reach - 1);
+    if (to - from > budget) return true;
+    budget -= to - from;
+    automaton.Scan(bytes, from, to, onOutput);
+  }
+  return triggered;
 }
 
 }  // namespace orv::keywords
