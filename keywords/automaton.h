@@ -17,6 +17,8 @@
 #include <string_view>
 #include <vector>
 
+#include "keywords/table_allocator.h"
+
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
@@ -170,7 +172,8 @@ class Automaton {
   std::uint32_t classCount_ = 1;
   std::uint32_t denseStates_ = 1;
   std::size_t maxLength_ = 0;
-  std::vector<std::uint32_t> dense_;  // denseStates_ rows of classCount_ targets
+  // denseStates_ rows of classCount_ targets: the bulk of the memory and of a scan's loads.
+  std::vector<std::uint32_t, TableAllocator<std::uint32_t>> dense_;
   // Sparse states (ids >= denseStates_), indexed by id - denseStates_.
   std::vector<std::uint32_t> edgeStart_;
   std::vector<std::uint8_t> edgeClass_;
