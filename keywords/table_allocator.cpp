@@ -49,7 +49,7 @@ void ReleaseTableMemory(void* memory, std::size_t bytes) noexcept {
     return;
   }
 #endif
-  ::operator delete(memory);
+  ::operator delete(memory, bytes);
 }
 
 }  // namespace orv::keywords
