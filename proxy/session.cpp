@@ -210,6 +210,7 @@ asio::awaitable<void> Session::Serve() {
     facts.query = target->query;
     facts.remoteAddr = remoteAddr;
     facts.protocol = request.version() >= 11 ? "HTTP/1.1" : "HTTP/1.0";
+    facts.headers.reserve(static_cast<std::size_t>(std::distance(request.begin(), request.end())));
     for (const auto& field : request)
       facts.headers.push_back({std::string(field.name_string()), std::string(field.value())});
     std::string host =
@@ -278,7 +279,9 @@ asio::awaitable<bool> Session::Respond(ForwardRequest& request, RequestFacts& fa
   std::optional<std::uint64_t> knownLength =
       complete && !noBody ? std::optional<std::uint64_t>(body.size()) : head.contentLength;
   std::string engineHead = EngineHeadText(head, knownLength);
-  std::string chunk = engineHead + body;
+  std::string chunk;
+  chunk.reserve(engineHead.size() + body.size());
+  chunk.append(engineHead).append(body);
   ChunkVerdict verdict = ScreenChunk(context_.engine, facts, chunk);
   chunk.clear();
   if (verdict.kind == ChunkVerdict::Kind::kBlockPage) {

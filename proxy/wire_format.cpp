@@ -25,6 +25,14 @@ void AppendStatusLine(std::string& out, unsigned status, std::string_view reason
   out.append("HTTP/1.1 ").append(std::to_string(status)).append(" ").append(reason).append("\r\n");
 }
 
+// Room for the status line, the fields and a framing field, so a head is built in one
+// allocation.
+std::size_t HeadBytes(const ResponseHead& head) {
+  std::size_t bytes = head.reason.size() + 64;
+  for (const HeaderField& field : head.fields) bytes += field.name.size() + field.value.size() + 4;
+  return bytes;
+}
+
 void AppendEndToEndFields(std::string& out, const std::vector<HeaderField>& fields) {
   for (const HeaderField& field : fields)
     if (!IsHopByHopField(field.name)) AppendField(out, field.name, field.value);
@@ -60,6 +68,7 @@ bool StatusHasNoBody(unsigned status) {
 
 std::string EngineHeadText(const ResponseHead& head, std::optional<std::uint64_t> contentLength) {
   std::string out;
+  out.reserve(HeadBytes(head));
   AppendStatusLine(out, head.status, head.reason);
   AppendEndToEndFields(out, head.fields);
   if (contentLength) AppendField(out, "Content-Length", std::to_string(*contentLength));
@@ -70,6 +79,7 @@ std::string EngineHeadText(const ResponseHead& head, std::optional<std::uint64_t
 std::string ClientHeadText(const ResponseHead& head, Framing framing,
                            std::optional<std::uint64_t> length, bool keepAlive, bool http10Client) {
   std::string out;
+  out.reserve(HeadBytes(head));
   AppendStatusLine(out, head.status, head.reason);
   AppendEndToEndFields(out, head.fields);
   switch (framing) {
