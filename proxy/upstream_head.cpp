@@ -31,4 +31,25 @@ ResponseHead HeadFromUpstream(const http::response_header<>& message) {
   return head;
 }
 
+std::string RequestHeadText(const ForwardRequest& request) {
+  const std::string_view method(request.method_string().data(), request.method_string().size());
+  const std::string_view target(request.target().data(), request.target().size());
+  std::size_t bytes = method.size() + target.size() + 16;
+  for (const auto& field : request) bytes += field.name_string().size() + field.value().size() + 4;
+  std::string out;
+  out.reserve(bytes);
+  const unsigned version = request.version();
+  out.append(method).append(" ").append(target).append(" HTTP/");
+  out += static_cast<char>('0' + version / 10 % 10);
+  out += '.';
+  out += static_cast<char>('0' + version % 10);
+  out += "\r\n";
+  for (const auto& field : request) {
+    out.append(field.name_string().data(), field.name_string().size()).append(": ");
+    out.append(field.value().data(), field.value().size()).append("\r\n");
+  }
+  out += "\r\n";
+  return out;
+}
+
 }  // namespace orv::proxy

@@ -2,6 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <boost/beast/http/write.hpp>
+#include <sstream>
+
+#include "proxy/upstream_head.h"
+
 namespace orv::proxy {
 namespace {
 
@@ -142,6 +147,27 @@ TEST(ErrorResponse, ClosesAndCountsItsBody) {
   EXPECT_NE(text.find("Content-Length: " + std::to_string(body.size()) + "\r\n"),
             std::string::npos);
   EXPECT_NE(text.find("Connection: close\r\n"), std::string::npos);
+}
+
+// The request head goes upstream built by hand; it must be byte for byte what Beast's own
+// serializer writes, whatever the fields' order, case or repetition.
+TEST(RequestHead, MatchesBeastsSerializer) {
+  ForwardRequest request(boost::beast::http::verb::post, "/a%20b?q=1&r", 11);
+  request.set(boost::beast::http::field::host, "example.com:8080");
+  request.insert("x-custom", "one");
+  request.insert("X-Custom", "two");
+  request.set(boost::beast::http::field::accept_encoding, "");
+  request.body() = "name=value";
+  request.prepare_payload();
+  std::ostringstream beast;
+  beast << request;
+  EXPECT_EQ(RequestHeadText(request) + request.body(), beast.str());
+
+  ForwardRequest get(boost::beast::http::verb::get, "/", 10);
+  get.prepare_payload();
+  std::ostringstream plain;
+  plain << get;
+  EXPECT_EQ(RequestHeadText(get), plain.str());
 }
 
 }  // namespace
