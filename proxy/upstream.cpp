@@ -162,15 +162,35 @@ asio::awaitable<SourceResult> UpstreamSource::Read(std::string& out, std::size_t
   // Beast reads as much as the buffer has room for; a buffer left at its first small size
   // would take a page in hundreds of reads.
   if (buffer_.capacity() < kMaxReadStep) buffer_.reserve(kMaxReadStep);
+  // The parser is fed by hand: a page usually arrives with its head, and then it is parsed
+  // straight from the buffer, without a round through the event loop that a composed read
+  // would take even when no byte is to be awaited.
   while (!parser_->is_done() && out.size() < limit) {
-    std::size_t want = std::min(limit - out.size(), kMaxReadStep);
+    const std::size_t want = std::min(limit - out.size(), kMaxReadStep);
     auto& body = parser_->get().body();
     body.data = scratch_.get();
     body.size = want;
     beast::error_code ec;
-    stream_->expires_after(timeout_);
-    co_await http::async_read(*stream_, buffer_, *parser_,
-                              asio::redirect_error(asio::use_awaitable, ec));
+    bool needBytes = buffer_.size() == 0;
+    if (!needBytes) {
+      buffer_.consume(parser_->put(buffer_.data(), ec));
+      // A piece of framing (a chunk size, say) cut off at the end of what has come.
+      if (ec == http::error::need_more) {
+        ec = {};
+        needBytes = true;
+      }
+    }
+    if (needBytes && !ec) {
+      const std::size_t room = std::min<std::size_t>(
+          std::max<std::size_t>(512, buffer_.capacity() - buffer_.size()), kMaxReadStep);
+      stream_->expires_after(timeout_);
+      const std::size_t got = co_await stream_->async_read_some(
+          buffer_.prepare(room), asio::redirect_error(asio::use_awaitable, ec));
+      buffer_.commit(got);
+      // The end of the connection completes a body that runs until it, and cuts short any
+      // other.
+      if (ec == asio::error::eof) parser_->put_eof(ec);
+    }
     out.append(scratch_.get(), want - body.size);
     body.data = nullptr;
     if (ec == http::error::need_buffer) ec = {};

@@ -219,6 +219,14 @@ class UpstreamModeTest(Outcomes, unittest.TestCase):
         self.assertEqual(response.status, 200)
         self.assertEqual(data, b"<html><body>******* in a chunked reply</body></html>")
 
+    def test_upstream_replies_arriving_in_pieces_are_whole(self):
+        response, data = self.proxy.get("/until-close")
+        self.assertEqual(response.status, 200)
+        self.assertEqual(data, b"<html><body>first ******* second third</body></html>")
+        response, data = self.proxy.get("/chunked-split")
+        self.assertEqual(response.status, 200)
+        self.assertEqual(data, b"<html><body>*******</body></html>")
+
     def test_upstream_reset_before_the_head_went_out_is_502(self):
         response, _ = self.proxy.get("/reset-early")
         self.assertEqual(response.status, 502)

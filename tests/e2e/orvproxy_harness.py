@@ -176,6 +176,31 @@ class UpstreamHandler(http.server.SimpleHTTPRequestHandler):
             self.wfile.flush()
             self.close_connection = True
             return None
+        if self.path == "/until-close":
+            # No length and no chunks: the body runs until the connection ends, and arrives
+            # in pieces.
+            self.send_response(200)
+            self.send_header("Content-Type", "text/html")
+            self.send_header("Connection", "close")
+            self.end_headers()
+            for piece in (b"<html><body>first ", b"badword second ", b"third</body></html>"):
+                self.wfile.write(piece)
+                self.wfile.flush()
+                time.sleep(0.05)
+            self.close_connection = True
+            return None
+        if self.path == "/chunked-split":
+            # Chunk sizes and data cut across separate sends.
+            self.send_response(200)
+            self.send_header("Content-Type", "text/html")
+            self.send_header("Transfer-Encoding", "chunked")
+            self.end_headers()
+            for piece in (b"1", b"3\r\n<html><body>", b"badword", b"\r\n", b"7\r\n</body>",
+                          b"\r\n7\r\n</html>\r\n0\r", b"\n\r\n"):
+                self.wfile.write(piece)
+                self.wfile.flush()
+                time.sleep(0.03)
+            return None
         if self.path == "/chunked":
             self.send_response(200)
             self.send_header("Content-Type", "text/html")
