@@ -42,14 +42,14 @@ void* TableMemory(std::size_t bytes) {
   return ::operator new(bytes);
 }
 
-void ReleaseTableMemory(void* memory, std::size_t bytes) noexcept {
+void ReleaseTableMemory(void* memory, [[maybe_unused]] std::size_t bytes) noexcept {
 #if defined(__linux__)
   if (bytes >= kHugePage) {
     munmap(memory, MappedBytes(bytes));
     return;
   }
 #endif
-  ::operator delete(memory, bytes);
+  ::operator delete(memory);
 }
 
 }  // namespace orv::keywords
