@@ -11,6 +11,7 @@
 #include <boost/beast/http/read.hpp>
 
 #include "proxy/file_source.h"
+#include "proxy/read_head.h"
 #include "proxy/request_target.h"
 
 namespace orv::proxy {
@@ -152,8 +153,7 @@ asio::awaitable<void> Session::Serve() {
 
     idle_ = true;
     stream_.expires_after(options.clientTimeout);
-    co_await http::async_read_header(stream_, buffer, parser,
-                                     asio::redirect_error(asio::use_awaitable, ec));
+    co_await ReadHead(stream_, buffer, parser, ec);
     idle_ = false;
     if (ec == http::error::header_limit) {
       std::string_view received(static_cast<const char*>(buffer.data().data()), buffer.size());

@@ -12,6 +12,7 @@
 #include <charconv>
 #include <limits>
 
+#include "proxy/read_head.h"
 #include "proxy/upstream_head.h"
 
 namespace orv::proxy {
@@ -140,8 +141,7 @@ asio::awaitable<UpstreamSource::Attempt> UpstreamSource::Exchange(ForwardRequest
     parser_->body_limit(std::numeric_limits<std::uint64_t>::max());
     if (headOnly) parser_->skip(true);
     stream_->expires_after(timeout_);
-    co_await http::async_read_header(*stream_, buffer_, *parser_,
-                                     asio::redirect_error(asio::use_awaitable, ec));
+    co_await ReadHead(*stream_, buffer_, *parser_, ec);
     if (ec) {
       if (reused && buffer_.size() == 0 && StaleConnection(ec)) co_return Attempt::kRetry;
       result = Classify(ec);
