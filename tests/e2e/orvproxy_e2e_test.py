@@ -349,6 +349,29 @@ class FailureTest(unittest.TestCase):
         self.assertEqual(self.proxy.raw(b"GET /pass-utf8.html HTTP/1.1\r\nHost"), b"")
         self.assertLess(time.monotonic() - started, 8)
 
+    def test_a_head_trickling_in_is_cut_off_at_the_time_out(self):
+        # A byte every third of the time-out: each read is in time, the head as a whole is not.
+        s = socket.create_connection(("127.0.0.1", self.proxy.port))
+        started = time.monotonic()
+        closed = False
+        for byte in b"GET /pass-utf8.html HTTP/1.1\r\nHost: x\r\n\r\n":
+            try:
+                s.sendall(bytes([byte]))
+            except OSError:
+                closed = True
+                break
+            time.sleep(h.CLIENT_TIMEOUT_MS / 1000 / 3)
+            if time.monotonic() - started > h.CLIENT_TIMEOUT_MS / 1000 * 4:
+                break
+        s.settimeout(5)
+        try:
+            closed = closed or s.recv(65536) == b""
+        except OSError:
+            closed = True
+        s.close()
+        self.assertTrue(closed)
+        self.assertLess(time.monotonic() - started, h.CLIENT_TIMEOUT_MS / 1000 * 8)
+
     def test_client_vanishing_costs_only_its_connection(self):
         for _ in range(20):
             s = socket.create_connection(("127.0.0.1", self.proxy.port))
