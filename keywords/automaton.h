@@ -69,10 +69,8 @@ class Automaton {
     std::size_t size_ = 0;
   };
 
-  // Every output of a scan of text[0, size) from the start state, in order of `end`. Long
-  // texts are cut into lanes that run interleaved, each starting early enough to see every
-  // pattern that ends in it, so the table loads of the lanes overlap instead of waiting on
-  // one another. `size` must be below 2^32.
+  // Every output of a scan of text[0, size) from the start state, in order of `end`. `size`
+  // must be below 2^32.
   void CollectOutputs(const unsigned char* text, std::size_t size, OutputBuffer& out) const;
 
   // Runs from the start state over text[begin, end) and calls onOutput(state, end) after

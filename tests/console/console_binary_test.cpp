@@ -28,10 +28,14 @@ TEST(OrvConsoleProgram, FirstStartInAnEmptyFolderWritesDefaultsAndStaysUp) {
   ASSERT_TRUE(console.waitForStarted(10000));
 
   // The defaults are written before the welcome box, which then waits for the administrator.
+  // They are written key by key: wait for the last of what is checked, not the first.
   store::SettingsFile settings(folder.File("OrvFilter.ini"));
   QDeadlineTimer deadline(20000);
-  while (settings.GetHeiUrl().empty() && !deadline.hasExpired() &&
-         console.state() == QProcess::Running) {
+  auto written = [&] {
+    return !settings.GetHeiUrl().empty() && store::HasFirstRunMarkers(settings.GetSoft()) &&
+           PathExistsAs(folder.Path() + "log", true);
+  };
+  while (!written() && !deadline.hasExpired() && console.state() == QProcess::Running) {
     QThread::msleep(50);
   }
   EXPECT_TRUE(store::HasFirstRunMarkers(settings.GetSoft()));

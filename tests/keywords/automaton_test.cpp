@@ -78,8 +78,8 @@ TEST(Automaton, ReportsEveryOccurrenceWhateverTheRowBudget) {
 }
 
 TEST(Automaton, CollectedOutputsOfLongTextsMatchOneSequentialScan) {
-  // Long enough for interleaved lanes; occurrences straddling a lane border must be reported
-  // once, by the lane they end in, and the order must stay that of the ends.
+  // Every occurrence reported once, in the order of the ends, also in long texts with long
+  // patterns.
   std::mt19937 rng(11);
   const std::string alphabet = "ab\xD6\xD0";
   for (int round = 0; round < 6; ++round) {
@@ -140,7 +140,7 @@ TEST(Automaton, PassesOverBytesThatStartNoPattern) {
     const auto want = Naive(patterns, text, begin, text.size());
     EXPECT_EQ(Scanned(full, text, begin, text.size()), want) << round;
     EXPECT_EQ(Scanned(someRows, text, begin, text.size()), want) << round;
-    // The interleaved lanes of a long text, against the same search.
+    // The collected outputs of the whole text, against the same search.
     const auto all = Naive(patterns, text, 0, text.size());
     for (const Automaton* automaton : {&full, &someRows}) {
       Automaton::OutputBuffer buffer;
