@@ -11,7 +11,6 @@
 #include <boost/asio/use_awaitable.hpp>
 #include <boost/beast/core/error.hpp>
 #include <boost/beast/core/flat_buffer.hpp>
-#include <boost/beast/core/tcp_stream.hpp>
 #include <boost/beast/http/error.hpp>
 #include <cstddef>
 
@@ -19,10 +18,9 @@ namespace orv::proxy {
 
 // The caller sets the stream's deadline for the whole head: a peer that sends a byte now and
 // then must not keep a connection forever.
-template <class Parser>
-boost::asio::awaitable<void> ReadHead(boost::beast::tcp_stream& stream,
-                                      boost::beast::flat_buffer& buffer, Parser& parser,
-                                      boost::beast::error_code& ec) {
+template <class Stream, class Parser>
+boost::asio::awaitable<void> ReadHead(Stream& stream, boost::beast::flat_buffer& buffer,
+                                      Parser& parser, boost::beast::error_code& ec) {
   namespace asio = boost::asio;
   namespace http = boost::beast::http;
   constexpr std::size_t kReadStep = 64 * 1024;

@@ -152,7 +152,7 @@ std::string Server::Describe() const {
 asio::awaitable<void> Server::Accept() {
   for (;;) {
     boost::system::error_code ec;
-    tcp::socket socket = co_await acceptor_.async_accept(
+    LoopSocket socket = co_await acceptor_.async_accept(
         loops_.Next(), asio::redirect_error(asio::use_awaitable, ec));
     if (ec == asio::error::operation_aborted || !acceptor_.is_open() || context_.stopping)
       co_return;

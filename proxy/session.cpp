@@ -82,7 +82,7 @@ void PrepareForward(ForwardRequest& request, const RequestFacts& facts) {
 
 }  // namespace
 
-Session::Session(ServerContext& context, tcp::socket socket)
+Session::Session(ServerContext& context, LoopSocket socket)
     : context_(context), stream_(std::move(socket)) {}
 
 Session::~Session() {

@@ -12,6 +12,7 @@
 #include <string>
 #include <unordered_map>
 
+#include "proxy/loop_stream.h"
 #include "proxy/options.h"
 #include "proxy/response_source.h"
 #include "proxy/screening.h"
@@ -41,7 +42,7 @@ struct ServerContext {
 
 class Session : public std::enable_shared_from_this<Session> {
  public:
-  Session(ServerContext& context, boost::asio::ip::tcp::socket socket);
+  Session(ServerContext& context, LoopSocket socket);
   ~Session();
   Session(const Session&) = delete;
   Session& operator=(const Session&) = delete;
@@ -60,7 +61,7 @@ class Session : public std::enable_shared_from_this<Session> {
   boost::asio::awaitable<void> Reject(unsigned status, std::string_view reason);
 
   ServerContext& context_;
-  boost::beast::tcp_stream stream_;
+  LoopStream stream_;
   std::unique_ptr<ResponseSource> source_;  // made at the first request, kept for the next
   bool idle_ = true;  // waiting for the next request; only touched on the connection's loop
 };

@@ -45,7 +45,7 @@ UpstreamPool::~UpstreamPool() {
   Clear();
 }
 
-std::optional<tcp::socket> UpstreamPool::Take(const asio::any_io_executor& executor) {
+std::optional<LoopSocket> UpstreamPool::Take(const LoopExecutor& executor) {
   for (;;) {
     std::optional<Idle> idle;
     {
@@ -55,14 +55,14 @@ std::optional<tcp::socket> UpstreamPool::Take(const asio::any_io_executor& execu
       idle_.pop_back();
     }
     beast::error_code ec;
-    tcp::socket socket(executor);
+    LoopSocket socket(executor);
     socket.assign(idle->protocol, idle->descriptor, ec);
     if (!ec) return socket;
     ::close(idle->descriptor);
   }
 }
 
-void UpstreamPool::Give(tcp::socket socket) {
+void UpstreamPool::Give(LoopSocket socket) {
   beast::error_code ec;
   tcp::endpoint local = socket.local_endpoint(ec);
   if (ec) return;
@@ -91,7 +91,7 @@ asio::awaitable<SourceResult> UpstreamSource::Start(ForwardRequest& request,
     bool reused = false;
     if (attempt == 0 && kept) {
       reused = true;
-    } else if (std::optional<tcp::socket> pooled =
+    } else if (std::optional<LoopSocket> pooled =
                    attempt == 0 ? pool_.Take(executor_) : std::nullopt) {
       stream_.emplace(std::move(*pooled));
       reused = true;

@@ -13,6 +13,7 @@
 #include <optional>
 #include <vector>
 
+#include "proxy/loop_stream.h"
 #include "proxy/response_source.h"
 
 namespace orv::proxy {
@@ -30,9 +31,9 @@ class UpstreamPool {
   const std::vector<boost::asio::ip::tcp::endpoint>& Endpoints() const { return endpoints_; }
 
   // An idle connection bound to `executor`, if there is one.
-  std::optional<boost::asio::ip::tcp::socket> Take(const boost::asio::any_io_executor& executor);
+  std::optional<LoopSocket> Take(const LoopExecutor& executor);
   // Keeps a connection whose last response was read to its end.
-  void Give(boost::asio::ip::tcp::socket socket);
+  void Give(LoopSocket socket);
   // Closes every idle connection (at shutdown).
   void Clear();
 
@@ -49,8 +50,7 @@ class UpstreamPool {
 
 class UpstreamSource final : public ResponseSource {
  public:
-  UpstreamSource(UpstreamPool& pool, boost::asio::any_io_executor executor,
-                 std::chrono::milliseconds timeout)
+  UpstreamSource(UpstreamPool& pool, LoopExecutor executor, std::chrono::milliseconds timeout)
       : pool_(pool), executor_(std::move(executor)), timeout_(timeout) {}
   ~UpstreamSource() override;
   UpstreamSource(const UpstreamSource&) = delete;
@@ -70,9 +70,9 @@ class UpstreamSource final : public ResponseSource {
   using Parser = boost::beast::http::response_parser<boost::beast::http::buffer_body>;
 
   UpstreamPool& pool_;
-  boost::asio::any_io_executor executor_;
+  LoopExecutor executor_;
   std::chrono::milliseconds timeout_;
-  std::optional<boost::beast::tcp_stream> stream_;
+  std::optional<LoopStream> stream_;
   boost::beast::flat_buffer buffer_;
   std::optional<Parser> parser_;
   // Body bytes land here first: reading straight into a grown response string would zero
