@@ -44,9 +44,18 @@ class RequestHost {
   virtual bool WriteClient(std::string_view bytes) = 0;
 };
 
+// What a host may keep for the engine from one notification of a request to the next (the
+// request-side list checks, which the URL and every response chunk would otherwise repeat).
+// Only a host whose request identity (server variables, client address) cannot change
+// between the notifications of one request offers one.
+struct RequestMemo;
+
 // The filter role: one object per notification.
 class FilterHost : public RequestHost {
  public:
+  // The request's memo, or nullptr (the default: every notification starts afresh).
+  virtual RequestMemo* Memo() { return nullptr; }
+
   // SF_NOTIFY_PREPROC_HEADERS only. `name` ends with a colon ("Accept-Encoding:").
   virtual bool GetHeader(const char* name, std::size_t bufferSize, std::string& value) = 0;
   virtual bool SetHeader(const char* name, std::string_view value) = 0;

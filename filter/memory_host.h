@@ -49,6 +49,9 @@ class MemoryFilterHost final : public FilterHost {
 
   // Simulates a server without memory to spare for a rewritten chunk.
   bool failAllocation = false;
+  // Simulates a server that keeps a memo for the request across its notifications.
+  RequestMemo* memo = nullptr;
+  RequestMemo* Memo() override { return memo; }
 
  private:
   MemoryRequest& request_;

@@ -86,15 +86,26 @@ std::string_view ListedRequest::path() const {
 std::optional<std::uint32_t> ScreenRequestLists(const store::FilterSettings& settings,
                                                 FilterHost& host, ListedRequest& request) {
   if (!settings.enabled) return kStatusNextNotification;
+  // The same request under the same settings record comes to the same outcome: the host
+  // vouches that its identity has not changed since the memo was written.
+  RequestMemo* memo = settings.serial != 0 ? host.Memo() : nullptr;
+  if (memo != nullptr && memo->settingsSerial == settings.serial) {
+    request = memo->request;
+    return memo->status;
+  }
+  auto remember = [&](std::optional<std::uint32_t> status) {
+    if (memo != nullptr) *memo = RequestMemo{settings.serial, status, request};
+    return status;
+  };
   // A POST is screened by the extension, which sees its body.
   if (ReadVariable(host, "REQUEST_METHOD", kLongVariableBuffer) == "POST") {
-    return kStatusNextNotification;
+    return remember(kStatusNextNotification);
   }
 
   request.url = RequestUrl(host, Role::Filter);
   std::string query = ReadVariable(host, "QUERY_STRING", kLongVariableBuffer);
   codepage::LowerAsciiInPlace(query);
-  if (CarriesSafeCode(settings, query)) return kStatusNextNotification;
+  if (CarriesSafeCode(settings, query)) return remember(kStatusNextNotification);
 
   request.address = ClientAddress(host);
   request.stop = StopScript(host);
@@ -103,7 +114,7 @@ std::optional<std::uint32_t> ScreenRequestLists(const store::FilterSettings& set
     host.WriteClient(*page);
     return kStatusFinished;
   }
-  return std::nullopt;
+  return remember(std::nullopt);
 }
 
 }  // namespace orv::filter

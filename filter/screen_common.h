@@ -51,6 +51,15 @@ struct ListedRequest {
   std::string_view path() const;
 };
 
+// ScreenRequestLists' outcome for one request under one settings record, for a host that
+// keeps it between notifications (FilterHost::Memo). A request that was blocked has no
+// later notification and is never remembered.
+struct RequestMemo {
+  std::uint64_t settingsSerial = 0;     // FilterSettings::serial the outcome holds for; 0: none
+  std::optional<std::uint32_t> status;  // what ScreenRequestLists returned
+  ListedRequest request;
+};
+
 // The steps both filter handlers take first: the master switch, POST (screened by the
 // extension), the safe code, then the URL and IP black lists (the block page is written to the
 // client). Returns the handler's status when the notification ends here; otherwise fills

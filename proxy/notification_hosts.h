@@ -23,6 +23,7 @@ class NotificationHost final : public filter::FilterHost {
   std::string_view RawData() override { return rawData_; }
   bool ReplaceRawData(std::string_view chunk) override;
   bool SendResponseHeader(std::string_view status) override;
+  filter::RequestMemo* Memo() override { return &facts_.memo; }
 
   bool WroteClient() const { return wroteClient_; }
   const std::string& Written() const { return written_; }

@@ -11,6 +11,8 @@
 #include <utility>
 #include <vector>
 
+#include "filter/screen_common.h"
+
 namespace orv::proxy {
 
 struct HeaderField {
@@ -31,6 +33,9 @@ struct RequestFacts {
   std::vector<std::string> editedHeaders;  // names set by the engine, to apply upstream
   std::string body;                        // the request body as received
   std::uint64_t totalBytes = 0;            // its declared length
+  // Kept by the engine across this request's notifications: nothing above changes between
+  // them but the headers the engine itself sets (Accept-Encoding).
+  filter::RequestMemo memo;
 
   // A server variable as read into a buffer of `bufferSize` bytes: false when unknown, or
   // when the value and its NUL would not fit.

@@ -1,5 +1,6 @@
 #include "store/filter_settings.h"
 
+#include <atomic>
 #include <new>
 
 #include "keywords/page_text.h"
@@ -57,6 +58,8 @@ KeywordSet Compile(RawKeywordLists lists) {
 LoadResult LoadSettings(const FilterSettings& previous, std::string_view moduleDirectory) {
   LoadResult result{previous, std::nullopt};
   FilterSettings& s = result.settings;
+  static std::atomic<std::uint64_t> loads{0};
+  s.serial = ++loads;  // also when the load ends early: a new record all the same
   try {
     s.moduleDirectory = std::string(moduleDirectory);
     s.settingsPath = files::JoinPath(moduleDirectory, kSettingsFileName);

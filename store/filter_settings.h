@@ -36,6 +36,10 @@ struct FilterSettings {
   std::string settingsPath;
   std::string databasePath;
 
+  // Unique to each record a load produced (0 for any other record): lets a host keep an
+  // outcome computed under this record, and tell it from one computed under another.
+  std::uint64_t serial = 0;
+
   bool enabled = false;  // master switch (KeyIsSystem); every notification tests it first
   bool loaded = false;   // the last load found the settings file
 

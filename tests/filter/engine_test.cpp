@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "filter/block_pages.h"
+#include "filter/screen_common.h"
 #include "filter_test_support.h"
 
 namespace orv::filter {
@@ -146,6 +147,35 @@ TEST_F(Engine, MissingSettingsLeaveTheFilterOffAndOpen) {
   MemoryRequest request = GetRequest("/a.htm");
   MemoryExtensionHost host(request, "POST", "forbidden");
   EXPECT_EQ(engine->HttpExtensionProc(host), kExtensionPending);
+}
+
+// A host may keep the request-side outcome of the URL notification for the response chunks;
+// a reload in between must not let a chunk be answered from it.
+TEST_F(Engine, ARequestMemoHoldsOnlyForTheSettingsItWasMadeUnder) {
+  auto engine = testing::LoadEngine(folder, clock);
+  MemoryRequest request = GetRequest("/news/today.htm");
+  RequestMemo memo;
+  MemoryFilterHost url(request);
+  url.memo = &memo;
+  EXPECT_EQ(engine->HttpFilterProc(url, kNotifyUrlMap), kStatusNextNotification);
+  EXPECT_EQ(memo.settingsSerial, engine->Settings()->serial);
+
+  // Under the same record the memo answers: the request passes on to the keyword lists.
+  MemoryFilterHost same(request);
+  same.memo = &memo;
+  same.SetRawData(Page("<html>forbidden"));
+  engine->HttpFilterProc(same, kNotifySendRawData);
+  EXPECT_TRUE(same.ChunkReplaced());
+  EXPECT_EQ(same.Written(), "");
+
+  // The next load black-lists the page's folder; its chunks now get the URL block page.
+  folder.WriteSettings({{"KeyHeiUrl", "/news/"}});
+  engine->Reload();
+  MemoryFilterHost raw(request);
+  raw.memo = &memo;
+  raw.SetRawData(Page("<html>harmless"));
+  EXPECT_EQ(engine->HttpFilterProc(raw, kNotifySendRawData), kStatusFinished);
+  EXPECT_NE(raw.Written(), "");
 }
 
 }  // namespace
