@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "filter/host.h"
+#include "filter/request_memo.h"
 #include "store/filter_settings.h"
 
 namespace orv::filter {
@@ -44,22 +45,6 @@ std::string FillKeywordPage(const store::FilterSettings& settings, std::string_v
 std::string EventTime(std::time_t now);
 
 // What the URL-mapping and response handlers know of a request once its lists let it go on.
-struct ListedRequest {
-  std::string url;      // request URL, lower-cased
-  std::string address;  // client address
-  std::string stop;     // stop script for the block pages
-  std::string_view path() const;
-};
-
-// ScreenRequestLists' outcome for one request under one settings record, for a host that
-// keeps it between notifications (FilterHost::Memo). A request that was blocked has no
-// later notification and is never remembered.
-struct RequestMemo {
-  std::uint64_t settingsSerial = 0;     // FilterSettings::serial the outcome holds for; 0: none
-  std::optional<std::uint32_t> status;  // what ScreenRequestLists returned
-  ListedRequest request;
-};
-
 // The steps both filter handlers take first: the master switch, POST (screened by the
 // extension), the safe code, then the URL and IP black lists (the block page is written to the
 // client). Returns the handler's status when the notification ends here; otherwise fills

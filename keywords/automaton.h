@@ -43,6 +43,10 @@ class Automaton {
   // at a position, longest first.
   std::uint32_t OwnPattern(std::uint32_t state) const { return ownPattern_[state]; }
   std::uint32_t OutputLink(std::uint32_t state) const { return outputLink_[state]; }
+  // The first state of that walk: `state` itself when a pattern ends there, else its link.
+  std::uint32_t FirstOutput(std::uint32_t state) const {
+    return ownPattern_[state] != kNone ? state : outputLink_[state];
+  }
 
   // A position after which some pattern ends, and the state the automaton is in there.
   struct Output {

@@ -144,9 +144,8 @@ bool ReplaceMayApply(std::string_view lowered, std::string_view decoded,
   const auto* bytes = reinterpret_cast<const unsigned char*>(lowered.data());
   bool triggered = false;
   const auto onOutput = [&](std::uint32_t state, std::size_t) {
-    for (std::uint32_t s =
-             automaton.OwnPattern(state) != Automaton::kNone ? state : automaton.OutputLink(state);
-         s != Automaton::kNone && !triggered; s = automaton.OutputLink(s)) {
+    for (std::uint32_t s = automaton.FirstOutput(state); s != Automaton::kNone && !triggered;
+         s = automaton.OutputLink(s)) {
       triggered = !table.RuleTriggers(automaton.OwnPattern(s)).empty();
     }
   };

@@ -59,9 +59,8 @@ void TextScan::ScanWhole(std::string_view text) {
   for (const auto& [state, stop] : s_.outputs) {
     if (s_.stateStamp[state] == s_.generation) continue;
     bool settled = true;
-    for (std::uint32_t s =
-             automaton.OwnPattern(state) != Automaton::kNone ? state : automaton.OutputLink(state);
-         s != Automaton::kNone; s = automaton.OutputLink(s)) {
+    for (std::uint32_t s = automaton.FirstOutput(state); s != Automaton::kNone;
+         s = automaton.OutputLink(s)) {
       if (s != state && s_.stateStamp[s] == s_.generation) break;
       const std::uint32_t pattern = automaton.OwnPattern(s);
       const std::size_t length = table_.Pattern(pattern).size();

@@ -116,9 +116,8 @@ void TextScan::Update(std::string_view text, std::size_t begin, std::size_t end,
   const std::size_t to = std::min(text.size(), end + reach - 1);
   const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
   automaton.Scan(bytes, from, to, [&](std::uint32_t state, std::size_t stop) {
-    for (std::uint32_t s =
-             automaton.OwnPattern(state) != Automaton::kNone ? state : automaton.OutputLink(state);
-         s != Automaton::kNone; s = automaton.OutputLink(s)) {
+    for (std::uint32_t s = automaton.FirstOutput(state); s != Automaton::kNone;
+         s = automaton.OutputLink(s)) {
       const std::uint32_t pattern = automaton.OwnPattern(s);
       const auto at = static_cast<std::uint32_t>(stop - table_.Pattern(pattern).size());
       if (s_.stamp[pattern] != s_.generation) {

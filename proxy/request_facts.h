@@ -11,7 +11,7 @@
 #include <utility>
 #include <vector>
 
-#include "filter/screen_common.h"
+#include "filter/request_memo.h"
 
 namespace orv::proxy {
 

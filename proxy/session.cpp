@@ -10,9 +10,10 @@
 #include <boost/beast/http/parser.hpp>
 #include <boost/beast/http/read.hpp>
 
+#include "proxy/buffered_read.h"
 #include "proxy/file_source.h"
-#include "proxy/read_head.h"
 #include "proxy/request_target.h"
+#include "proxy/upstream_head.h"
 
 namespace orv::proxy {
 
@@ -42,12 +43,6 @@ std::string AddressText(const asio::ip::address& address) {
   if (address.is_v6() && address.to_v6().is_v4_mapped())
     return asio::ip::make_address_v4(asio::ip::v4_mapped, address.to_v6()).to_string();
   return address.to_string();
-}
-
-std::size_t FieldBytes(const ForwardRequest& request) {
-  std::size_t total = 0;
-  for (const auto& field : request) total += field.name_string().size() + field.value().size() + 4;
-  return total;
 }
 
 // Removes what belongs to the client's connection, applies the engine's header edits and

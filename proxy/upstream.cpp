@@ -8,11 +8,10 @@
 #include <boost/asio/use_awaitable.hpp>
 #include <boost/asio/write.hpp>
 #include <boost/beast/core/error.hpp>
-#include <boost/beast/http/read.hpp>
 #include <charconv>
 #include <limits>
 
-#include "proxy/read_head.h"
+#include "proxy/buffered_read.h"
 #include "proxy/upstream_head.h"
 
 namespace orv::proxy {
@@ -25,7 +24,6 @@ using tcp = asio::ip::tcp;
 namespace {
 
 constexpr std::size_t kUpstreamHeaderLimit = 64 * 1024;
-constexpr std::size_t kMaxReadStep = 64 * 1024;
 
 SourceResult Classify(const beast::error_code& ec) {
   return ec == beast::error::timeout ? SourceResult::kTimeout : SourceResult::kUnreachable;
@@ -123,7 +121,7 @@ asio::awaitable<UpstreamSource::Attempt> UpstreamSource::Exchange(ForwardRequest
                                                                   SourceResult& result) {
   beast::error_code ec;
   buffer_.clear();
-  if (buffer_.capacity() < kMaxReadStep) buffer_.reserve(kMaxReadStep);
+  if (buffer_.capacity() < kReadStep) buffer_.reserve(kReadStep);
   // Head and body in one gathered write; the head is built by hand because Beast's
   // serializer costs several times more for the same bytes.
   const std::string head = RequestHeadText(request);
@@ -158,15 +156,13 @@ asio::awaitable<UpstreamSource::Attempt> UpstreamSource::Exchange(ForwardRequest
 asio::awaitable<SourceResult> UpstreamSource::Read(std::string& out, std::size_t limit,
                                                    bool& complete) {
   complete = false;
-  if (!scratch_) scratch_.reset(new char[kMaxReadStep]);
-  // Beast reads as much as the buffer has room for; a buffer left at its first small size
+  if (!scratch_) scratch_.reset(new char[kReadStep]);
+  // A read takes as much as the buffer has room for; a buffer left at its first small size
   // would take a page in hundreds of reads.
-  if (buffer_.capacity() < kMaxReadStep) buffer_.reserve(kMaxReadStep);
-  // The parser is fed by hand: a page usually arrives with its head, and then it is parsed
-  // straight from the buffer, without a round through the event loop that a composed read
-  // would take even when no byte is to be awaited.
+  if (buffer_.capacity() < kReadStep) buffer_.reserve(kReadStep);
+  // A page usually arrives with its head and is then parsed straight from the buffer.
   while (!parser_->is_done() && out.size() < limit) {
-    const std::size_t want = std::min(limit - out.size(), kMaxReadStep);
+    const std::size_t want = std::min(limit - out.size(), kReadStep);
     auto& body = parser_->get().body();
     body.data = scratch_.get();
     body.size = want;
@@ -181,12 +177,8 @@ asio::awaitable<SourceResult> UpstreamSource::Read(std::string& out, std::size_t
       }
     }
     if (needBytes && !ec) {
-      const std::size_t room = std::min<std::size_t>(
-          std::max<std::size_t>(512, buffer_.capacity() - buffer_.size()), kMaxReadStep);
       stream_->expires_after(timeout_);
-      const std::size_t got = co_await stream_->async_read_some(
-          buffer_.prepare(room), asio::redirect_error(asio::use_awaitable, ec));
-      buffer_.commit(got);
+      co_await ReadMore(*stream_, buffer_, ec);
       // The end of the connection completes a body that runs until it, and cuts short any
       // other.
       if (ec == asio::error::eof) parser_->put_eof(ec);

@@ -31,13 +31,17 @@ ResponseHead HeadFromUpstream(const http::response_header<>& message) {
   return head;
 }
 
+std::size_t FieldBytes(const ForwardRequest& request) {
+  std::size_t total = 0;
+  for (const auto& field : request) total += field.name_string().size() + field.value().size() + 4;
+  return total;
+}
+
 std::string RequestHeadText(const ForwardRequest& request) {
   const std::string_view method(request.method_string().data(), request.method_string().size());
   const std::string_view target(request.target().data(), request.target().size());
-  std::size_t bytes = method.size() + target.size() + 16;
-  for (const auto& field : request) bytes += field.name_string().size() + field.value().size() + 4;
   std::string out;
-  out.reserve(bytes);
+  out.reserve(method.size() + target.size() + 16 + FieldBytes(request));
   const unsigned version = request.version();
   out.append(method).append(" ").append(target).append(" HTTP/");
   out += static_cast<char>('0' + version / 10 % 10);

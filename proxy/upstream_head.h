@@ -14,6 +14,9 @@ namespace orv::proxy {
 // valid Content-Length (not chunked).
 ResponseHead HeadFromUpstream(const boost::beast::http::response_header<>& message);
 
+// The bytes of the request's fields on the wire ("name: value" and the line end).
+std::size_t FieldBytes(const ForwardRequest& request);
+
 // The request line and fields exactly as Beast's serializer writes them, with the blank line
 // that ends the head, built in one allocation; the body follows it on the wire as it is.
 std::string RequestHeadText(const ForwardRequest& request);

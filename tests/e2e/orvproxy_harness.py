@@ -183,10 +183,7 @@ class UpstreamHandler(http.server.SimpleHTTPRequestHandler):
             self.send_header("Content-Type", "text/html")
             self.send_header("Connection", "close")
             self.end_headers()
-            for piece in (b"<html><body>first ", b"badword second ", b"third</body></html>"):
-                self.wfile.write(piece)
-                self.wfile.flush()
-                time.sleep(0.05)
+            self._send_in_pieces(b"<html><body>first ", b"badword second ", b"third</body></html>")
             self.close_connection = True
             return None
         if self.path == "/chunked-split":
@@ -195,11 +192,8 @@ class UpstreamHandler(http.server.SimpleHTTPRequestHandler):
             self.send_header("Content-Type", "text/html")
             self.send_header("Transfer-Encoding", "chunked")
             self.end_headers()
-            for piece in (b"1", b"3\r\n<html><body>", b"badword", b"\r\n", b"7\r\n</body>",
-                          b"\r\n7\r\n</html>\r\n0\r", b"\n\r\n"):
-                self.wfile.write(piece)
-                self.wfile.flush()
-                time.sleep(0.03)
+            self._send_in_pieces(b"1", b"3\r\n<html><body>", b"badword", b"\r\n", b"7\r\n</body>",
+                                 b"\r\n7\r\n</html>\r\n0\r", b"\n\r\n")
             return None
         if self.path == "/chunked":
             self.send_response(200)
@@ -223,6 +217,13 @@ class UpstreamHandler(http.server.SimpleHTTPRequestHandler):
         self.send_header("Content-Length", str(len(body)))
         self.end_headers()
         self.wfile.write(body)
+
+    def _send_in_pieces(self, *pieces):
+        """Each piece in a send of its own, with a pause the proxy's reads fall into."""
+        for piece in pieces:
+            self.wfile.write(piece)
+            self.wfile.flush()
+            time.sleep(0.03)
 
     def _reset(self):
         self.connection.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, struct.pack("ii", 1, 0))

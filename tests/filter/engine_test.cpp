@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "filter/block_pages.h"
-#include "filter/screen_common.h"
+#include "filter/request_memo.h"
 #include "filter_test_support.h"
 
 namespace orv::filter {

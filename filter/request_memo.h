@@ -1,0 +1,29 @@
+// What the request-side checks learn about a request, and the memo a host may keep of it
+// between the request's notifications (FilterHost::Memo). Kept apart from the handlers so a
+// host can hold a memo without taking in the engine.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace orv::filter {
+
+struct ListedRequest {
+  std::string url;      // request URL, lower-cased
+  std::string address;  // client address
+  std::string stop;     // stop script for the block pages
+  std::string_view path() const;
+};
+
+// ScreenRequestLists' outcome for one request under one settings record, for a host that
+// keeps it between notifications (FilterHost::Memo). A request that was blocked has no
+// later notification and is never remembered.
+struct RequestMemo {
+  std::uint64_t settingsSerial = 0;     // FilterSettings::serial the outcome holds for; 0: none
+  std::optional<std::uint32_t> status;  // what ScreenRequestLists returned
+  ListedRequest request;
+};
+
+}  // namespace orv::filter
