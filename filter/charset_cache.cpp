@@ -48,18 +48,17 @@ CharsetCode ExamineCharset(std::string_view text) {
 
 CharsetCode CharsetCache::Lookup(std::string_view path, std::string_view searchText) {
   if (path.empty() || searchText.empty()) return CharsetCode::NotExaminable;
-  const std::string key(path);
   {
     std::lock_guard lock(mutex_);
-    if (auto found = codes_.find(key); found != codes_.end()) return found->second;
+    if (auto found = codes_.find(path); found != codes_.end()) return found->second;
   }
   // Examined outside the lock: it scans the whole chunk.
   const CharsetCode code = ExamineCharset(searchText);
   if (code == CharsetCode::NotExaminable) return code;
   std::lock_guard lock(mutex_);
   // Another thread may have cached this path meanwhile; the first stored code stays.
-  if (auto found = codes_.find(key); found != codes_.end()) return found->second;
-  if (codes_.size() < kCapacity) codes_.emplace(key, code);
+  if (auto found = codes_.find(path); found != codes_.end()) return found->second;
+  if (codes_.size() < kCapacity) codes_.emplace(std::string(path), code);
   return code;
 }
 

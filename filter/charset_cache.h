@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <string_view>
@@ -39,8 +40,16 @@ class CharsetCache {
   std::size_t Size() const;
 
  private:
+  // Looked up by the path as the caller has it, without a copy into a key string.
+  struct PathHash {
+    using is_transparent = void;
+    std::size_t operator()(std::string_view path) const {
+      return std::hash<std::string_view>{}(path);
+    }
+  };
+
   mutable std::mutex mutex_;
-  std::unordered_map<std::string, CharsetCode> codes_;
+  std::unordered_map<std::string, CharsetCode, PathHash, std::equal_to<>> codes_;
 };
 
 }  // namespace orv::filter

@@ -42,13 +42,13 @@ std::string SearchTextOf(std::string_view chunk, bool& decoded, bool& decodedTwi
   decodedTwice = false;
   // Most pages have no escape at all: copied and lowered in one pass.
   if (!decoded) return keywords::LowerAsciiCopy(chunk);
-  std::string text = keywords::UrlDecode(chunk);
-  // Decoded once more when it was encoded twice ("%25") and an escape is still left.
+  std::string text = keywords::UrlDecodeLowered(chunk);
+  // Decoded once more when it was encoded twice ("%25") and an escape is still left. Hex
+  // digits read the same in either case, so the lowered text decodes as the original would.
   if (chunk.find("%25") != std::string_view::npos && text.find('%') != std::string::npos) {
-    text = keywords::UrlDecode(text);
+    text = keywords::UrlDecodeLowered(text);
     decodedTwice = true;
   }
-  keywords::LowerAsciiBytes(text);
   return text;
 }
 
@@ -152,18 +152,18 @@ std::uint32_t ScreenWorker::ScreenResponse(const store::FilterSettings& settings
     }
   }
 
+  // Most pages hold no replace key. That is told from the pass the lists above made, without
+  // a second pass over a decoded chunk, and then the chunk is neither lowered again nor
+  // copied to be rewritten.
+  if (!decodedTwice && !keywords::ReplaceMayApply(chunk, search, lists.replace)) {
+    return kStatusNextNotification;
+  }
   // Replace keys are looked for in the chunk itself, lower-cased but never decoded.
   std::string lowered;
   if (decoded) {
     lowered = keywords::LowerAsciiCopy(chunk);
   } else {
     lowered = std::move(search);  // the same text; `search` is not read past this point
-  }
-  // Most pages hold no replace key. That is told from the pass the lists above made, without
-  // a second pass over a decoded chunk, and then the chunk is not copied to be rewritten.
-  if (!decodedTwice &&
-      !keywords::ReplaceMayApply(lowered, decoded ? search : lowered, lists.replace)) {
-    return kStatusNextNotification;
   }
   std::string rewritten(chunk);
   matched.clear();

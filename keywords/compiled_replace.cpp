@@ -8,6 +8,7 @@
 #include <string>
 
 #include "keywords/compiled_lists.h"
+#include "keywords/page_text.h"
 #include "keywords/reference_matching.h"
 #include "keywords/text_scan.h"
 
@@ -115,23 +116,22 @@ int ReplaceWords(std::string& page, std::string& search, const CompiledReplaceLi
   return count;
 }
 
-bool ReplaceMayApply(std::string_view lowered, std::string_view decoded,
+bool ReplaceMayApply(std::string_view page, std::string_view decoded,
                      const CompiledReplaceList& list) {
   const CompiledReplaceList::Impl& impl = list.impl();
   const RuleTable& table = impl.table;
   // The cases ReplaceWords answers without a scan, and keys that need no word at all, are
   // left to it.
-  if (lowered.empty() || impl.list.keys.empty() ||
-      impl.list.keys.size() != impl.list.values.size() || lowered.size() > TextScan::kMaxText ||
-      decoded.empty() || decoded.size() > TextScan::kMaxText ||
+  if (page.empty() || impl.list.keys.empty() || impl.list.keys.size() != impl.list.values.size() ||
+      page.size() > TextScan::kMaxText || decoded.empty() || decoded.size() > TextScan::kMaxText ||
       !table.RuleTriggers(RuleTable::kEmptyPattern).empty()) {
     return true;
   }
-  // ReplaceWords acts only on keys triggered by a pattern that occurs in `lowered`. Decoding
-  // rewrites only a "%" with the two bytes after it and a "+"; every other byte of `lowered`
-  // reaches `decoded` unchanged and in order (both are lower-cased byte by byte). So an
-  // occurrence in `lowered` either lies in such unchanged bytes, and then occurs in `decoded`
-  // as well, or overlaps a rewritten byte, and then lies in the window around it.
+  // ReplaceWords acts only on keys triggered by a pattern that occurs in the lower-cased
+  // page. Decoding rewrites only a "%" with the two bytes after it and a "+"; every other
+  // byte reaches `decoded` unchanged and in order (both are lower-cased byte by byte). So an
+  // occurrence either lies in such unchanged bytes, and then occurs in `decoded` as well, or
+  // overlaps a rewritten byte, and then lies in the window around it.
   {
     TextScan scan(table, decoded);  // the pass the other lists of the group just made
     for (std::uint32_t pattern : scan.Seen()) {
@@ -141,7 +141,6 @@ bool ReplaceMayApply(std::string_view lowered, std::string_view decoded,
   const Automaton& automaton = table.Scanner();
   const std::size_t reach = automaton.MaxPatternLength();
   if (reach == 0) return false;
-  const auto* bytes = reinterpret_cast<const unsigned char*>(lowered.data());
   bool triggered = false;
   const auto onOutput = [&](std::uint32_t state, std::size_t) {
     for (std::uint32_t s = automaton.FirstOutput(state); s != Automaton::kNone && !triggered;
@@ -151,19 +150,23 @@ bool ReplaceMayApply(std::string_view lowered, std::string_view decoded,
   };
   // Windows cost about twice the longest pattern each; past the page's own length a whole
   // pass is cheaper, and ReplaceWords makes it.
-  std::size_t budget = lowered.size();
+  std::size_t budget = page.size();
+  std::string window;  // one window, lower-cased
   // The "%" and "+" bytes in order, each found with a (vectorised) single-byte search.
-  std::size_t percent = lowered.find('%');
-  std::size_t plus = lowered.find('+');
+  std::size_t percent = page.find('%');
+  std::size_t plus = page.find('+');
   while (!triggered && (percent != std::string_view::npos || plus != std::string_view::npos)) {
     const std::size_t i = std::min(percent, plus);
-    if (i == percent) percent = lowered.find('%', i + 1);
-    if (i == plus) plus = lowered.find('+', i + 1);
+    if (i == percent) percent = page.find('%', i + 1);
+    if (i == plus) plus = page.find('+', i + 1);
     const std::size_t from = i + 1 > reach ? i + 1 - reach : 0;
-    const std::size_t to = std::min(lowered.size(), i + 3 + reach - 1);
+    const std::size_t to = std::min(page.size(), i + 3 + reach - 1);
     if (to - from > budget) return true;
     budget -= to - from;
-    automaton.Scan(bytes, from, to, onOutput);
+    window.assign(page.substr(from, to - from));
+    LowerAsciiBytes(window);
+    automaton.Scan(reinterpret_cast<const unsigned char*>(window.data()), 0, window.size(),
+                   onOutput);
   }
   return triggered;
 }

@@ -76,13 +76,13 @@ bool FindFirstWord(std::string_view text, const CompiledList& list, std::string&
 int ReplaceWords(std::string& page, std::string& search, const CompiledReplaceList& list,
                  std::string& matched, long& position);
 
-// False only when ReplaceWords(page, lowered, list, ...) would certainly find no key to act
-// on, so that a caller can skip it and the page copy it needs. `lowered` is a page
-// lower-cased; `decoded` is the same page percent-decoded once ("+" read as a space) and
-// then lower-cased, the text the lists of this group were last asked about on this thread.
-// The answer comes from that earlier pass and a look at the bytes around each "%" and "+"
-// of `lowered`, instead of a second pass over the whole page.
-bool ReplaceMayApply(std::string_view lowered, std::string_view decoded,
+// False only when ReplaceWords on `page` would certainly find no key to act on, so that a
+// caller can skip it and the page copies it needs. `page` is the page as it is (not yet
+// lower-cased); `decoded` is the same page percent-decoded once ("+" read as a space) and
+// then lower-cased, or just lower-cased, the text the lists of this group were last asked
+// about on this thread. The answer comes from that earlier pass and a look at the bytes
+// around each "%" and "+" of `page`, instead of a second pass over the whole page.
+bool ReplaceMayApply(std::string_view page, std::string_view decoded,
                      const CompiledReplaceList& list);
 
 }  // namespace orv::keywords

@@ -168,52 +168,6 @@ int HexValue(char c) {
   if (c >= 'A' && c <= 'F') return c - 'A' + 10;
   return -1;
 }
-}  // namespace
-
-std::string UrlDecode(std::string_view text) {
-  // Decoding never lengthens the text, so the result is written into room sized up front.
-  // Pages hold few escapes: the plain runs between them are found with memchr and copied
-  // whole instead of byte by byte.
-  if (text.empty()) return {};
-  std::string out(text.size(), '\0');
-  char* write = out.data();
-  const char* read = text.data();
-  const char* const end = read + text.size();
-  const auto next = [&end](const char* from, char c) {
-    const void* hit = std::memchr(from, c, static_cast<std::size_t>(end - from));
-    return hit != nullptr ? static_cast<const char*>(hit) : end;
-  };
-  const char* percent = next(read, '%');
-  const char* plus = next(read, '+');
-  for (;;) {
-    // An escape may have swallowed the next "+" or "%" as one of its digits.
-    if (percent < read) percent = next(read, '%');
-    if (plus < read) plus = next(read, '+');
-    const char* stop = std::min(percent, plus);
-    std::memcpy(write, read, static_cast<std::size_t>(stop - read));
-    write += stop - read;
-    read = stop;
-    if (read == end) break;
-    if (read == plus) {
-      *write++ = ' ';
-      ++read;
-    } else if (end - read < 3) {
-      // Missing digits read as invalid, which makes the byte 0xFF; nothing follows.
-      *write++ = static_cast<char>(0xFF);
-      break;
-    } else {
-      const int high = HexValue(read[1]);
-      const int low = HexValue(read[2]);
-      const int value = low < 0 ? 0xFF : ((high < 0 ? 15 : high) << 4) | low;
-      *write++ = static_cast<char>(value);
-      read += 3;
-    }
-  }
-  out.resize(static_cast<std::size_t>(write - out.data()));
-  return out;
-}
-
-namespace {
 
 // Writes `size` bytes from `from` to `to` (which may be the same memory) with "A".."Z"
 // lowered, eight bytes per step.
@@ -255,7 +209,63 @@ void LowerAsciiInto(const char* from, char* to, std::size_t size) {
   }
 }
 
+// Both decodes: plain runs between escapes are found with memchr and copied whole (and, for
+// the lower-cased form, lowered while they are still in cache) instead of byte by byte. The
+// result is appended into room reserved up front, as decoding never lengthens the text.
+template <bool kLower>
+std::string Decode(std::string_view text) {
+  std::string out;
+  if (text.empty()) return out;
+  out.reserve(text.size());
+  const char* read = text.data();
+  const char* const end = read + text.size();
+  const auto next = [&end](const char* from, char c) {
+    const void* hit = std::memchr(from, c, static_cast<std::size_t>(end - from));
+    return hit != nullptr ? static_cast<const char*>(hit) : end;
+  };
+  const auto put = [&out](int value) {
+    char c = static_cast<char>(value);
+    if (kLower && c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    out.push_back(c);
+  };
+  const char* percent = next(read, '%');
+  const char* plus = next(read, '+');
+  for (;;) {
+    // An escape may have swallowed the next "+" or "%" as one of its digits.
+    if (percent < read) percent = next(read, '%');
+    if (plus < read) plus = next(read, '+');
+    const char* stop = std::min(percent, plus);
+    const std::size_t run = static_cast<std::size_t>(stop - read);
+    out.append(read, run);
+    if (kLower) LowerAsciiInto(out.data() + out.size() - run, out.data() + out.size() - run, run);
+    read = stop;
+    if (read == end) break;
+    if (read == plus) {
+      put(' ');
+      ++read;
+    } else if (end - read < 3) {
+      // Missing digits read as invalid, which makes the byte 0xFF; nothing follows.
+      put(0xFF);
+      break;
+    } else {
+      const int high = HexValue(read[1]);
+      const int low = HexValue(read[2]);
+      put(low < 0 ? 0xFF : ((high < 0 ? 15 : high) << 4) | low);
+      read += 3;
+    }
+  }
+  return out;
+}
+
 }  // namespace
+
+std::string UrlDecode(std::string_view text) {
+  return Decode<false>(text);
+}
+
+std::string UrlDecodeLowered(std::string_view text) {
+  return Decode<true>(text);
+}
 
 void LowerAsciiBytes(std::string& text) {
   LowerAsciiInto(text.data(), text.data(), text.size());

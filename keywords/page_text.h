@@ -34,6 +34,8 @@ bool IsPureAscii(std::string_view text);
 // Percent-decoding with "+" as space. An invalid first hex digit counts as 15, an invalid
 // second digit makes the byte 0xFF; a "%" too close to the end yields 0xFF and ends the text.
 std::string UrlDecode(std::string_view text);
+// UrlDecode with the result lower-cased as LowerAsciiBytes would, in the same pass.
+std::string UrlDecodeLowered(std::string_view text);
 
 // Lower-cases "A".."Z" byte by byte, trail bytes of double-byte characters included (the
 // same result as codepage::LowerAsciiInPlace), eight bytes per step: a page screen lowers

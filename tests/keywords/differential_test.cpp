@@ -276,7 +276,7 @@ TEST(Differential, ReplaceMayApplyNeverHidesAReplacement) {
       long position = -1;
       MatchRules(decoded, group.deny, matched, position, false);
     }
-    if (ReplaceMayApply(lowered, decoded, group.replace)) continue;
+    if (ReplaceMayApply(page, decoded, group.replace)) continue;
     ++skipped;
     std::string rewritten = page;
     std::string search = lowered;
