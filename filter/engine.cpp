@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "filter/block_pages.h"
+#include "filter/request_memo.h"
 #include "filter/screen_worker.h"
 #include "store/event_log.h"
 
@@ -57,8 +58,8 @@ struct FilterEngine::State {
   }
 
   // The log notification's clock: a reload once the last one is an hour away, either way.
-  void ReloadIfDue() {
-    if (!settings.Get()->enabled) return;
+  void ReloadIfDue(const store::FilterSettings& current) {
+    if (!current.enabled) return;
     const std::time_t now = clock->Now();
     std::time_t last = lastLoad.load();
     const std::time_t difference = now > last ? now - last : last - now;
@@ -68,17 +69,27 @@ struct FilterEngine::State {
     Load();
   }
 
+  // The record a notification reads: through the request's memo where the host keeps one,
+  // else a reference held in `held` for the notification's length.
+  const store::FilterSettings& Current(RequestHost& host,
+                                       std::shared_ptr<const store::FilterSettings>& held) {
+    if (RequestMemo* memo = host.Memo()) return settings.Current(memo->settings);
+    held = settings.Get();
+    return *held;
+  }
+
   std::uint32_t Route(FilterHost& host, std::uint32_t notificationType) {
-    const std::shared_ptr<const store::FilterSettings> snapshot = settings.Get();
+    std::shared_ptr<const store::FilterSettings> held;
+    const store::FilterSettings& current = Current(host, held);
     switch (notificationType) {
       case kNotifyPreprocHeaders:
-        return worker.ScreenHeaders(*snapshot, host);
+        return worker.ScreenHeaders(current, host);
       case kNotifyUrlMap:
-        return worker.ScreenUrl(*snapshot, host);
+        return worker.ScreenUrl(current, host);
       case kNotifySendRawData:
-        return worker.ScreenResponse(*snapshot, host);
+        return worker.ScreenResponse(current, host);
       case kNotifyLog:
-        ReloadIfDue();
+        ReloadIfDue(current);
         return kStatusNextNotification;
       default:
         return kStatusNextNotification;
@@ -139,7 +150,8 @@ bool FilterEngine::GetExtensionVersion(ExtensionVersion& version) {
 
 std::uint32_t FilterEngine::HttpExtensionProc(ExtensionHost& host) {
   try {
-    return state_->worker.ScreenBody(*state_->settings.Get(), host);
+    std::shared_ptr<const store::FilterSettings> held;
+    return state_->worker.ScreenBody(state_->Current(host, held), host);
   } catch (...) {
     return ScreenWorker::HandOn(host);
   }

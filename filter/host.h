@@ -30,10 +30,20 @@ inline constexpr std::uint32_t kExtensionSuccess = 1;
 inline constexpr std::uint32_t kExtensionPending = 3;
 inline constexpr std::uint32_t kExtensionError = 4;
 
+// What a host may keep for the engine from one notification of a request to the next: the
+// settings record the request was screened under, and the outcome of the request-side list
+// checks, which the URL notification and every response chunk would otherwise repeat. Only a
+// host whose request identity (server variables, client address) cannot change between the
+// notifications of one request offers one.
+struct RequestMemo;
+
 // Operations common to both roles.
 class RequestHost {
  public:
   virtual ~RequestHost() = default;
+
+  // The request's memo, or nullptr (the default: every notification starts afresh).
+  virtual RequestMemo* Memo() { return nullptr; }
 
   // Reads a server variable as into a zeroed buffer of `bufferSize` bytes. True gives the
   // value; false (unknown or unreadable variable, or a value that with its NUL does not fit
@@ -44,18 +54,9 @@ class RequestHost {
   virtual bool WriteClient(std::string_view bytes) = 0;
 };
 
-// What a host may keep for the engine from one notification of a request to the next (the
-// request-side list checks, which the URL and every response chunk would otherwise repeat).
-// Only a host whose request identity (server variables, client address) cannot change
-// between the notifications of one request offers one.
-struct RequestMemo;
-
 // The filter role: one object per notification.
 class FilterHost : public RequestHost {
  public:
-  // The request's memo, or nullptr (the default: every notification starts afresh).
-  virtual RequestMemo* Memo() { return nullptr; }
-
   // SF_NOTIFY_PREPROC_HEADERS only. `name` ends with a colon ("Accept-Encoding:").
   virtual bool GetHeader(const char* name, std::size_t bufferSize, std::string& value) = 0;
   virtual bool SetHeader(const char* name, std::string_view value) = 0;

@@ -1,5 +1,5 @@
 // What the request-side checks learn about a request, and the memo a host may keep of it
-// between the request's notifications (FilterHost::Memo). Kept apart from the handlers so a
+// between the request's notifications (RequestHost::Memo). Kept apart from the handlers so a
 // host can hold a memo without taking in the engine.
 #pragma once
 
@@ -7,6 +7,8 @@
 #include <optional>
 #include <string>
 #include <string_view>
+
+#include "store/settings_pin.h"
 
 namespace orv::filter {
 
@@ -18,12 +20,14 @@ struct ListedRequest {
 };
 
 // ScreenRequestLists' outcome for one request under one settings record, for a host that
-// keeps it between notifications (FilterHost::Memo). A request that was blocked has no
+// keeps it between notifications (RequestHost::Memo). A request that was blocked has no
 // later notification and is never remembered.
 struct RequestMemo {
   std::uint64_t settingsSerial = 0;     // FilterSettings::serial the outcome holds for; 0: none
   std::optional<std::uint32_t> status;  // what ScreenRequestLists returned
   ListedRequest request;
+  // The record the request's notifications read, taken again whenever a new one was published.
+  store::SettingsPin settings;
 };
 
 }  // namespace orv::filter

@@ -94,7 +94,11 @@ std::optional<std::uint32_t> ScreenRequestLists(const store::FilterSettings& set
     return memo->status;
   }
   auto remember = [&](std::optional<std::uint32_t> status) {
-    if (memo != nullptr) *memo = RequestMemo{settings.serial, status, request};
+    if (memo != nullptr) {
+      memo->settingsSerial = settings.serial;
+      memo->status = status;
+      memo->request = request;
+    }
     return status;
   };
   // A POST is screened by the extension, which sees its body.

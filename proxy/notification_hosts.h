@@ -50,6 +50,7 @@ class BodyScreenHost final : public filter::ExtensionHost {
   std::string_view AvailableData() override { return facts_.body; }
   bool SetIoCompletion() override { return true; }
   bool ExecuteUrl() override;
+  filter::RequestMemo* Memo() override { return &facts_.memo; }
 
   bool WroteClient() const { return wroteClient_; }
   const std::string& Written() const { return written_; }

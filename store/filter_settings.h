@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "keywords/matching.h"
+#include "store/settings_pin.h"
 
 namespace orv::store {
 
@@ -87,11 +88,24 @@ LoadResult LoadSettings(const FilterSettings& previous, std::string_view moduleD
 class SettingsSnapshot {
  public:
   explicit SettingsSnapshot(FilterSettings initial)
-      : current_(std::make_shared<const FilterSettings>(std::move(initial))) {}
+      : current_(std::make_shared<const FilterSettings>(std::move(initial))),
+        generation_(NextGeneration()) {}
 
   std::shared_ptr<const FilterSettings> Get() const {
     const std::lock_guard<std::mutex> lock(mutex_);
     return current_;
+  }
+  // The current record, as Get would return it, through the reader's pin: while nothing
+  // was published since the pin was taken its record is still the current one, and reading
+  // it costs neither the lock nor a reference count that every thread writes to.
+  const FilterSettings& Current(SettingsPin& pin) const {
+    if (pin.record && pin.generation == generation_.load(std::memory_order_acquire)) {
+      return *pin.record;
+    }
+    const std::lock_guard<std::mutex> lock(mutex_);
+    pin.record = current_;
+    pin.generation = generation_.load(std::memory_order_relaxed);
+    return *pin.record;
   }
   void Publish(FilterSettings next) {
     std::shared_ptr<const FilterSettings> record =
@@ -99,13 +113,22 @@ class SettingsSnapshot {
     {
       const std::lock_guard<std::mutex> lock(mutex_);
       current_.swap(record);
+      generation_.store(NextGeneration(), std::memory_order_release);
     }
     // The old record is released here, outside the lock (or later, by its last reader).
   }
 
  private:
+  // Unique across every snapshot of the process (and never 0), so that a pin taken from
+  // one snapshot is never taken for current by another.
+  static std::uint64_t NextGeneration() {
+    static std::atomic<std::uint64_t> last{0};
+    return ++last;
+  }
+
   mutable std::mutex mutex_;
   std::shared_ptr<const FilterSettings> current_;
+  std::atomic<std::uint64_t> generation_;  // changed under the lock, with current_
 };
 
 }  // namespace orv::store

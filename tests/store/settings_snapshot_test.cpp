@@ -43,7 +43,8 @@ int WholeGeneration(const FilterSettings& s) {
 }
 
 // Readers take snapshots while a writer publishes a new record every iteration (as an hourly
-// reload does while requests run). Built and run under ThreadSanitizer too.
+// reload does while requests run); one reads through a pin kept from read to read, as a
+// request's notifications do. Built and run under ThreadSanitizer too.
 TEST(SettingsSnapshot, ReadersAlwaysSeeAWholeRecord) {
   constexpr int kGenerations = 200;
   constexpr int kReaders = 2;
@@ -58,11 +59,13 @@ TEST(SettingsSnapshot, ReadersAlwaysSeeAWholeRecord) {
 
   std::vector<std::thread> readers;
   for (int r = 0; r < kReaders; ++r) {
-    readers.emplace_back([&] {
+    readers.emplace_back([&, pinned = r == 0] {
       int last = 0;
+      SettingsPin pin;
       do {
-        const std::shared_ptr<const FilterSettings> current = snapshot.Get();
-        const int g = WholeGeneration(*current);
+        std::shared_ptr<const FilterSettings> held;
+        const FilterSettings& current = pinned ? snapshot.Current(pin) : *(held = snapshot.Get());
+        const int g = WholeGeneration(current);
         if (g < 0) ++torn;
         if (g < last) ++wentBack;  // a snapshot never goes back to an older record
         last = g;
@@ -85,6 +88,24 @@ TEST(SettingsSnapshot, ReadersAlwaysSeeAWholeRecord) {
   EXPECT_GE(reads.load(), kReaders);
   EXPECT_EQ(WholeGeneration(*held), 0);
   EXPECT_EQ(WholeGeneration(*snapshot.Get()), kGenerations);
+}
+
+TEST(SettingsSnapshot, APinKeepsItsRecordUntilTheNextPublication) {
+  SettingsSnapshot snapshot(Generation(0));
+  SettingsPin pin;
+  const FilterSettings& first = snapshot.Current(pin);
+  EXPECT_EQ(WholeGeneration(first), 0);
+  EXPECT_EQ(&snapshot.Current(pin), &first);  // no new record: the same one, not a copy
+  EXPECT_EQ(pin.record, snapshot.Get());
+
+  snapshot.Publish(Generation(1));
+  EXPECT_EQ(WholeGeneration(snapshot.Current(pin)), 1);
+  EXPECT_EQ(pin.record, snapshot.Get());
+  // A pin taken from another snapshot, or never taken, is not mistaken for a current one.
+  SettingsSnapshot other(Generation(5));
+  EXPECT_EQ(WholeGeneration(other.Current(pin)), 5);
+  SettingsPin fresh;
+  EXPECT_EQ(WholeGeneration(snapshot.Current(fresh)), 1);
 }
 
 }  // namespace
