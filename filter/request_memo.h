@@ -12,6 +12,7 @@
 
 namespace orv::filter {
 
+// What the URL-mapping and response handlers know of a request once its lists let it go on.
 struct ListedRequest {
   std::string url;      // request URL, lower-cased
   std::string address;  // client address

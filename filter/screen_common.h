@@ -44,7 +44,6 @@ std::string FillKeywordPage(const store::FilterSettings& settings, std::string_v
 // Event time as the log writes it ("2012-10-31 9:5:7").
 std::string EventTime(std::time_t now);
 
-// What the URL-mapping and response handlers know of a request once its lists let it go on.
 // The steps both filter handlers take first: the master switch, POST (screened by the
 // extension), the safe code, then the URL and IP black lists (the block page is written to the
 // client). Returns the handler's status when the notification ends here; otherwise fills

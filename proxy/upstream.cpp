@@ -121,6 +121,8 @@ asio::awaitable<UpstreamSource::Attempt> UpstreamSource::Exchange(ForwardRequest
                                                                   SourceResult& result) {
   beast::error_code ec;
   buffer_.clear();
+  // A read takes as much as the buffer has room for; a buffer left at its first small size
+  // would take a page in hundreds of reads. The head and every body read after it use it.
   if (buffer_.capacity() < kReadStep) buffer_.reserve(kReadStep);
   // Head and body in one gathered write; the head is built by hand because Beast's
   // serializer costs several times more for the same bytes.
@@ -157,9 +159,6 @@ asio::awaitable<SourceResult> UpstreamSource::Read(std::string& out, std::size_t
                                                    bool& complete) {
   complete = false;
   if (!scratch_) scratch_.reset(new char[kReadStep]);
-  // A read takes as much as the buffer has room for; a buffer left at its first small size
-  // would take a page in hundreds of reads.
-  if (buffer_.capacity() < kReadStep) buffer_.reserve(kReadStep);
   // A page usually arrives with its head and is then parsed straight from the buffer.
   while (!parser_->is_done() && out.size() < limit) {
     const std::size_t want = std::min(limit - out.size(), kReadStep);

@@ -149,17 +149,11 @@ class UpstreamHandler(http.server.SimpleHTTPRequestHandler):
             return self._send(200, repr(sorted(self.headers.items())).encode())
         if self.path == "/reset-early":
             # Headers and a little of a body far larger than the buffer, then a reset.
-            self.send_response(200)
-            self.send_header("Content-Type", "text/html")
-            self.send_header("Content-Length", "100000")
-            self.end_headers()
+            self._html_head("Content-Length", "100000")
             self.wfile.write(b"x" * 100)
             return self._reset()
         if self.path == "/reset-late":
-            self.send_response(200)
-            self.send_header("Content-Type", "text/html")
-            self.send_header("Content-Length", "100000")
-            self.end_headers()
+            self._html_head("Content-Length", "100000")
             self.wfile.write(b"y" * (BUFFER * 3))
             self.wfile.flush()
             time.sleep(0.1)
@@ -179,27 +173,18 @@ class UpstreamHandler(http.server.SimpleHTTPRequestHandler):
         if self.path == "/until-close":
             # No length and no chunks: the body runs until the connection ends, and arrives
             # in pieces.
-            self.send_response(200)
-            self.send_header("Content-Type", "text/html")
-            self.send_header("Connection", "close")
-            self.end_headers()
+            self._html_head("Connection", "close")
             self._send_in_pieces(b"<html><body>first ", b"badword second ", b"third</body></html>")
             self.close_connection = True
             return None
         if self.path == "/chunked-split":
             # Chunk sizes and data cut across separate sends.
-            self.send_response(200)
-            self.send_header("Content-Type", "text/html")
-            self.send_header("Transfer-Encoding", "chunked")
-            self.end_headers()
+            self._html_head("Transfer-Encoding", "chunked")
             self._send_in_pieces(b"1", b"3\r\n<html><body>", b"badword", b"\r\n", b"7\r\n</body>",
                                  b"\r\n7\r\n</html>\r\n0\r", b"\n\r\n")
             return None
         if self.path == "/chunked":
-            self.send_response(200)
-            self.send_header("Content-Type", "text/html")
-            self.send_header("Transfer-Encoding", "chunked")
-            self.end_headers()
+            self._html_head("Transfer-Encoding", "chunked")
             for piece in (b"<html><body>", b"badword in a chunked reply", b"</body></html>"):
                 self.wfile.write(b"%x\r\n%s\r\n" % (len(piece), piece))
             self.wfile.write(b"0\r\n\r\n")
@@ -217,6 +202,13 @@ class UpstreamHandler(http.server.SimpleHTTPRequestHandler):
         self.send_header("Content-Length", str(len(body)))
         self.end_headers()
         self.wfile.write(body)
+
+    def _html_head(self, framing, value):
+        """A 200 head for an HTML body framed by the one field given."""
+        self.send_response(200)
+        self.send_header("Content-Type", "text/html")
+        self.send_header(framing, value)
+        self.end_headers()
 
     def _send_in_pieces(self, *pieces):
         """Each piece in a send of its own, with a pause the proxy's reads fall into."""
