@@ -53,28 +53,22 @@ class Automaton {
     std::uint32_t state;
     std::uint32_t end;
   };
-  // Room for the outputs of one scan, reused from call to call without clearing.
+  // The outputs of one search; its room is reused from call to call.
   class OutputBuffer {
    public:
-    Output* Reserve(std::size_t count) {
-      if (count > capacity_) {
-        data_ = std::make_unique<Output[]>(count);
-        capacity_ = count;
-      }
-      return data_.get();
-    }
-    const Output* begin() const { return data_.get(); }
-    const Output* end() const { return data_.get() + size_; }
-    void SetSize(std::size_t size) { size_ = size; }
+    const Output* begin() const { return data_.data(); }
+    const Output* end() const { return data_.data() + data_.size(); }
+    std::size_t size() const { return data_.size(); }
 
    private:
-    std::unique_ptr<Output[]> data_;
-    std::size_t capacity_ = 0;
-    std::size_t size_ = 0;
+    friend class Automaton;
+    std::vector<Output> data_;
   };
 
-  // Every output of a scan of text[0, size) from the start state, in order of `end`. `size`
-  // must be below 2^32.
+  // Every occurrence of a pattern in text[0, size), each once, as the state where its
+  // pattern ends (OwnPattern names it) and its end. A pattern's occurrences come in order,
+  // and so do the starts of all occurrences of patterns of at most two bytes. `size` must be
+  // below 2^32.
   void CollectOutputs(const unsigned char* text, std::size_t size, OutputBuffer& out) const;
 
   // Runs from the start state over text[begin, end) and calls onOutput(state, end) after
@@ -127,48 +121,78 @@ class Automaton {
   std::uint32_t SparseNext(std::uint32_t state, std::uint32_t cls) const;
 
   void SetStartSkips();
+  void SetStartGrams(const std::vector<std::string_view>& patterns);
+
+  // The first gramLength_ bytes at `text` (at least that many are there) as a number, and
+  // whether some pattern starts with them as far as the bitmap can tell.
+  std::uint64_t Gram(const unsigned char* text, std::size_t available) const;
+  bool GramMayStart(const unsigned char* text, std::size_t available) const {
+    const std::uint64_t bit = (Gram(text, available) * kGramHash) >> gramShift_;
+    return ((gramBits_[bit >> 6] >> (bit & 63)) & 1) != 0;
+  }
+  static constexpr std::uint64_t kGramHash = 0x9E3779B97F4A7C15u;
+
+  // The occurrences that start at `from`, shortest first, found by following only the
+  // trie's own edges. Returns the number of steps taken.
+  std::size_t WalkFrom(const unsigned char* text, std::size_t from, std::size_t end,
+                       OutputBuffer& out) const;
+  // A sparse state's own edge for a class, in the stored form, or kNone.
+  std::uint32_t SparseChild(std::uint32_t state, std::uint32_t cls) const;
 
   // The first offset in [from, end) whose byte leads out of the start state, or end. Pages
   // are mostly markup that starts no pattern; in the start state such bytes are passed over
-  // without table steps, eight at a time when no pattern starts with an ASCII byte.
+  // without table steps, eight or more at a time in ASCII runs when no pattern starts with an
+  // ASCII byte.
   std::size_t SkipAtStart(const unsigned char* text, std::size_t from, std::size_t end) const {
     std::size_t i = from;
     for (;;) {
+      // Byte by byte over high bytes that start nothing (in UTF-8, the trail bytes of a
+      // character), up to an ASCII run the steps below take faster.
+      while (i < end && staysAtStart_[text[i]]) {
+        if (asciiStays_ && text[i] < 0x80) break;
+        ++i;
+      }
+      if (i == end || !staysAtStart_[text[i]]) return i;
 #if defined(__SSE2__)
       // Thirty-two bytes a step where the target has SSE2: the byte mask of a vector is the
       // high bits of its bytes, so the first non-ASCII byte is found without a byte loop.
-      if (asciiStays_) {
-        for (; end - i >= 32; i += 32) {
-          const __m128i low = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + i));
-          const __m128i high = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + i + 16));
-          if (_mm_movemask_epi8(_mm_or_si128(low, high)) != 0) {
-            const auto lowMask = static_cast<unsigned>(_mm_movemask_epi8(low));
-            const auto highMask = static_cast<unsigned>(_mm_movemask_epi8(high)) << 16;
-            i += static_cast<std::size_t>(std::countr_zero(lowMask | highMask));
-            break;
-          }
+      for (; end - i >= 32; i += 32) {
+        const __m128i low = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + i));
+        const __m128i high = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + i + 16));
+        if (_mm_movemask_epi8(_mm_or_si128(low, high)) != 0) {
+          const auto lowMask = static_cast<unsigned>(_mm_movemask_epi8(low));
+          const auto highMask = static_cast<unsigned>(_mm_movemask_epi8(high)) << 16;
+          i += static_cast<std::size_t>(std::countr_zero(lowMask | highMask));
+          break;
         }
       }
 #endif
       if constexpr (std::endian::native == std::endian::little) {
-        if (asciiStays_) {
-          for (; end - i >= 8; i += 8) {
-            std::uint64_t word;
-            std::memcpy(&word, text + i, 8);
-            const std::uint64_t high = word & 0x8080808080808080u;
-            if (high != 0) {
-              i += static_cast<std::size_t>(std::countr_zero(high)) / 8;
-              break;
-            }
+        for (; end - i >= 8; i += 8) {
+          std::uint64_t word;
+          std::memcpy(&word, text + i, 8);
+          const std::uint64_t high = word & 0x8080808080808080u;
+          if (high != 0) {
+            i += static_cast<std::size_t>(std::countr_zero(high)) / 8;
+            break;
           }
         }
       }
-      if (i == end || !staysAtStart_[text[i]]) return i;
-      ++i;
+      while (i < end && text[i] < 0x80) ++i;  // what is left of the run
     }
   }
 
   std::array<std::uint8_t, 256> classOf_{};
+  // The start bitmap: bit (gram * kGramHash) >> gramShift_ is set for the first gramLength_
+  // bytes of every pattern (gramLength_ is the shortest pattern's length, at most 8; 0 when
+  // there are no patterns).
+  std::size_t gramLength_ = 0;
+  unsigned gramShift_ = 63;
+  std::vector<std::uint64_t> gramBits_;
+  // depthStart_[d]: the first state of depth d or more (states are numbered by depth), for
+  // d up to maxLength_ + 1. A transition leads along the trie's own edge exactly when it
+  // leads one level deeper.
+  std::vector<std::uint32_t> depthStart_;
   std::array<bool, 256> staysAtStart_{};  // the byte leads from the start state back to it
   bool asciiStays_ = false;               // ... and so does every byte below 0x80
   std::uint32_t classCount_ = 1;

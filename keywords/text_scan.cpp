@@ -52,30 +52,23 @@ void TextScan::ScanWhole(std::string_view text) {
 
   const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
   // The next character start at or after the last short occurrence asked about. Short
-  // occurrences are met in order of their start (ends grow, and at one end the suffix chain
-  // goes from long to short), so the cursor only moves forward.
+  // occurrences are collected in order of their start, so the cursor only moves forward.
   std::size_t boundary = 0;
   automaton.CollectOutputs(bytes, text.size(), s_.outputs);
   for (const auto& [state, stop] : s_.outputs) {
+    // A state is settled once its pattern is recorded and, if short, known to occur on a
+    // character boundary: later occurrences can change nothing.
     if (s_.stateStamp[state] == s_.generation) continue;
-    bool settled = true;
-    for (std::uint32_t s = automaton.FirstOutput(state); s != Automaton::kNone;
-         s = automaton.OutputLink(s)) {
-      if (s != state && s_.stateStamp[s] == s_.generation) break;
-      const std::uint32_t pattern = automaton.OwnPattern(s);
-      const std::size_t length = table_.Pattern(pattern).size();
-      const auto at = static_cast<std::uint32_t>(stop - length);
-      if (s_.stamp[pattern] != s_.generation) Record(pattern, at);
-      if (length <= 2 && s_.charAware[pattern] == 0) {
-        while (boundary < at) boundary += codepage::IsLeadByte(bytes[boundary]) ? 2 : 1;
-        if (boundary == at) {
-          s_.charAware[pattern] = 1;
-        } else {
-          settled = false;
-        }
-      }
+    const std::uint32_t pattern = automaton.OwnPattern(state);
+    const std::size_t length = table_.Pattern(pattern).size();
+    const auto at = static_cast<std::uint32_t>(stop - length);
+    if (s_.stamp[pattern] != s_.generation) Record(pattern, at);
+    if (length <= 2) {
+      while (boundary < at) boundary += codepage::IsLeadByte(bytes[boundary]) ? 2 : 1;
+      if (boundary != at) continue;
+      s_.charAware[pattern] = 1;
     }
-    if (settled) s_.stateStamp[state] = s_.generation;
+    s_.stateStamp[state] = s_.generation;
   }
 
   if (text.size() <= kReusableText) {

@@ -26,7 +26,7 @@ struct ScanScratch {
   std::vector<std::uint32_t> stamp;  // == generation: the pattern was seen in this pass
   std::vector<std::uint32_t> first;
   std::vector<std::uint8_t> charAware;
-  std::vector<std::uint32_t> stateStamp;  // == generation: the state's outputs are settled
+  std::vector<std::uint32_t> stateStamp;  // == generation: the state's pattern is settled
   std::vector<std::uint32_t> seen;
   std::vector<std::uint32_t> watched;  // seen patterns the changing table reads
   std::vector<std::uint64_t> candidates;

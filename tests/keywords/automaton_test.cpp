@@ -77,32 +77,55 @@ TEST(Automaton, ReportsEveryOccurrenceWhateverTheRowBudget) {
   }
 }
 
+// The occurrences a collection reports, checking its promises on the way: each occurrence
+// once, a pattern's occurrences in order, and short patterns' starts in order.
+std::set<Occurrence> Collected(const Automaton& automaton,
+                               const std::vector<std::string_view>& patterns,
+                               std::string_view text) {
+  Automaton::OutputBuffer buffer;
+  automaton.CollectOutputs(reinterpret_cast<const unsigned char*>(text.data()), text.size(),
+                           buffer);
+  std::set<Occurrence> got;
+  std::vector<std::size_t> lastEnd(patterns.size(), 0);
+  std::size_t lastShortStart = 0;
+  for (const auto& output : buffer) {
+    const std::uint32_t pattern = automaton.OwnPattern(output.state);
+    EXPECT_NE(pattern, Automaton::kNone);
+    if (pattern == Automaton::kNone) continue;
+    EXPECT_TRUE(got.emplace(output.end, pattern).second) << "reported twice";
+    EXPECT_GT(output.end, lastEnd[pattern]);
+    lastEnd[pattern] = output.end;
+    if (patterns[pattern].size() <= 2) {
+      const std::size_t start = output.end - patterns[pattern].size();
+      EXPECT_GE(start, lastShortStart);
+      lastShortStart = start;
+    }
+  }
+  return got;
+}
+
 TEST(Automaton, CollectedOutputsOfLongTextsMatchOneSequentialScan) {
-  // Every occurrence reported once, in the order of the ends, also in long texts with long
-  // patterns.
+  // Long texts with long patterns, and texts that repeat the start of a long pattern so
+  // that walking the trie from every offset would cost its length each time: the collection
+  // then hands the rest to one pass, and must still report every occurrence once.
   std::mt19937 rng(11);
   const std::string alphabet = "ab\xD6\xD0";
-  for (int round = 0; round < 6; ++round) {
+  for (int round = 0; round < 8; ++round) {
     std::vector<std::string> owned{"ab", "bab", "\xD6\xD0\xD6", "b", "aaaaaaaaaaaaaaaaaaaa"};
     std::string longest;
     for (int i = 0; i < 30 * round; ++i) longest += alphabet[rng() % 2];
     owned.push_back(longest);
+    if (round >= 6) owned.push_back(std::string(3000, 'a') + "b");
     std::vector<std::string_view> patterns(owned.begin(), owned.end());
     const Automaton automaton(patterns, round % 3 == 0
                                             ? std::size_t{1} << 20
                                             : std::size_t{32} * static_cast<std::size_t>(round));
     std::string text;
     const std::size_t size = 4096 + rng() % 30000;
-    for (std::size_t i = 0; i < size; ++i) text += alphabet[rng() % alphabet.size()];
-    const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
-    std::vector<std::pair<std::uint32_t, std::uint32_t>> want, got;
-    automaton.Scan(bytes, 0, text.size(), [&](std::uint32_t state, std::size_t end) {
-      want.emplace_back(state, static_cast<std::uint32_t>(end));
-    });
-    Automaton::OutputBuffer buffer;
-    automaton.CollectOutputs(bytes, text.size(), buffer);
-    for (const auto& output : buffer) got.emplace_back(output.state, output.end);
-    EXPECT_EQ(got, want) << "round " << round;
+    if (round >= 6) text.assign(size / 2, 'a');
+    while (text.size() < size) text += alphabet[rng() % alphabet.size()];
+    EXPECT_EQ(Collected(automaton, patterns, text), Scanned(automaton, text, 0, text.size()))
+        << "round " << round;
   }
 }
 
@@ -143,31 +166,51 @@ TEST(Automaton, PassesOverBytesThatStartNoPattern) {
     // The collected outputs of the whole text, against the same search.
     const auto all = Naive(patterns, text, 0, text.size());
     for (const Automaton* automaton : {&full, &someRows}) {
-      Automaton::OutputBuffer buffer;
-      automaton->CollectOutputs(reinterpret_cast<const unsigned char*>(text.data()), text.size(),
-                                buffer);
-      std::set<Occurrence> got;
-      std::uint32_t lastEnd = 0;
-      for (const auto& output : buffer) {
-        EXPECT_GT(output.end, lastEnd);
-        lastEnd = output.end;
-        for (std::uint32_t s = automaton->OwnPattern(output.state) != Automaton::kNone
-                                   ? output.state
-                                   : automaton->OutputLink(output.state);
-             s != Automaton::kNone; s = automaton->OutputLink(s)) {
-          got.emplace(output.end, automaton->OwnPattern(s));
-        }
-      }
-      EXPECT_EQ(got, all) << round;
+      EXPECT_EQ(Collected(*automaton, patterns, text), all) << round;
     }
+  }
+}
+
+TEST(Automaton, CollectionLooksAtTheStartsOfPatternsOfEveryLength) {
+  // The start bitmap reads as many bytes as the shortest pattern has, up to eight, and fewer
+  // remain near the end of a text: shortest lengths from 2 to 10, patterns sharing their
+  // starts, and occurrences that end at the text's last byte.
+  std::mt19937 rng(23);
+  const std::string alphabet = "xy\xB0\xA1";
+  for (int round = 0; round < 300; ++round) {
+    const std::size_t shortest = 2 + static_cast<std::size_t>(round % 9);
+    std::set<std::string> distinct;
+    std::string seed;
+    for (std::size_t k = 0; k < shortest; ++k) seed += alphabet[rng() % alphabet.size()];
+    distinct.insert(seed);
+    for (int i = 0; i < 6; ++i) {
+      std::string p = seed.substr(0, rng() % (shortest + 1));
+      while (p.size() < shortest + rng() % 6) p += alphabet[rng() % alphabet.size()];
+      distinct.insert(p);
+    }
+    std::vector<std::string> owned(distinct.begin(), distinct.end());
+    std::vector<std::string_view> patterns(owned.begin(), owned.end());
+    const Automaton automaton(patterns, round % 2 == 0 ? std::size_t{1} << 16 : 64);
+    std::string text;
+    const std::size_t size = round % 10 == 0 ? 3000 : rng() % 40;
+    while (text.size() < size) {
+      if (rng() % 4 == 0) {
+        text += owned[rng() % owned.size()];
+      } else {
+        text += alphabet[rng() % alphabet.size()];
+      }
+    }
+    EXPECT_EQ(Collected(automaton, patterns, text), Naive(patterns, text, 0, text.size())) << round;
   }
 }
 
 TEST(Automaton, NoPatterns) {
   const Automaton empty;
   EXPECT_TRUE(Scanned(empty, "abc", 0, 3).empty());
+  EXPECT_TRUE(Collected(empty, {}, "abc").empty());
   const Automaton onlyEmpty(std::vector<std::string_view>{""}, 1024);
   EXPECT_TRUE(Scanned(onlyEmpty, "abc", 0, 3).empty());
+  EXPECT_TRUE(Collected(onlyEmpty, {""}, "abc").empty());
   EXPECT_GT(onlyEmpty.MemoryBytes(), 0u);
 }
 
