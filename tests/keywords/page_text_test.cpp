@@ -163,16 +163,21 @@ TEST(UrlDecode, EscapesThatSwallowPlusOrPercentAsDigits) {
 
 // The lower-cased form is checked with it: escapes of capitals ("%41") and capitals in the
 // text are lowered, hex digits of either case decode alike.
+// Short texts dense with escapes, and longer ones where escapes are sparse and fall at every
+// place of a sixteen-byte step and near the end.
 TEST(UrlDecode, AgreesWithTheByteWiseDecodeOnMixedTexts) {
-  constexpr std::string_view kAlphabet = "%%++24aF0zgQ \xB0\xA1";
+  constexpr std::string_view kDense = "%%++24aF0zgQ \xB0\xA1";
+  constexpr std::string_view kSparse = "%+abcdefghijklQRSTUVWXYZ0123456789<>=\" \xB0\xA1\xE4";
   std::uint32_t seed = 12345;
   for (int round = 0; round < 20000; ++round) {
     std::string text;
     seed = seed * 1103515245u + 12345u;
-    const std::size_t length = (seed >> 16) % 24;
+    const bool sparse = round % 4 == 0;
+    const std::string_view alphabet = sparse ? kSparse : kDense;
+    const std::size_t length = sparse ? 16 + (seed >> 16) % 120 : (seed >> 16) % 24;
     for (std::size_t i = 0; i < length; ++i) {
       seed = seed * 1103515245u + 12345u;
-      text += kAlphabet[(seed >> 16) % kAlphabet.size()];
+      text += alphabet[(seed >> 16) % alphabet.size()];
     }
     std::string want = DecodeByteWise(text);
     ASSERT_EQ(UrlDecode(text), want) << text;

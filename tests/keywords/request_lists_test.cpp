@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
+
 namespace orv::keywords {
 namespace {
 
@@ -16,6 +18,32 @@ TEST(MatchUrlList, SubstringInListOrder) {
   EXPECT_FALSE(MatchUrlList("/index.htm", list, false, matched));
   EXPECT_EQ(matched, "unchanged");
   EXPECT_FALSE(MatchUrlList("/a", {}, false, matched));
+}
+
+TEST(MatchUrlList, AgreesWithAPlainSearchOnEveryMix) {
+  // Entries made of bytes the text holds but not in its order, high bytes, and the empty
+  // entry (which occurs everywhere): the first entry in list order that occurs wins.
+  std::mt19937 rng(3);
+  const std::string alphabet = "/.a;\xB0\xE4";
+  for (int round = 0; round < 3000; ++round) {
+    std::string text;
+    for (std::size_t n = rng() % 12; n > 0; --n) text += alphabet[rng() % alphabet.size()];
+    std::vector<std::string> list(rng() % 5);
+    for (std::string& entry : list) {
+      for (std::size_t n = rng() % 4; n > 0; --n) entry += alphabet[rng() % alphabet.size()];
+    }
+    const std::string untouched = "untouched";  // no entry can be this
+    std::string want = untouched;
+    for (const std::string& entry : list) {
+      if (text.find(entry) != std::string::npos) {
+        want = entry;
+        break;
+      }
+    }
+    std::string got = untouched;
+    EXPECT_EQ(MatchUrlList(text, list, false, got), want != untouched) << text;
+    EXPECT_EQ(got, want) << text;
+  }
 }
 
 TEST(MatchUrlList, ExactModeWantsTheWholeText) {
