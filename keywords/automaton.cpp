@@ -248,16 +248,21 @@ std::uint32_t Automaton::SparseNext(std::uint32_t state, std::uint32_t cls) cons
 void Automaton::CollectOutputs(const unsigned char* text, std::size_t size,
                                OutputBuffer& out) const {
   out.data_.clear();
+  out.chainFrom_ = 0;
   if (gramLength_ == 0) return;
   // Walks cost about as many steps as the text has bytes where dictionaries and prose are
   // alike. A text made to repeat the start of a long pattern would make every walk long;
   // past this many steps the rest is left to one pass of the automaton, which takes one
-  // step per byte whatever the text.
+  // step per byte whatever the text. The budget also bounds the single occurrences a walk
+  // reports, as each takes a step.
   std::size_t budget = size + 4096;
   std::size_t i = 0;
   for (;;) {
     i = SkipAtStart(text, i, size);
-    if (size - i < gramLength_) return;  // no pattern fits any more (or i == size)
+    if (size - i < gramLength_) {  // no pattern fits any more (or i == size)
+      out.chainFrom_ = out.data_.size();
+      return;
+    }
     if (GramMayStart(text + i, size - i)) {
       const std::size_t steps = WalkFrom(text, i, size, out);
       if (steps > budget) break;
@@ -266,11 +271,10 @@ void Automaton::CollectOutputs(const unsigned char* text, std::size_t size,
     ++i;
   }
   // Every occurrence that starts at i or before has been found; the pass from i + 1 finds
-  // the rest, each with the patterns of its suffix chain.
-  Scan(text, i + 1, size, [this, &out](std::uint32_t state, std::size_t end) {
-    for (std::uint32_t s = FirstOutput(state); s != kNone; s = outputLink_[s]) {
-      out.data_.push_back(Output{s, static_cast<std::uint32_t>(end)});
-    }
+  // the rest, with one output per byte at most.
+  out.chainFrom_ = out.data_.size();
+  Scan(text, i + 1, size, [&out](std::uint32_t state, std::size_t end) {
+    out.data_.push_back(Output{state, static_cast<std::uint32_t>(end)});
   });
 }
 

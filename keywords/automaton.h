@@ -53,22 +53,27 @@ class Automaton {
     std::uint32_t state;
     std::uint32_t end;
   };
-  // The outputs of one search; its room is reused from call to call.
+  // The outputs of one search, in two runs: first single occurrences (the state names one
+  // pattern, OwnPattern), then from ChainFrom() on outputs of a pass, which stand for the
+  // whole suffix chain of their state (FirstOutput, OutputLink). Its room is reused from
+  // call to call.
   class OutputBuffer {
    public:
     const Output* begin() const { return data_.data(); }
     const Output* end() const { return data_.data() + data_.size(); }
     std::size_t size() const { return data_.size(); }
+    std::size_t ChainFrom() const { return chainFrom_; }
 
    private:
     friend class Automaton;
     std::vector<Output> data_;
+    std::size_t chainFrom_ = 0;
   };
 
-  // Every occurrence of a pattern in text[0, size), each once, as the state where its
-  // pattern ends (OwnPattern names it) and its end. A pattern's occurrences come in order,
-  // and so do the starts of all occurrences of patterns of at most two bytes. `size` must be
-  // below 2^32.
+  // Every occurrence of a pattern in text[0, size), each once (see OutputBuffer), at most
+  // about two outputs per byte of text whatever the patterns. A pattern's occurrences come
+  // in order, and so do the starts of all occurrences of patterns of at most two bytes.
+  // `size` must be below 2^32.
   void CollectOutputs(const unsigned char* text, std::size_t size, OutputBuffer& out) const;
 
   // Runs from the start state over text[begin, end) and calls onOutput(state, end) after

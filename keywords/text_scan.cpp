@@ -52,23 +52,37 @@ void TextScan::ScanWhole(std::string_view text) {
 
   const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
   // The next character start at or after the last short occurrence asked about. Short
-  // occurrences are collected in order of their start, so the cursor only moves forward.
+  // occurrences are collected in order of their start (within a pass's chain, the ends grow
+  // and at one end the chain goes from long to short), so the cursor only moves forward.
   std::size_t boundary = 0;
-  automaton.CollectOutputs(bytes, text.size(), s_.outputs);
-  for (const auto& [state, stop] : s_.outputs) {
-    // A state is settled once its pattern is recorded and, if short, known to occur on a
-    // character boundary: later occurrences can change nothing.
-    if (s_.stateStamp[state] == s_.generation) continue;
-    const std::uint32_t pattern = automaton.OwnPattern(state);
+  // Records one occurrence; false while a short one is not known on a boundary yet.
+  const auto record = [&](std::uint32_t pattern, std::size_t stop) {
     const std::size_t length = table_.Pattern(pattern).size();
     const auto at = static_cast<std::uint32_t>(stop - length);
     if (s_.stamp[pattern] != s_.generation) Record(pattern, at);
-    if (length <= 2) {
-      while (boundary < at) boundary += codepage::IsLeadByte(bytes[boundary]) ? 2 : 1;
-      if (boundary != at) continue;
-      s_.charAware[pattern] = 1;
+    if (length > 2 || s_.charAware[pattern] != 0) return true;
+    while (boundary < at) boundary += codepage::IsLeadByte(bytes[boundary]) ? 2 : 1;
+    if (boundary != at) return false;
+    s_.charAware[pattern] = 1;
+    return true;
+  };
+  automaton.CollectOutputs(bytes, text.size(), s_.outputs);
+  const Automaton::Output* const chainFrom = s_.outputs.begin() + s_.outputs.ChainFrom();
+  for (const Automaton::Output* output = s_.outputs.begin(); output != chainFrom; ++output) {
+    record(automaton.OwnPattern(output->state), output->end);
+  }
+  // A pass's state is settled once every pattern of its chain is recorded and, if short,
+  // known to occur on a character boundary: later outputs there can change nothing.
+  for (const Automaton::Output* output = chainFrom; output != s_.outputs.end(); ++output) {
+    const auto [state, stop] = *output;
+    if (s_.stateStamp[state] == s_.generation) continue;
+    bool settled = true;
+    for (std::uint32_t s = automaton.FirstOutput(state); s != Automaton::kNone;
+         s = automaton.OutputLink(s)) {
+      if (s != state && s_.stateStamp[s] == s_.generation) break;
+      if (!record(automaton.OwnPattern(s), stop)) settled = false;
     }
-    s_.stateStamp[state] = s_.generation;
+    if (settled) s_.stateStamp[state] = s_.generation;
   }
 
   if (text.size() <= kReusableText) {
