@@ -259,26 +259,35 @@ asio::awaitable<bool> Session::Respond(ForwardRequest& request, RequestFacts& fa
   if (result != SourceResult::kOk) co_return co_await gatewayError(result);
 
   // The first chunk: the head and as much of the body as the buffer holds, so that a whole
-  // page is screened at once and no keyword is split between chunks.
-  std::string body;
-  if (head.contentLength)
-    body.reserve(static_cast<std::size_t>(
-        std::min<std::uint64_t>(*head.contentLength, options.chunkBuffer)));
+  // page is screened at once and no keyword is split between chunks. When the upstream
+  // announced a length, that is the length the engine's head names, so the head is written
+  // first and the body read in right behind it; otherwise the head waits for the body.
+  const bool noBody = headOnly || StatusHasNoBody(head.status);
+  std::string chunk;
+  std::size_t headSize = 0;
+  if (head.contentLength) {
+    chunk = EngineHeadText(head, head.contentLength);
+    headSize = chunk.size();
+    chunk.reserve(headSize + static_cast<std::size_t>(std::min<std::uint64_t>(
+                                 *head.contentLength, options.chunkBuffer)));
+  }
   bool complete = false;
-  result = co_await source->Read(body, options.chunkBuffer, complete);
+  result = co_await source->Read(chunk, headSize + options.chunkBuffer, complete);
   if (result != SourceResult::kOk) {
     source->Finish(false);
     co_return co_await gatewayError(result);
   }
-  bool noBody = headOnly || StatusHasNoBody(head.status);
-  std::optional<std::uint64_t> knownLength =
-      complete && !noBody ? std::optional<std::uint64_t>(body.size()) : head.contentLength;
-  std::string engineHead = EngineHeadText(head, knownLength);
-  std::string chunk;
-  chunk.reserve(engineHead.size() + body.size());
-  chunk.append(engineHead).append(body);
+  // A whole body counts with its own length. With a length announced that is the same one
+  // (the parser holds the upstream to it); the check keeps the head true regardless.
+  const std::optional<std::uint64_t> knownLength =
+      complete && !noBody ? std::optional<std::uint64_t>(chunk.size() - headSize)
+                          : head.contentLength;
+  if (!head.contentLength || knownLength != head.contentLength) {
+    const std::string engineHead = EngineHeadText(head, knownLength);
+    chunk.replace(0, headSize, engineHead);
+    headSize = engineHead.size();
+  }
   ChunkVerdict verdict = ScreenChunk(context_.engine, facts, chunk);
-  chunk.clear();
   if (verdict.kind == ChunkVerdict::Kind::kBlockPage) {
     source->Finish(false);
     const std::string response =
@@ -288,8 +297,8 @@ asio::awaitable<bool> Session::Respond(ForwardRequest& request, RequestFacts& fa
   }
   // A rewrite in place keeps every length; the head stays the origin's, so that a word that
   // also occurs in a field name or the status line cannot break the framing.
-  if (verdict.kind == ChunkVerdict::Kind::kRewritten)
-    body = verdict.bytes.substr(engineHead.size());
+  if (verdict.kind == ChunkVerdict::Kind::kRewritten) chunk = std::move(verdict.bytes);
+  const std::string_view body = std::string_view(chunk).substr(headSize);
 
   if (complete || noBody) {
     Framing framing = noBody ? Framing::kNoBody : Framing::kLength;
@@ -306,7 +315,7 @@ asio::awaitable<bool> Session::Respond(ForwardRequest& request, RequestFacts& fa
   Framing framing = http10 ? Framing::kUntilClose : Framing::kChunked;
   bool chunked = framing == Framing::kChunked;
   const std::string headText = ClientHeadText(head, framing, std::nullopt, keepAlive, http10);
-  const std::string first = chunked ? ChunkFrame(body) : std::move(body);
+  const std::string first = chunked ? ChunkFrame(body) : std::string(body);
   bool written = co_await Write(headText, first);
   while (written && !complete) {
     std::string piece;
