@@ -168,10 +168,12 @@ void Automaton::SetStartGrams(const std::vector<std::string_view>& patterns) {
     ++count;
   }
   gramLength_ = std::min<std::size_t>(gramLength_, 8);
-  // About sixteen bits per pattern: a byte string that starts no pattern finds its bit set
-  // in at most one case in sixteen.
+  // Four to eight bits per pattern: a byte string that starts no pattern finds its bit set
+  // in about one case in six. A small bitmap stays in the nearest caches from one page to
+  // the next, which is worth more than the walks its false hits cost: in the proxy, 8 KiB
+  // for 13,000 patterns took less time than 32 KiB with a third of the false hits.
   const std::size_t bits =
-      std::bit_ceil(std::clamp<std::size_t>(count * 16, 4096, std::size_t{1} << 23));
+      std::bit_ceil(std::clamp<std::size_t>(count * 4, 4096, std::size_t{1} << 23));
   gramShift_ = 64 - static_cast<unsigned>(std::countr_zero(bits));
   gramBits_.assign(bits / 64, 0);
   for (std::string_view p : patterns) {
