@@ -151,8 +151,9 @@ class Automaton {
   std::size_t SkipAtStart(const unsigned char* text, std::size_t from, std::size_t end) const {
     std::size_t i = from;
     for (;;) {
-      // Byte by byte over high bytes that start nothing (in UTF-8, the trail bytes of a
-      // character), up to an ASCII run the steps below take faster.
+      // Byte by byte over bytes that start nothing (in UTF-8 text, the trail bytes of a
+      // character), up to an ASCII run when no ASCII byte starts anything: the steps below
+      // take those faster.
       while (i < end && staysAtStart_[text[i]]) {
         if (asciiStays_ && text[i] < 0x80) break;
         ++i;

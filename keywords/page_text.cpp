@@ -243,10 +243,9 @@ std::string Decode(std::string_view text) {
   if (text.empty()) return out;
   const char* read = text.data();
   const char* const end = read + text.size();
-  const auto put = [&out](int value) {
-    char c = static_cast<char>(value);
-    if (kLower && c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    out.push_back(c);
+  const auto decoded = [](int value) {
+    const auto c = static_cast<char>(value);
+    return kLower && c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
   };
 #if defined(__SSE2__)
   if (text.size() >= 16) {
@@ -272,9 +271,7 @@ std::string Decode(std::string_view text) {
       int value = ' ';
       std::size_t taken = 1;
       if (*read == '%') std::tie(value, taken) = Escape(read, end);
-      char c = static_cast<char>(value);
-      if (kLower && c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-      *write++ = c;
+      *write++ = decoded(value);
       read += taken;
     }
     out.resize(static_cast<std::size_t>(write - out.data()));
@@ -299,11 +296,11 @@ std::string Decode(std::string_view text) {
     read = stop;
     if (read == end) break;
     if (read == plus) {
-      put(' ');
+      out.push_back(' ');
       ++read;
     } else {
       const auto [value, taken] = Escape(read, end);
-      put(value);
+      out.push_back(decoded(value));
       read += taken;
     }
   }
