@@ -39,8 +39,8 @@ boost::asio::awaitable<std::size_t> ReadMore(Stream& stream, boost::beast::flat_
 // Reads until the parser has a whole message head, with the errors of Beast's
 // async_read_header: end_of_stream when the peer closed before sending anything,
 // partial_message when it closed inside the head, and the parser's own limits. The caller
-// sets the stream's deadline for the whole head: a peer that sends a byte now and then must
-// not keep a connection forever.
+// limits the whole head in time: a peer that sends a byte now and then must not keep a
+// connection forever.
 template <class Stream, class Parser>
 boost::asio::awaitable<void> ReadHead(Stream& stream, boost::beast::flat_buffer& buffer,
                                       Parser& parser, boost::beast::error_code& ec) {

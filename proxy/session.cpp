@@ -78,7 +78,7 @@ void PrepareForward(ForwardRequest& request, const RequestFacts& facts) {
 }  // namespace
 
 Session::Session(ServerContext& context, LoopSocket socket)
-    : context_(context), stream_(std::move(socket)) {}
+    : context_(context), stream_(std::move(socket)), deadline_(stream_.get_executor()) {}
 
 Session::~Session() {
   std::lock_guard lock(context_.mutex);
@@ -115,7 +115,7 @@ asio::awaitable<bool> Session::Write(std::string_view first, std::string_view se
   beast::error_code ec;
   std::array<asio::const_buffer, 2> buffers{asio::buffer(first.data(), first.size()),
                                             asio::buffer(second.data(), second.size())};
-  stream_.expires_after(context_.options.clientTimeout);
+  const auto armed = deadline_.Arm(stream_, context_.options.clientTimeout);
   co_await asio::async_write(stream_, buffers, asio::redirect_error(asio::use_awaitable, ec));
   co_return !ec;
 }
@@ -147,8 +147,12 @@ asio::awaitable<void> Session::Serve() {
     parser.body_limit(options.bodyLimit);
 
     idle_ = true;
-    stream_.expires_after(options.clientTimeout);
-    co_await ReadHead(stream_, buffer, parser, ec);
+    {
+      // One limit for the whole head: a client that sends a byte now and then must not keep
+      // a connection forever.
+      const auto armed = deadline_.Arm(stream_, options.clientTimeout);
+      co_await ReadHead(stream_, buffer, parser, ec);
+    }
     idle_ = false;
     if (ec == http::error::header_limit) {
       std::string_view received(static_cast<const char*>(buffer.data().data()), buffer.size());
@@ -187,9 +191,11 @@ asio::awaitable<void> Session::Serve() {
       if (header.version() >= 11 && EqualsNoCase(header[http::field::expect], "100-continue") &&
           !co_await Write("HTTP/1.1 100 Continue\r\n\r\n"))
         co_return;
-      stream_.expires_after(options.clientTimeout);
-      co_await http::async_read(stream_, buffer, parser,
-                                asio::redirect_error(asio::use_awaitable, ec));
+      {
+        const auto armed = deadline_.Arm(stream_, options.clientTimeout);
+        co_await http::async_read(stream_, buffer, parser,
+                                  asio::redirect_error(asio::use_awaitable, ec));
+      }
       if (ec == http::error::body_limit) co_return co_await Reject(413, "Content Too Large");
       if (ec) {
         if (IsHttpParseError(ec)) co_await Reject(400, "Bad Request");

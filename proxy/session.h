@@ -12,6 +12,7 @@
 #include <string>
 #include <unordered_map>
 
+#include "proxy/deadline.h"
 #include "proxy/loop_stream.h"
 #include "proxy/options.h"
 #include "proxy/response_source.h"
@@ -62,6 +63,7 @@ class Session : public std::enable_shared_from_this<Session> {
 
   ServerContext& context_;
   LoopStream stream_;
+  Deadline deadline_;                       // the limit on the client's current read or write
   std::unique_ptr<ResponseSource> source_;  // made at the first request, kept for the next
   bool idle_ = true;  // waiting for the next request; only touched on the connection's loop
 };

@@ -25,8 +25,9 @@ namespace {
 
 constexpr std::size_t kUpstreamHeaderLimit = 64 * 1024;
 
-SourceResult Classify(const beast::error_code& ec) {
-  return ec == beast::error::timeout ? SourceResult::kTimeout : SourceResult::kUnreachable;
+// A failed connect, write or read: a timeout when the deadline closed the connection.
+SourceResult Classify(const Deadline& deadline) {
+  return deadline.Expired() ? SourceResult::kTimeout : SourceResult::kUnreachable;
 }
 
 // A pooled connection the upstream closed while it sat idle fails at once with one of these;
@@ -97,12 +98,14 @@ asio::awaitable<SourceResult> UpstreamSource::Start(ForwardRequest& request,
     if (!reused) {
       stream_.emplace(executor_);
       beast::error_code ec;
-      stream_->expires_after(timeout_);
-      co_await stream_->async_connect(pool_.Endpoints(),
-                                      asio::redirect_error(asio::use_awaitable, ec));
+      {
+        const auto armed = deadline_.Arm(*stream_, timeout_);
+        co_await stream_->async_connect(pool_.Endpoints(),
+                                        asio::redirect_error(asio::use_awaitable, ec));
+      }
       if (ec) {
         stream_.reset();
-        co_return Classify(ec);
+        co_return Classify(deadline_);
       }
       // The request head and body may leave in separate writes; do not let the body wait
       // for the head's acknowledgement.
@@ -128,11 +131,13 @@ asio::awaitable<UpstreamSource::Attempt> UpstreamSource::Exchange(ForwardRequest
   // serializer costs several times more for the same bytes.
   const std::string head = RequestHeadText(request);
   const std::array<asio::const_buffer, 2> out{asio::buffer(head), asio::buffer(request.body())};
-  stream_->expires_after(timeout_);
-  co_await asio::async_write(*stream_, out, asio::redirect_error(asio::use_awaitable, ec));
+  {
+    const auto armed = deadline_.Arm(*stream_, timeout_);
+    co_await asio::async_write(*stream_, out, asio::redirect_error(asio::use_awaitable, ec));
+  }
   if (ec) {
     if (reused) co_return Attempt::kRetry;
-    result = Classify(ec);
+    result = Classify(deadline_);
     co_return Attempt::kDone;
   }
   for (;;) {
@@ -140,11 +145,13 @@ asio::awaitable<UpstreamSource::Attempt> UpstreamSource::Exchange(ForwardRequest
     parser_->header_limit(kUpstreamHeaderLimit);
     parser_->body_limit(std::numeric_limits<std::uint64_t>::max());
     if (headOnly) parser_->skip(true);
-    stream_->expires_after(timeout_);
-    co_await ReadHead(*stream_, buffer_, *parser_, ec);
+    {
+      const auto armed = deadline_.Arm(*stream_, timeout_);
+      co_await ReadHead(*stream_, buffer_, *parser_, ec);
+    }
     if (ec) {
       if (reused && buffer_.size() == 0 && StaleConnection(ec)) co_return Attempt::kRetry;
-      result = Classify(ec);
+      result = Classify(deadline_);
       co_return Attempt::kDone;
     }
     unsigned status = parser_->get().result_int();
@@ -176,7 +183,7 @@ asio::awaitable<SourceResult> UpstreamSource::Read(std::string& out, std::size_t
       }
     }
     if (needBytes && !ec) {
-      stream_->expires_after(timeout_);
+      const auto armed = deadline_.Arm(*stream_, timeout_);
       co_await ReadMore(*stream_, buffer_, ec);
       // The end of the connection completes a body that runs until it, and cuts short any
       // other.
@@ -185,7 +192,7 @@ asio::awaitable<SourceResult> UpstreamSource::Read(std::string& out, std::size_t
     out.append(scratch_.get(), want - body.size);
     body.data = nullptr;
     if (ec == http::error::need_buffer) ec = {};
-    if (ec) co_return Classify(ec);
+    if (ec) co_return Classify(deadline_);
   }
   complete = parser_->is_done();
   co_return SourceResult::kOk;
@@ -203,7 +210,6 @@ void UpstreamSource::Finish(bool complete) {
   if (reusable) {
     // Kept for this client's next request, which saves handing the descriptor to the pool
     // and back; it goes to the pool when the client leaves.
-    stream_->expires_never();
     keptIdle_ = true;
     return;
   } else {

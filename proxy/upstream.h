@@ -13,6 +13,7 @@
 #include <optional>
 #include <vector>
 
+#include "proxy/deadline.h"
 #include "proxy/loop_stream.h"
 #include "proxy/response_source.h"
 
@@ -51,7 +52,7 @@ class UpstreamPool {
 class UpstreamSource final : public ResponseSource {
  public:
   UpstreamSource(UpstreamPool& pool, LoopExecutor executor, std::chrono::milliseconds timeout)
-      : pool_(pool), executor_(std::move(executor)), timeout_(timeout) {}
+      : pool_(pool), executor_(std::move(executor)), timeout_(timeout), deadline_(executor_) {}
   ~UpstreamSource() override;
   UpstreamSource(const UpstreamSource&) = delete;
   UpstreamSource& operator=(const UpstreamSource&) = delete;
@@ -73,6 +74,7 @@ class UpstreamSource final : public ResponseSource {
   LoopExecutor executor_;
   std::chrono::milliseconds timeout_;
   std::optional<LoopStream> stream_;
+  Deadline deadline_;  // the limit on the current connect, write or read of stream_
   boost::beast::flat_buffer buffer_;
   std::optional<Parser> parser_;
   // Body bytes land here first: reading straight into a grown response string would zero

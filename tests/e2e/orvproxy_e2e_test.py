@@ -254,6 +254,18 @@ class UpstreamModeTest(Outcomes, unittest.TestCase):
         response, _ = self.proxy.get("/silent")
         self.assertEqual(response.status, 504)
 
+    def test_a_slow_upstream_is_no_slow_client(self):
+        # The client's time limit is on reading from and writing to the client only: an
+        # upstream slower than it, but within its own limit, is waited for.
+        proxy = h.Proxy(self.config, upstream=self.upstream.url,
+                        extra=("--client-timeout-ms", str(h.UPSTREAM_TIMEOUT_MS // 8)))
+        try:
+            response, data = proxy.get("/slow-but-in-time")
+            self.assertEqual(response.status, 200)
+            self.assertTrue(data.endswith(b"in time"), data[-40:])
+        finally:
+            proxy.stop()
+
 
 @unittest.skipUnless(shutil.which("curl"), "curl is not installed")
 class CurlTest(unittest.TestCase):
