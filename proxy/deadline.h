@@ -5,8 +5,9 @@
 // timer queue and one through its handler queue for each operation, which cost a proxied
 // request more than screening its headers. Here a wait only writes down when it is due; one
 // timer per event loop (DeadlineSweeper) wakes a few times per timeout and closes the
-// connections that are overdue, which fails their pending operation. A limit is thus kept to
-// within an eighth of itself, late rather than early.
+// connections that are overdue, which fails their pending operation. A limit thus ends late
+// rather than early: by up to an eighth of itself or 10 ms, whichever is more, and by a
+// second at most.
 #pragma once
 
 #include <boost/asio/execution_context.hpp>
