@@ -237,12 +237,11 @@ std::size_t Automaton::WalkFrom(const unsigned char* text, std::size_t from, std
 }
 
 std::uint32_t Automaton::SparseNext(std::uint32_t state, std::uint32_t cls) const {
+  // The state's own edge, else its failure target's, until a state with a row answers.
   while (state >= denseStates_) {
-    const std::uint32_t index = state - denseStates_;
-    for (std::uint32_t e = edgeStart_[index]; e < edgeStart_[index + 1]; ++e) {
-      if (edgeClass_[e] == cls) return edgeTarget_[e];
-    }
-    state = sparseFail_[index];
+    const std::uint32_t child = SparseChild(state, cls);
+    if (child != kNone) return child;
+    state = sparseFail_[state - denseStates_];
   }
   return dense_[std::size_t{state} * classCount_ + cls];
 }

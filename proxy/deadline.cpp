@@ -51,8 +51,7 @@ void DeadlineSweeper::Link(Deadline& deadline, std::chrono::milliseconds limit) 
   deadline.next_ = first_;
   if (first_ != nullptr) first_->previous_ = &deadline;
   first_ = &deadline;
-  // Eight sweeps per limit: a connection is closed at most an eighth of its limit late. The
-  // shortest limit seen sets the pace, within 10 ms and 1 s.
+  // Eight sweeps per limit; the shortest limit seen sets the pace (see the header).
   const auto tick = std::clamp<std::chrono::milliseconds>(limit / 8, std::chrono::milliseconds(10),
                                                           std::chrono::seconds(1));
   if (tick < tick_) {

@@ -45,12 +45,12 @@ class Deadline {
   // goes. Between waits a connection has no limit of this kind (Beast's streams too time
   // only operations in progress).
   [[nodiscard]] Armed Arm(LoopStream& stream, std::chrono::milliseconds limit);
-  void Disarm();
   // The stream was closed for being overdue: the failed operation was a timeout.
   bool Expired() const { return expired_; }
 
  private:
   friend class DeadlineSweeper;
+  void Disarm();
   DeadlineSweeper* sweeper_;
   LoopStream* stream_ = nullptr;  // null: disarmed
   std::chrono::steady_clock::time_point due_{};
