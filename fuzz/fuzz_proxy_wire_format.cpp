@@ -15,7 +15,7 @@
 #include <string>
 #include <string_view>
 
-#include "proxy/upstream_head.h"
+#include "proxy/upstream_parser.h"
 #include "proxy/wire_format.h"
 
 namespace {
@@ -123,12 +123,12 @@ void CheckClientHead(const orv::proxy::ResponseHead& head, orv::proxy::Framing f
 }
 
 void CheckResponseHead(std::string_view bytes, std::uint8_t flags) {
-  http::response_parser<http::empty_body> parser;
+  orv::proxy::UpstreamParser parser;
   parser.skip(true);
   boost::beast::error_code ec;
   parser.put(boost::asio::buffer(bytes.data(), bytes.size()), ec);
   if (ec || !parser.is_header_done()) return;
-  const orv::proxy::ResponseHead head = orv::proxy::HeadFromUpstream(parser.get());
+  const orv::proxy::ResponseHead head = parser.Head();
   for (const orv::proxy::HeaderField& field : head.fields)
     Check(!HasLineBreak(field.name) && !HasLineBreak(field.value));
   if (head.status < 200 && head.status != 101) return;  // interim answers never reach the client

@@ -18,17 +18,17 @@ Deadline::~Deadline() {
   Disarm();
 }
 
-Deadline::Armed Deadline::Arm(LoopStream& stream, std::chrono::milliseconds limit) {
+Deadline::Armed Deadline::Arm(LoopSocket& socket, std::chrono::milliseconds limit) {
   expired_ = false;
   due_ = Clock::now() + limit;
-  if (stream_ == nullptr && sweeper_ != nullptr) sweeper_->Link(*this, limit);
-  stream_ = &stream;
+  if (socket_ == nullptr && sweeper_ != nullptr) sweeper_->Link(*this, limit);
+  socket_ = &socket;
   return Armed(*this);
 }
 
 void Deadline::Disarm() {
-  if (stream_ != nullptr && sweeper_ != nullptr) sweeper_->Unlink(*this);
-  stream_ = nullptr;
+  if (socket_ != nullptr && sweeper_ != nullptr) sweeper_->Unlink(*this);
+  socket_ = nullptr;
 }
 
 DeadlineSweeper::DeadlineSweeper(asio::execution_context& context)
@@ -41,7 +41,7 @@ void DeadlineSweeper::shutdown() {
   while (first_ != nullptr) {
     Deadline* deadline = first_;
     Unlink(*deadline);
-    deadline->stream_ = nullptr;
+    deadline->socket_ = nullptr;
     deadline->sweeper_ = nullptr;
   }
 }
@@ -91,12 +91,12 @@ void DeadlineSweeper::Sweep() {
   for (Deadline* deadline = first_; deadline != nullptr;) {
     Deadline* next = deadline->next_;
     if (deadline->due_ <= now) {
-      LoopStream* stream = deadline->stream_;
+      LoopSocket* socket = deadline->socket_;
       deadline->expired_ = true;
       deadline->Disarm();
       // The pending read or write fails; its owner sees Expired() and takes it as a timeout.
       boost::beast::error_code ec;
-      stream->socket().close(ec);
+      socket->close(ec);
     }
     deadline = next;
   }

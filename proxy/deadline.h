@@ -41,10 +41,10 @@ class Deadline {
     Deadline& deadline_;
   };
 
-  // `stream` is closed if it is still waiting `limit` from now, until the returned guard
+  // `socket` is closed if it is still waiting `limit` from now, until the returned guard
   // goes. Between waits a connection has no limit of this kind (Beast's streams too time
   // only operations in progress).
-  [[nodiscard]] Armed Arm(LoopStream& stream, std::chrono::milliseconds limit);
+  [[nodiscard]] Armed Arm(LoopSocket& socket, std::chrono::milliseconds limit);
   // The stream was closed for being overdue: the failed operation was a timeout.
   bool Expired() const { return expired_; }
 
@@ -52,7 +52,7 @@ class Deadline {
   friend class DeadlineSweeper;
   void Disarm();
   DeadlineSweeper* sweeper_;
-  LoopStream* stream_ = nullptr;  // null: disarmed
+  LoopSocket* socket_ = nullptr;  // null: disarmed
   std::chrono::steady_clock::time_point due_{};
   bool expired_ = false;
   Deadline* previous_ = nullptr;  // the sweeper's list of armed deadlines

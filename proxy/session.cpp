@@ -78,7 +78,7 @@ void PrepareForward(ForwardRequest& request, const RequestFacts& facts) {
 }  // namespace
 
 Session::Session(ServerContext& context, LoopSocket socket)
-    : context_(context), stream_(std::move(socket)), deadline_(stream_.get_executor()) {}
+    : context_(context), socket_(std::move(socket)), deadline_(socket_.get_executor()) {}
 
 Session::~Session() {
   std::lock_guard lock(context_.mutex);
@@ -86,8 +86,9 @@ Session::~Session() {
 }
 
 void Session::Stop() {
-  asio::post(stream_.get_executor(), [self = shared_from_this()] {
-    if (self->idle_) self->stream_.cancel();
+  asio::post(socket_.get_executor(), [self = shared_from_this()] {
+    beast::error_code ec;
+    if (self->idle_) self->socket_.cancel(ec);
   });
 }
 
@@ -98,8 +99,8 @@ asio::awaitable<void> Session::Run(std::shared_ptr<Session> self) {
     // One connection's failure ends that connection, never the process.
   }
   beast::error_code ec;
-  self->stream_.socket().shutdown(tcp::socket::shutdown_send, ec);
-  self->stream_.close();
+  self->socket_.shutdown(tcp::socket::shutdown_send, ec);
+  self->socket_.close(ec);
 
   std::function<void()> lastGone;
   {
@@ -115,8 +116,8 @@ asio::awaitable<bool> Session::Write(std::string_view first, std::string_view se
   beast::error_code ec;
   std::array<asio::const_buffer, 2> buffers{asio::buffer(first.data(), first.size()),
                                             asio::buffer(second.data(), second.size())};
-  const auto armed = deadline_.Arm(stream_, context_.options.clientTimeout);
-  co_await asio::async_write(stream_, buffers, asio::redirect_error(asio::use_awaitable, ec));
+  const auto armed = deadline_.Arm(socket_, context_.options.clientTimeout);
+  co_await asio::async_write(socket_, buffers, asio::redirect_error(asio::use_awaitable, ec));
   co_return !ec;
 }
 
@@ -130,9 +131,9 @@ asio::awaitable<void> Session::Serve() {
   beast::error_code ec;
   std::string remoteAddr, localName, localPort;
   {
-    tcp::endpoint peer = stream_.socket().remote_endpoint(ec);
+    tcp::endpoint peer = socket_.remote_endpoint(ec);
     if (!ec) remoteAddr = AddressText(peer.address());
-    tcp::endpoint local = stream_.socket().local_endpoint(ec);
+    tcp::endpoint local = socket_.local_endpoint(ec);
     if (!ec) {
       localName = AddressText(local.address());
       localPort = std::to_string(local.port());
@@ -150,8 +151,8 @@ asio::awaitable<void> Session::Serve() {
     {
       // One limit for the whole head: a client that sends a byte now and then must not keep
       // a connection forever.
-      const auto armed = deadline_.Arm(stream_, options.clientTimeout);
-      co_await ReadHead(stream_, buffer, parser, ec);
+      const auto armed = deadline_.Arm(socket_, options.clientTimeout);
+      co_await ReadHead(socket_, buffer, parser, ec);
     }
     idle_ = false;
     if (ec == http::error::header_limit) {
@@ -192,8 +193,8 @@ asio::awaitable<void> Session::Serve() {
           !co_await Write("HTTP/1.1 100 Continue\r\n\r\n"))
         co_return;
       {
-        const auto armed = deadline_.Arm(stream_, options.clientTimeout);
-        co_await http::async_read(stream_, buffer, parser,
+        const auto armed = deadline_.Arm(socket_, options.clientTimeout);
+        co_await http::async_read(socket_, buffer, parser,
                                   asio::redirect_error(asio::use_awaitable, ec));
       }
       if (ec == http::error::body_limit) co_return co_await Reject(413, "Content Too Large");
@@ -245,7 +246,7 @@ asio::awaitable<bool> Session::Respond(ForwardRequest& request, RequestFacts& fa
   const ProxyOptions& options = context_.options;
   if (!source_) {
     if (context_.pool)
-      source_ = std::make_unique<UpstreamSource>(*context_.pool, stream_.get_executor(),
+      source_ = std::make_unique<UpstreamSource>(*context_.pool, socket_.get_executor(),
                                                  options.upstreamTimeout);
     else
       source_ = std::make_unique<FileSource>(*context_.site);

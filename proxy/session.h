@@ -62,7 +62,7 @@ class Session : public std::enable_shared_from_this<Session> {
   boost::asio::awaitable<void> Reject(unsigned status, std::string_view reason);
 
   ServerContext& context_;
-  LoopStream stream_;
+  LoopSocket socket_;
   Deadline deadline_;                       // the limit on the client's current read or write
   std::unique_ptr<ResponseSource> source_;  // made at the first request, kept for the next
   bool idle_ = true;  // waiting for the next request; only touched on the connection's loop

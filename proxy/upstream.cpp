@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <array>
+#include <boost/asio/connect.hpp>
 #include <boost/asio/redirect_error.hpp>
 #include <boost/asio/use_awaitable.hpp>
 #include <boost/asio/write.hpp>
@@ -13,6 +14,7 @@
 
 #include "proxy/buffered_read.h"
 #include "proxy/upstream_head.h"
+#include "proxy/upstream_parser.h"
 
 namespace orv::proxy {
 
@@ -100,8 +102,8 @@ asio::awaitable<SourceResult> UpstreamSource::Start(ForwardRequest& request,
       beast::error_code ec;
       {
         const auto armed = deadline_.Arm(*stream_, timeout_);
-        co_await stream_->async_connect(pool_.Endpoints(),
-                                        asio::redirect_error(asio::use_awaitable, ec));
+        co_await asio::async_connect(*stream_, pool_.Endpoints(),
+                                     asio::redirect_error(asio::use_awaitable, ec));
       }
       if (ec) {
         stream_.reset();
@@ -109,13 +111,13 @@ asio::awaitable<SourceResult> UpstreamSource::Start(ForwardRequest& request,
       }
       // The request head and body may leave in separate writes; do not let the body wait
       // for the head's acknowledgement.
-      stream_->socket().set_option(tcp::no_delay(true), ec);
+      stream_->set_option(tcp::no_delay(true), ec);
     }
     if (co_await Exchange(request, headOnly, reused, result) == Attempt::kDone) break;
   }
   if (result != SourceResult::kOk) co_return result;
 
-  head = HeadFromUpstream(parser_->get());
+  head = std::move(parser_->Head());
   co_return SourceResult::kOk;
 }
 
@@ -154,7 +156,7 @@ asio::awaitable<UpstreamSource::Attempt> UpstreamSource::Exchange(ForwardRequest
       result = Classify(deadline_);
       co_return Attempt::kDone;
     }
-    unsigned status = parser_->get().result_int();
+    unsigned status = parser_->Head().status;
     // Interim answers (100 Continue, 103 Early Hints) are the upstream's business alone.
     if (status < 100 || status >= 200 || status == 101) break;
   }
@@ -165,14 +167,10 @@ asio::awaitable<UpstreamSource::Attempt> UpstreamSource::Exchange(ForwardRequest
 asio::awaitable<SourceResult> UpstreamSource::Read(std::string& out, std::size_t limit,
                                                    bool& complete) {
   complete = false;
-  if (!scratch_) scratch_.reset(new char[kReadStep]);
   // A page usually arrives with its head and is then parsed straight from the buffer.
+  parser_->BodyInto(out, limit);
+  beast::error_code ec;
   while (!parser_->is_done() && out.size() < limit) {
-    const std::size_t want = std::min(limit - out.size(), kReadStep);
-    auto& body = parser_->get().body();
-    body.data = scratch_.get();
-    body.size = want;
-    beast::error_code ec;
     bool needBytes = buffer_.size() == 0;
     if (!needBytes) {
       buffer_.consume(parser_->put(buffer_.data(), ec));
@@ -189,24 +187,24 @@ asio::awaitable<SourceResult> UpstreamSource::Read(std::string& out, std::size_t
       // other.
       if (ec == asio::error::eof) parser_->put_eof(ec);
     }
-    out.append(scratch_.get(), want - body.size);
-    body.data = nullptr;
     if (ec == http::error::need_buffer) ec = {};
-    if (ec) co_return Classify(deadline_);
+    if (ec) break;
   }
+  parser_->TakeBody();
+  if (ec) co_return Classify(deadline_);
   complete = parser_->is_done();
   co_return SourceResult::kOk;
 }
 
 UpstreamSource::~UpstreamSource() {
   // The client has gone; its upstream connection serves other clients from the pool.
-  if (stream_ && keptIdle_) pool_.Give(stream_->release_socket());
+  if (stream_ && keptIdle_) pool_.Give(std::move(*stream_));
 }
 
 void UpstreamSource::Finish(bool complete) {
   if (!stream_ || keptIdle_) return;
   bool reusable = complete && parser_ && parser_->is_done() && parser_->keep_alive() &&
-                  parser_->get().result_int() != 101 && buffer_.size() == 0;
+                  parser_->Head().status != 101 && buffer_.size() == 0;
   if (reusable) {
     // Kept for this client's next request, which saves handing the descriptor to the pool
     // and back; it goes to the pool when the client leaves.
@@ -214,8 +212,8 @@ void UpstreamSource::Finish(bool complete) {
     return;
   } else {
     beast::error_code ec;
-    stream_->socket().shutdown(tcp::socket::shutdown_both, ec);
-    stream_->close();
+    stream_->shutdown(tcp::socket::shutdown_both, ec);
+    stream_->close(ec);
   }
   stream_.reset();
 }

@@ -4,9 +4,6 @@
 #include <boost/asio/any_io_executor.hpp>
 #include <boost/asio/ip/tcp.hpp>
 #include <boost/beast/core/flat_buffer.hpp>
-#include <boost/beast/core/tcp_stream.hpp>
-#include <boost/beast/http/buffer_body.hpp>
-#include <boost/beast/http/parser.hpp>
 #include <chrono>
 #include <memory>
 #include <mutex>
@@ -16,6 +13,7 @@
 #include "proxy/deadline.h"
 #include "proxy/loop_stream.h"
 #include "proxy/response_source.h"
+#include "proxy/upstream_parser.h"
 
 namespace orv::proxy {
 
@@ -68,18 +66,13 @@ class UpstreamSource final : public ResponseSource {
   boost::asio::awaitable<Attempt> Exchange(ForwardRequest& request, bool headOnly, bool reused,
                                            SourceResult& result);
 
-  using Parser = boost::beast::http::response_parser<boost::beast::http::buffer_body>;
-
   UpstreamPool& pool_;
   LoopExecutor executor_;
   std::chrono::milliseconds timeout_;
-  std::optional<LoopStream> stream_;
+  std::optional<LoopSocket> stream_;
   Deadline deadline_;  // the limit on the current connect, write or read of stream_
   boost::beast::flat_buffer buffer_;
-  std::optional<Parser> parser_;
-  // Body bytes land here first: reading straight into a grown response string would zero
-  // (and for large buffers map fresh pages for) the whole step on every read.
-  std::unique_ptr<char[]> scratch_;
+  std::optional<UpstreamParser> parser_;
   bool keptIdle_ = false;  // stream_ finished its last response whole and waits for the next
 };
 

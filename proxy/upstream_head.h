@@ -1,5 +1,4 @@
-// The heads exchanged with the upstream: the request head as it goes out, and the upstream's
-// response head as the proxy keeps it.
+// The request head as it goes to the upstream.
 #pragma once
 
 #include <boost/beast/http/message.hpp>
@@ -9,10 +8,6 @@
 #include "proxy/wire_format.h"
 
 namespace orv::proxy {
-
-// Status, reason, fields in order, and the body length when the upstream framed it with a
-// valid Content-Length (not chunked).
-ResponseHead HeadFromUpstream(const boost::beast::http::response_header<>& message);
 
 // The bytes of the request's fields on the wire ("name: value" and the line end).
 std::size_t FieldBytes(const ForwardRequest& request);
