@@ -103,12 +103,6 @@ std::uint32_t ScreenWorker::ScreenResponse(const store::FilterSettings& settings
                     (code == CharsetCode::Unnamed && keywords::LooksLikeUtf8(search));
   const store::KeywordSet& lists = utf8 ? settings.utf8 : settings.gbk;
 
-  std::string matched;
-  long position = -1;
-  if (!lists.free.empty() && keywords::FindFirstWord(search, lists.free, matched, position)) {
-    return kStatusNextNotification;
-  }
-
   // Read now, written out only for an event or a block page: most chunks need neither.
   const std::time_t now = clock_->Now();
   std::string timeText;
@@ -124,39 +118,51 @@ std::uint32_t ScreenWorker::ScreenResponse(const store::FilterSettings& settings
     log_.Add(false, BuildEventLine(settings.logLineTemplate, fields), key, loggedUrl);
   };
 
-  if (settings.logEnabled && !search.empty()) {
+  std::string matched;
+  long position = -1;
+  {
+    // `search` stays as it is in this block (it is moved and rewritten only after it), so
+    // the lists' scans of it share one pass without a copy of the page to compare with.
+    const keywords::StableText unchanged(search);
+    if (!lists.free.empty() && keywords::FindFirstWord(search, lists.free, matched, position)) {
+      return kStatusNextNotification;
+    }
+
+    if (settings.logEnabled && !search.empty()) {
+      matched.clear();
+      position = -1;
+      if (keywords::MatchRules(search, lists.record, matched, position, false)) {
+        const std::string keyword = AsAnsi(matched, utf8);
+        if (keyword.size() > 1) {
+          writeEvent(EventKind::Record, keyword, keywords::MatchExcerpt(chunk, position), url);
+        }
+      }
+    }
+
     matched.clear();
     position = -1;
-    if (keywords::MatchRules(search, lists.record, matched, position, false)) {
+    if (keywords::MatchRules(search, lists.deny, matched, position, false)) {
       const std::string keyword = AsAnsi(matched, utf8);
       if (keyword.size() > 1) {
-        writeEvent(EventKind::Record, keyword, keywords::MatchExcerpt(chunk, position), url);
+        const std::string escapedUrl = Escaped(url);
+        if (settings.logEnabled) {
+          writeEvent(EventKind::Deny, keyword, keywords::MatchExcerpt(search, position),
+                     escapedUrl);
+        }
+        const std::string page = FillKeywordPage(settings, keyword, time(), address, url, stop);
+        if (host.ReplaceRawData(DeniedChunk(search, utf8, page))) {
+          host.SendResponseHeader(kDeniedStatus);
+          return kStatusNextNotification;
+        }
       }
     }
-  }
 
-  matched.clear();
-  position = -1;
-  if (keywords::MatchRules(search, lists.deny, matched, position, false)) {
-    const std::string keyword = AsAnsi(matched, utf8);
-    if (keyword.size() > 1) {
-      const std::string escapedUrl = Escaped(url);
-      if (settings.logEnabled) {
-        writeEvent(EventKind::Deny, keyword, keywords::MatchExcerpt(search, position), escapedUrl);
-      }
-      const std::string page = FillKeywordPage(settings, keyword, time(), address, url, stop);
-      if (host.ReplaceRawData(DeniedChunk(search, utf8, page))) {
-        host.SendResponseHeader(kDeniedStatus);
-        return kStatusNextNotification;
-      }
+    // Most pages hold no replace key. That is told from the pass the lists above made, without
+    // a second pass over a decoded chunk, and then the chunk is neither lowered again nor
+    // copied to be rewritten.
+    if (!decodedTwice && !keywords::ReplaceMayApply(chunk, search, lists.replace)) {
+      return kStatusNextNotification;
     }
-  }
-
-  // Most pages hold no replace key. That is told from the pass the lists above made, without
-  // a second pass over a decoded chunk, and then the chunk is neither lowered again nor
-  // copied to be rewritten.
-  if (!decodedTwice && !keywords::ReplaceMayApply(chunk, search, lists.replace)) {
-    return kStatusNextNotification;
   }
   // Replace keys are looked for in the chunk itself, lower-cased but never decoded.
   std::string lowered;

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -58,6 +59,33 @@ struct CompiledGroup {
 };
 CompiledGroup CompileGroup(KeywordList deny, ReplaceList replace, KeywordList record,
                            KeywordList free);
+
+// A caller's word that `text` (these bytes at this address and length) stays unchanged while
+// this object lives. While it does, the scans of exactly this text by lists of one group on
+// this thread share one pass without keeping a copy of the text: without the word, a later
+// list can only tell the text is the same by comparing it with a copy of the earlier one,
+// which costs a copy and a compare of the whole text per list.
+//
+// Changing the bytes while the word stands breaks it: lists may then answer for the old
+// bytes. Once it has ended, the text may change, and a new word over the same address is a
+// new word: no pass made under an ended one is reused.
+//
+// Words belong to the thread that gives them (keep them on its stack) and may overlap: each
+// stands while it lives, whichever is made or ended first, and ending one never ends another.
+class TextScan;
+class StableText {
+ public:
+  explicit StableText(std::string_view text);
+  ~StableText();
+  StableText(const StableText&) = delete;
+  StableText& operator=(const StableText&) = delete;
+
+ private:
+  friend class TextScan;
+  std::string_view text_;
+  std::uint64_t id_;   // unique on its thread, never 0
+  StableText* outer_;  // the word given before this one on the thread, if it still stands
+};
 
 // True when at least one rule holds. `matched` gets the rule texts joined by "," in list
 // order (a text already contained in it is not appended); `position` the byte offset of the

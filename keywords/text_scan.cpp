@@ -15,13 +15,62 @@ ScanScratch& ThreadScratch() {
   return scratch;
 }
 
+// The same bytes by identity, not by content: a word is about one place in memory.
+bool SameSpan(std::string_view promised, std::string_view text) {
+  return promised.data() == text.data() && promised.size() == text.size();
+}
+
 }  // namespace
+
+StableText::StableText(std::string_view text) : text_(text) {
+  ScanScratch& s = ThreadScratch();
+  id_ = ++s.lastPromise;
+  outer_ = s.promises;
+  s.promises = this;
+}
+
+StableText::~StableText() {
+  // Usually the newest; one ended out of turn is unlinked where it stands, so the words
+  // around it keep standing and none that has ended can be found again.
+  ScanScratch& s = ThreadScratch();
+  for (StableText** link = &s.promises; *link != nullptr; link = &(*link)->outer_) {
+    if (*link == this) {
+      *link = outer_;
+      break;
+    }
+  }
+}
 
 TextScan::TextScan(const RuleTable& table, std::string_view text)
     : table_(table), s_(ThreadScratch()) {
   s_.candidates.assign(table.rules.size() / 64 + 1, 0);
-  if (s_.passSerial == table.Set().serial && s_.passText == text) return;
+  if (s_.passSerial == table.Set().serial) {
+    if (s_.passPromise == 0) {
+      if (s_.passText == text) return;
+    } else if (KeptUnderPromiseOver(text)) {
+      return;
+    }
+  }
   ScanWhole(text);
+}
+
+std::uint32_t TextScan::ThreadPasses() {
+  return ThreadScratch().generation;
+}
+
+bool TextScan::KeptUnderPromiseOver(std::string_view text) const {
+  for (const StableText* promise = s_.promises; promise != nullptr; promise = promise->outer_) {
+    if (promise->id_ == s_.passPromise) return SameSpan(promise->text_, text);
+  }
+  return false;  // the word the pass was made under has ended
+}
+
+const StableText* TextScan::OutermostPromiseOver(std::string_view text) const {
+  const StableText* found = nullptr;
+  for (const StableText* promise = s_.promises; promise != nullptr; promise = promise->outer_) {
+    if (SameSpan(promise->text_, text)) found = promise;
+  }
+  return found;
 }
 
 void TextScan::Record(std::uint32_t pattern, std::uint32_t at) {
@@ -85,11 +134,18 @@ void TextScan::ScanWhole(std::string_view text) {
     if (settled) s_.stateStamp[state] = s_.generation;
   }
 
-  if (text.size() <= kReusableText) {
+  // Of several words over the text, the outermost usually stands longest.
+  if (const StableText* promise = OutermostPromiseOver(text)) {
+    // The word keeps the text as it is: nothing to copy, and no size limit either.
     s_.passSerial = table_.Set().serial;
+    s_.passPromise = promise->id_;
+  } else if (text.size() <= kReusableText) {
+    s_.passSerial = table_.Set().serial;
+    s_.passPromise = 0;
     s_.passText.assign(text);
   } else {
     s_.passSerial = 0;
+    s_.passPromise = 0;
     s_.passText = std::string();
   }
 }

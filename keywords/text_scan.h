@@ -4,8 +4,9 @@
 //
 // The working arrays live per thread and are reused from call to call; a generation stamp
 // tells this call's entries from stale ones, so a call touches only what it finds. The last
-// pass is kept with a copy of its text: lists that share a pattern set and are asked about
-// the same text again (a page screen asks free, record and deny in a row) reuse it.
+// pass is kept: lists that share a pattern set and are asked about the same text again (a
+// page screen asks free, record and deny in a row) reuse it. A text under a StableText is
+// known by its address and the word's id; any other is kept as a copy and compared.
 #pragma once
 
 #include <algorithm>
@@ -16,6 +17,7 @@
 #include <string_view>
 #include <vector>
 
+#include "keywords/matching.h"
 #include "keywords/rule_table.h"
 
 namespace orv::keywords {
@@ -31,9 +33,15 @@ struct ScanScratch {
   std::vector<std::uint32_t> watched;  // seen patterns the changing table reads
   std::vector<std::uint64_t> candidates;
   Automaton::OutputBuffer outputs;
-  // The pass the arrays hold: its set's serial and its text; 0 when none can be reused.
+  // The pass the arrays hold: its set's serial, 0 when none can be reused; then either the
+  // id of the StableText it was made under (the text is that word's), or 0 and a copy of
+  // its text.
   std::uint64_t passSerial = 0;
+  std::uint64_t passPromise = 0;
   std::string passText;
+  // The words standing on this thread, newest first, and the last id given out.
+  StableText* promises = nullptr;
+  std::uint64_t lastPromise = 0;
 };
 
 class TextScan {
@@ -64,6 +72,9 @@ class TextScan {
     return First(pattern) != kAbsent && PassesShortWordCheck(pattern);
   }
 
+  // Whole-text passes made on this thread so far (wraps): tells whether a call shared one.
+  static std::uint32_t ThreadPasses();
+
   // Patterns that occurred at some point during this pass (some may be absent by now).
   std::span<const std::uint32_t> Seen() const { return s_.seen; }
 
@@ -78,6 +89,11 @@ class TextScan {
 
  private:
   void ScanWhole(std::string_view text);
+  // Whether the word the kept pass was made under still stands and is over exactly `text`
+  // (same data and size).
+  bool KeptUnderPromiseOver(std::string_view text) const;
+  // The outermost standing word over exactly `text`, or nullptr.
+  const StableText* OutermostPromiseOver(std::string_view text) const;
   void Record(std::uint32_t pattern, std::uint32_t at);
 
   const RuleTable& table_;
@@ -90,7 +106,9 @@ void TextScan::Update(std::string_view text, std::size_t begin, std::size_t end,
                       OnAppeared&& onAppeared) {
   if (!changed_) {
     // From now on the arrays no longer describe the text that was scanned, and only the
-    // patterns this table reads are kept up to date (a shared pass has many more).
+    // patterns this table reads are kept up to date (a shared pass has many more). No later
+    // call may reuse them, whether the pass was kept by a copy or by a StableText (whose
+    // word the change broke anyway).
     s_.passSerial = 0;
     changed_ = true;
     s_.watched.clear();
