@@ -153,9 +153,14 @@ Automaton::Automaton(const std::vector<std::string_view>& patterns, std::size_t 
 void Automaton::SetStartSkips() {
   // The start state has no pattern, so a stored 0 is the plain way back to it.
   asciiStays_ = true;
+  anyStart_ = false;
   for (int b = 0; b < 256; ++b) {
     staysAtStart_[b] = dense_[classOf_[b]] == 0;
-    if (b < 0x80 && !staysAtStart_[b]) asciiStays_ = false;
+    if (staysAtStart_[b]) continue;
+    if (b < 0x80) asciiStays_ = false;
+    if (!anyStart_) startLow_ = static_cast<unsigned char>(b);
+    startHigh_ = static_cast<unsigned char>(b);
+    anyStart_ = true;
   }
 }
 

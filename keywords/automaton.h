@@ -145,47 +145,54 @@ class Automaton {
   std::uint32_t SparseChild(std::uint32_t state, std::uint32_t cls) const;
 
   // The first offset in [from, end) whose byte leads out of the start state, or end. Pages
-  // are mostly markup that starts no pattern; in the start state such bytes are passed over
-  // without table steps, eight or more at a time in ASCII runs when no pattern starts with an
-  // ASCII byte.
+  // are mostly markup that starts no pattern, and in UTF-8 text two bytes of every three
+  // continue a character; in the start state such bytes are passed over without table steps.
   std::size_t SkipAtStart(const unsigned char* text, std::size_t from, std::size_t end) const {
+    if (!anyStart_) return end;
     std::size_t i = from;
-    for (;;) {
-      // Byte by byte over bytes that start nothing (in UTF-8 text, the trail bytes of a
-      // character), up to an ASCII run when no ASCII byte starts anything: the steps below
-      // take those faster.
-      while (i < end && staysAtStart_[text[i]]) {
-        if (asciiStays_ && text[i] < 0x80) break;
+#if defined(__SSE2__)
+    // Thirty-two bytes a step where the target has SSE2: one compare finds the bytes within
+    // [startLow_, startHigh_], the range of the bytes that start some pattern, and only those
+    // are looked up. For dictionaries of Chinese words the range holds the lead bytes of their
+    // characters but neither ASCII nor UTF-8 trail bytes, so a step passes over markup and the
+    // rest of a character alike. (x - low) wraps below low, so one unsigned compare with the
+    // span tells the range.
+    const __m128i low = _mm_set1_epi8(static_cast<char>(startLow_));
+    const __m128i span = _mm_set1_epi8(static_cast<char>(startHigh_ - startLow_));
+    const auto inRange = [&](const unsigned char* at) {
+      const __m128i offset =
+          _mm_sub_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(at)), low);
+      return static_cast<std::uint32_t>(
+          _mm_movemask_epi8(_mm_cmpeq_epi8(_mm_max_epu8(offset, span), span)));
+    };
+    for (; end - i >= 32; i += 32) {
+      std::uint32_t mask = inRange(text + i) | inRange(text + i + 16) << 16;
+      for (; mask != 0; mask &= mask - 1) {
+        const std::size_t at = i + static_cast<std::size_t>(std::countr_zero(mask));
+        if (!staysAtStart_[text[at]]) return at;
+      }
+    }
+#else
+    // Elsewhere eight bytes a step over ASCII runs when no ASCII byte starts anything.
+    if constexpr (std::endian::native == std::endian::little) {
+      while (asciiStays_ && end - i >= 8) {
+        std::uint64_t word;
+        std::memcpy(&word, text + i, 8);
+        const std::uint64_t high = word & 0x8080808080808080u;
+        if (high == 0) {
+          i += 8;
+          continue;
+        }
+        i += static_cast<std::size_t>(std::countr_zero(high)) / 8;  // the first high byte
+        if (!staysAtStart_[text[i]]) return i;
         ++i;
       }
-      if (i == end || !staysAtStart_[text[i]]) return i;
-#if defined(__SSE2__)
-      // Thirty-two bytes a step where the target has SSE2: the byte mask of a vector is the
-      // high bits of its bytes, so the first non-ASCII byte is found without a byte loop.
-      for (; end - i >= 32; i += 32) {
-        const __m128i low = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + i));
-        const __m128i high = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + i + 16));
-        if (_mm_movemask_epi8(_mm_or_si128(low, high)) != 0) {
-          const auto lowMask = static_cast<unsigned>(_mm_movemask_epi8(low));
-          const auto highMask = static_cast<unsigned>(_mm_movemask_epi8(high)) << 16;
-          i += static_cast<std::size_t>(std::countr_zero(lowMask | highMask));
-          break;
-        }
-      }
-#endif
-      if constexpr (std::endian::native == std::endian::little) {
-        for (; end - i >= 8; i += 8) {
-          std::uint64_t word;
-          std::memcpy(&word, text + i, 8);
-          const std::uint64_t high = word & 0x8080808080808080u;
-          if (high != 0) {
-            i += static_cast<std::size_t>(std::countr_zero(high)) / 8;
-            break;
-          }
-        }
-      }
-      while (i < end && text[i] < 0x80) ++i;  // what is left of the run
     }
+#endif
+    for (; i < end; ++i) {
+      if (!staysAtStart_[text[i]]) return i;
+    }
+    return end;
   }
 
   std::array<std::uint8_t, 256> classOf_{};
@@ -201,6 +208,9 @@ class Automaton {
   std::vector<std::uint32_t> depthStart_;
   std::array<bool, 256> staysAtStart_{};  // the byte leads from the start state back to it
   bool asciiStays_ = false;               // ... and so does every byte below 0x80
+  bool anyStart_ = false;                 // some byte does not
+  unsigned char startLow_ = 0;            // the least and greatest bytes that do not
+  unsigned char startHigh_ = 0;
   std::uint32_t classCount_ = 1;
   std::uint32_t denseStates_ = 1;
   std::size_t maxLength_ = 0;

@@ -146,9 +146,10 @@ TEST(Automaton, CollectedOutputsOfLongTextsMatchOneSequentialScan) {
 
 TEST(Automaton, PassesOverBytesThatStartNoPattern) {
   // Patterns of high bytes only (as double-byte dictionaries are) let the scan pass over
-  // ASCII eight bytes at a time; a high byte that starts nothing is passed over too. Every
-  // mix of long and short ASCII runs, and runs that end at any offset of an eight-byte step,
-  // must still report exactly the occurrences a naive search finds.
+  // whole steps of bytes outside the range of starting bytes; a byte within the range that
+  // starts nothing (when the round's patterns leave one of the starts out) and a high byte
+  // outside it are passed over too. Every mix of long and short ASCII runs, and runs that end
+  // at any offset of a step, must still report exactly the occurrences a naive search finds.
   std::mt19937 rng(5);
   const std::string highs = "\xD6\xD0\xCE\xC4\xB0";  // 0xB0 starts no pattern below
   for (int round = 0; round < 200; ++round) {
