@@ -22,8 +22,7 @@ std::uint32_t ChildOf(const TrieNode& node, std::uint8_t cls) {
 
 }  // namespace
 
-Automaton::Automaton()
-    : depthStart_{0, 1}, dense_(1, 0), ownPattern_(1, kNone), outputLink_(1, kNone) {
+Automaton::Automaton() : dense_(1, 0), ownPattern_(1, kNone), outputLink_(1, kNone) {
   SetStartSkips();
 }
 
@@ -66,13 +65,7 @@ Automaton::Automaton(const std::vector<std::string_view>& patterns, std::size_t 
   std::vector<std::uint32_t> newId(count, kNone);
   order.push_back(0);
   newId[0] = 0;
-  depthStart_.assign(1, 0);
-  std::size_t levelEnd = 1;  // one past the last state of the level being expanded
   for (std::size_t head = 0; head < order.size(); ++head) {
-    if (head == levelEnd) {
-      depthStart_.push_back(static_cast<std::uint32_t>(head));
-      levelEnd = order.size();
-    }
     auto& children = trie[order[head]].children;
     std::sort(children.begin(), children.end());
     for (const auto& [cls, child] : children) {
@@ -80,7 +73,6 @@ Automaton::Automaton(const std::vector<std::string_view>& patterns, std::size_t 
       order.push_back(child);
     }
   }
-  depthStart_.resize(maxLength_ + 2, count);
 
   const std::size_t rowBytes = std::size_t{classCount_} * sizeof(std::uint32_t);
   // Row offsets and state ids must stay clear of the marks of the stored form.
@@ -145,6 +137,7 @@ Automaton::Automaton(const std::vector<std::string_view>& patterns, std::size_t 
   }
   SetStartSkips();
   SetStartGrams(patterns);
+  SetGramGroups(patterns);
   edgeClass_.shrink_to_fit();
   edgeTarget_.shrink_to_fit();
   sparseFail_.shrink_to_fit();
@@ -175,7 +168,7 @@ void Automaton::SetStartGrams(const std::vector<std::string_view>& patterns) {
   gramLength_ = std::min<std::size_t>(gramLength_, 8);
   // Four to eight bits per pattern: a byte string that starts no pattern finds its bit set
   // in about one case in six. A small bitmap stays in the nearest caches from one page to
-  // the next, which is worth more than the walks its false hits cost: in the proxy, 8 KiB
+  // the next, which is worth more than the lookups its false hits cost: in the proxy, 8 KiB
   // for 13,000 patterns took less time than 32 KiB with a third of the false hits.
   const std::size_t bits =
       std::bit_ceil(std::clamp<std::size_t>(count * 4, 4096, std::size_t{1} << 23));
@@ -187,6 +180,54 @@ void Automaton::SetStartGrams(const std::vector<std::string_view>& patterns) {
         (Gram(reinterpret_cast<const unsigned char*>(p.data()), p.size()) * kGramHash) >>
         gramShift_;
     gramBits_[bit >> 6] |= std::uint64_t{1} << (bit & 63);
+  }
+}
+
+void Automaton::SetGramGroups(const std::vector<std::string_view>& patterns) {
+  gramGroups_.assign(1, GramGroup{});
+  groupShift_ = 63;
+  gramMembers_.clear();
+  gramRest_.clear();
+  if (gramLength_ == 0) return;
+  std::vector<std::uint32_t> stateOf(patterns.size(), kNone);
+  for (std::uint32_t state = 0; state < ownPattern_.size(); ++state) {
+    if (ownPattern_[state] != kNone) stateOf[ownPattern_[state]] = state;
+  }
+  struct Keyed {
+    std::uint64_t gram;
+    std::uint32_t length;
+    std::uint32_t pattern;
+  };
+  std::vector<Keyed> keyed;
+  for (std::uint32_t id = 0; id < patterns.size(); ++id) {
+    const std::string_view p = patterns[id];
+    if (p.empty()) continue;
+    keyed.push_back({Gram(reinterpret_cast<const unsigned char*>(p.data()), p.size()),
+                     static_cast<std::uint32_t>(p.size()), id});
+  }
+  std::sort(keyed.begin(), keyed.end(), [](const Keyed& a, const Keyed& b) {
+    return a.gram != b.gram ? a.gram < b.gram : a.length < b.length;
+  });
+  std::size_t groups = 0;
+  for (std::size_t k = 0; k < keyed.size(); ++k)
+    groups += k == 0 || keyed[k].gram != keyed[k - 1].gram;
+  // At most half full, so that a miss ends after a probe or two.
+  const std::size_t slots = std::bit_ceil(std::max<std::size_t>(groups * 2, 2));
+  groupShift_ = 64 - static_cast<unsigned>(std::countr_zero(slots));
+  gramGroups_.assign(slots, GramGroup{});
+  gramMembers_.reserve(keyed.size());
+  for (std::size_t k = 0; k < keyed.size();) {
+    const std::uint64_t gram = keyed[k].gram;
+    const auto begin = static_cast<std::uint32_t>(gramMembers_.size());
+    for (; k < keyed.size() && keyed[k].gram == gram; ++k) {
+      const std::string_view rest = patterns[keyed[k].pattern].substr(gramLength_);
+      gramMembers_.push_back(GramMember{stateOf[keyed[k].pattern], keyed[k].length,
+                                        static_cast<std::uint32_t>(gramRest_.size())});
+      gramRest_.insert(gramRest_.end(), rest.begin(), rest.end());
+    }
+    std::size_t slot = static_cast<std::size_t>((gram * kGramHash) >> groupShift_);
+    while (gramGroups_[slot].begin != gramGroups_[slot].end) slot = (slot + 1) & (slots - 1);
+    gramGroups_[slot] = GramGroup{gram, begin, static_cast<std::uint32_t>(gramMembers_.size())};
   }
 }
 
@@ -210,35 +251,29 @@ std::uint32_t Automaton::SparseChild(std::uint32_t state, std::uint32_t cls) con
   return kNone;
 }
 
-std::size_t Automaton::WalkFrom(const unsigned char* text, std::size_t from, std::size_t end,
-                                OutputBuffer& out) const {
-  std::uint32_t at = 0;          // the row of the current state, while it has one
-  std::uint32_t sparse = kNone;  // else the state itself
-  std::size_t i = from;
-  while (i < end) {
-    const std::uint32_t cls = classOf_[text[i]];
-    const std::uint32_t stored = sparse == kNone ? dense_[at + cls] : SparseChild(sparse, cls);
-    if (stored == kNone) break;
-    // A transition that leads no deeper falls back along a failure link: the trie ends here.
-    const std::uint32_t deeper = depthStart_[i - from + 1];
-    ++i;
-    if ((stored & kSpecial) == 0) {
-      if (stored < std::uint64_t{deeper} * classCount_) break;
-      at = stored;
-      continue;
+std::size_t Automaton::ConfirmAt(const unsigned char* text, std::size_t from, std::size_t end,
+                                 OutputBuffer& out) const {
+  const std::uint64_t gram = Gram(text + from, end - from);
+  const std::size_t mask = gramGroups_.size() - 1;
+  std::size_t slot = static_cast<std::size_t>((gram * kGramHash) >> groupShift_);
+  for (;; slot = (slot + 1) & mask) {
+    const GramGroup& group = gramGroups_[slot];
+    if (group.begin == group.end) return 1;  // no pattern starts with these bytes
+    if (group.gram != gram) continue;
+    std::size_t steps = 1;
+    const std::size_t available = end - from;
+    const unsigned char* after = text + from + gramLength_;
+    for (std::uint32_t m = group.begin; m < group.end; ++m) {
+      const GramMember& member = gramMembers_[m];
+      if (member.length > available) break;  // and so are the rest of the group
+      const std::size_t rest = member.length - gramLength_;
+      steps += 1 + rest / 8;
+      if (rest == 0 || std::memcmp(after, gramRest_.data() + member.rest, rest) == 0) {
+        out.data_.push_back(Output{member.state, static_cast<std::uint32_t>(from + member.length)});
+      }
     }
-    const std::uint32_t state = stored & kStateMask;
-    if (state < deeper) break;
-    if ((stored & kHasOutput) != 0 && ownPattern_[state] != kNone) {
-      out.data_.push_back(Output{state, static_cast<std::uint32_t>(i)});
-    }
-    if (state < denseStates_) {
-      at = state * classCount_;
-    } else {
-      sparse = state;
-    }
+    return steps;
   }
-  return i - from;
 }
 
 std::uint32_t Automaton::SparseNext(std::uint32_t state, std::uint32_t cls) const {
@@ -256,11 +291,11 @@ void Automaton::CollectOutputs(const unsigned char* text, std::size_t size,
   out.data_.clear();
   out.chainFrom_ = 0;
   if (gramLength_ == 0) return;
-  // Walks cost about as many steps as the text has bytes where dictionaries and prose are
-  // alike. A text made to repeat the start of a long pattern would make every walk long;
-  // past this many steps the rest is left to one pass of the automaton, which takes one
-  // step per byte whatever the text. The budget also bounds the single occurrences a walk
-  // reports, as each takes a step.
+  // Where dictionaries and prose are alike, the grams that get through the bitmap cost a step
+  // or two each. A dictionary of many patterns with one start and a text that repeats it
+  // would make every confirmation long; past this many steps the rest is left to one pass of
+  // the automaton, which takes one step per byte whatever the text. The budget also bounds
+  // the single occurrences confirmations report, as each takes a step.
   std::size_t budget = size + 4096;
   std::size_t i = 0;
   for (;;) {
@@ -270,7 +305,7 @@ void Automaton::CollectOutputs(const unsigned char* text, std::size_t size,
       return;
     }
     if (GramMayStart(text + i, size - i)) {
-      const std::size_t steps = WalkFrom(text, i, size, out);
+      const std::size_t steps = ConfirmAt(text, i, size, out);
       if (steps > budget) break;
       budget -= steps;
     }
@@ -290,8 +325,8 @@ std::size_t Automaton::MemoryBytes() const {
          sparseFail_.capacity() * sizeof(std::uint32_t) +
          ownPattern_.capacity() * sizeof(std::uint32_t) +
          outputLink_.capacity() * sizeof(std::uint32_t) +
-         gramBits_.capacity() * sizeof(std::uint64_t) +
-         depthStart_.capacity() * sizeof(std::uint32_t);
+         gramBits_.capacity() * sizeof(std::uint64_t) + gramGroups_.capacity() * sizeof(GramGroup) +
+         gramMembers_.capacity() * sizeof(GramMember) + gramRest_.capacity();
 }
 
 }  // namespace orv::keywords

@@ -127,6 +127,7 @@ class Automaton {
 
   void SetStartSkips();
   void SetStartGrams(const std::vector<std::string_view>& patterns);
+  void SetGramGroups(const std::vector<std::string_view>& patterns);
 
   // The first gramLength_ bytes at `text` (at least that many are there) as a number, and
   // whether some pattern starts with them as far as the bitmap can tell.
@@ -137,10 +138,10 @@ class Automaton {
   }
   static constexpr std::uint64_t kGramHash = 0x9E3779B97F4A7C15u;
 
-  // The occurrences that start at `from`, shortest first, found by following only the
-  // trie's own edges. Returns the number of steps taken.
-  std::size_t WalkFrom(const unsigned char* text, std::size_t from, std::size_t end,
-                       OutputBuffer& out) const;
+  // The occurrences that start at `from`, shortest first: the patterns of the group of the
+  // gram at `from` whose rest follows it. Returns the work done, in steps of the budget.
+  std::size_t ConfirmAt(const unsigned char* text, std::size_t from, std::size_t end,
+                        OutputBuffer& out) const;
   // A sparse state's own edge for a class, in the stored form, or kNone.
   std::uint32_t SparseChild(std::uint32_t state, std::uint32_t cls) const;
 
@@ -202,10 +203,25 @@ class Automaton {
   std::size_t gramLength_ = 0;
   unsigned gramShift_ = 63;
   std::vector<std::uint64_t> gramBits_;
-  // depthStart_[d]: the first state of depth d or more (states are numbered by depth), for
-  // d up to maxLength_ + 1. A transition leads along the trie's own edge exactly when it
-  // leads one level deeper.
-  std::vector<std::uint32_t> depthStart_;
+  // The patterns grouped by their first gramLength_ bytes, in an open-addressed table by
+  // gram, each group shortest first. Where the bitmap lets a gram through, its group is all
+  // that can start there: telling which of them do takes a lookup and a compare of the bytes
+  // after the gram, a few hundred kilobytes in all for a dictionary the transition rows hold
+  // in megabytes, where a walk down the trie would miss the cache at nearly every level.
+  struct GramGroup {
+    std::uint64_t gram = 0;
+    std::uint32_t begin = 0;  // [begin, end) in gramMembers_; empty slot when equal
+    std::uint32_t end = 0;
+  };
+  struct GramMember {
+    std::uint32_t state;   // where the pattern ends (OwnPattern names it)
+    std::uint32_t length;  // of the whole pattern
+    std::uint32_t rest;    // its bytes after the gram, at gramRest_[rest]
+  };
+  std::vector<GramGroup> gramGroups_;
+  unsigned groupShift_ = 63;
+  std::vector<GramMember> gramMembers_;
+  std::vector<unsigned char> gramRest_;
   std::array<bool, 256> staysAtStart_{};  // the byte leads from the start state back to it
   bool asciiStays_ = false;               // ... and so does every byte below 0x80
   bool anyStart_ = false;                 // some byte does not
