@@ -13,6 +13,8 @@
 #include <boost/beast/http/error.hpp>
 #include <cstddef>
 
+#include "proxy/loop_stream.h"
+
 namespace orv::proxy {
 
 // The most one read takes from a socket.
@@ -21,8 +23,8 @@ inline constexpr std::size_t kReadStep = 64 * 1024;
 // One read from the stream into the buffer's free room (at least 512 bytes, at most
 // kReadStep); returns the bytes read, already committed to the buffer.
 template <class Stream>
-boost::asio::awaitable<std::size_t> ReadMore(Stream& stream, boost::beast::flat_buffer& buffer,
-                                             boost::beast::error_code& ec) {
+LoopAwaitable<std::size_t> ReadMore(Stream& stream, boost::beast::flat_buffer& buffer,
+                                    boost::beast::error_code& ec) {
   const std::size_t room =
       std::min<std::size_t>(std::max<std::size_t>(512, buffer.capacity() - buffer.size()),
                             std::min<std::size_t>(kReadStep, buffer.max_size() - buffer.size()));
@@ -31,7 +33,7 @@ boost::asio::awaitable<std::size_t> ReadMore(Stream& stream, boost::beast::flat_
     co_return 0;
   }
   const std::size_t got = co_await stream.async_read_some(
-      buffer.prepare(room), boost::asio::redirect_error(boost::asio::use_awaitable, ec));
+      buffer.prepare(room), boost::asio::redirect_error(kUseLoopAwaitable, ec));
   buffer.commit(got);
   co_return got;
 }
@@ -42,8 +44,8 @@ boost::asio::awaitable<std::size_t> ReadMore(Stream& stream, boost::beast::flat_
 // limits the whole head in time: a peer that sends a byte now and then must not keep a
 // connection forever.
 template <class Stream, class Parser>
-boost::asio::awaitable<void> ReadHead(Stream& stream, boost::beast::flat_buffer& buffer,
-                                      Parser& parser, boost::beast::error_code& ec) {
+LoopAwaitable<void> ReadHead(Stream& stream, boost::beast::flat_buffer& buffer, Parser& parser,
+                             boost::beast::error_code& ec) {
   namespace http = boost::beast::http;
   ec = {};
   while (!parser.is_header_done()) {

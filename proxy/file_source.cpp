@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <filesystem>
 
+#include "proxy/loop_stream.h"
+
 namespace orv::proxy {
 
 void FileSource::Canned(ResponseHead& head, unsigned status, std::string reason, std::string body) {
@@ -13,8 +15,8 @@ void FileSource::Canned(ResponseHead& head, unsigned status, std::string reason,
   canned_ = std::move(body);
 }
 
-boost::asio::awaitable<SourceResult> FileSource::Start(ForwardRequest&, const RequestFacts& facts,
-                                                       ResponseHead& head) {
+LoopAwaitable<SourceResult> FileSource::Start(ForwardRequest&, const RequestFacts& facts,
+                                              ResponseHead& head) {
   Finish(false);
   remaining_ = 0;
   canned_.clear();
@@ -57,8 +59,7 @@ boost::asio::awaitable<SourceResult> FileSource::Start(ForwardRequest&, const Re
   co_return SourceResult::kOk;
 }
 
-boost::asio::awaitable<SourceResult> FileSource::Read(std::string& out, std::size_t limit,
-                                                      bool& complete) {
+LoopAwaitable<SourceResult> FileSource::Read(std::string& out, std::size_t limit, bool& complete) {
   if (!canned_.empty()) {
     out += canned_;
     canned_.clear();

@@ -5,6 +5,7 @@
 #include <fstream>
 #include <string>
 
+#include "proxy/loop_stream.h"
 #include "proxy/response_source.h"
 #include "proxy/static_site.h"
 
@@ -14,10 +15,9 @@ class FileSource final : public ResponseSource {
  public:
   explicit FileSource(const StaticSite& site) : site_(site) {}
 
-  boost::asio::awaitable<SourceResult> Start(ForwardRequest& request, const RequestFacts& facts,
-                                             ResponseHead& head) override;
-  boost::asio::awaitable<SourceResult> Read(std::string& out, std::size_t limit,
-                                            bool& complete) override;
+  LoopAwaitable<SourceResult> Start(ForwardRequest& request, const RequestFacts& facts,
+                                    ResponseHead& head) override;
+  LoopAwaitable<SourceResult> Read(std::string& out, std::size_t limit, bool& complete) override;
   void Finish(bool) override {
     if (file_.is_open()) file_.close();
     file_.clear();

@@ -11,6 +11,7 @@
 #include <string>
 #include <utility>
 
+#include "proxy/loop_stream.h"
 #include "proxy/request_facts.h"
 #include "proxy/wire_format.h"
 
@@ -29,14 +30,12 @@ class ResponseSource {
   virtual ~ResponseSource() = default;
 
   // Sends the request on (or finds the file) and reads the response's head.
-  virtual boost::asio::awaitable<SourceResult> Start(ForwardRequest& request,
-                                                     const RequestFacts& facts,
-                                                     ResponseHead& head) = 0;
+  virtual LoopAwaitable<SourceResult> Start(ForwardRequest& request, const RequestFacts& facts,
+                                            ResponseHead& head) = 0;
 
   // Appends body bytes to `out` until it holds `limit` bytes or the body is complete, which
   // `complete` then says.
-  virtual boost::asio::awaitable<SourceResult> Read(std::string& out, std::size_t limit,
-                                                    bool& complete) = 0;
+  virtual LoopAwaitable<SourceResult> Read(std::string& out, std::size_t limit, bool& complete) = 0;
 
   // The response was delivered whole (`complete`) or abandoned; an upstream connection goes
   // back to the pool only in the first case.

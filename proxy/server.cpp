@@ -15,6 +15,7 @@
 #include <thread>
 #include <vector>
 
+#include "proxy/loop_stream.h"
 #include "proxy/session.h"
 
 namespace orv::proxy {
@@ -74,8 +75,8 @@ class Server {
 
  private:
   bool Prepare();
-  asio::awaitable<void> Accept();
-  asio::awaitable<void> WatchSignals();
+  LoopAwaitable<void> Accept();
+  LoopAwaitable<void> WatchSignals();
   void BeginStop();
   std::string Describe() const;
 
@@ -149,17 +150,17 @@ std::string Server::Describe() const {
   return line;
 }
 
-asio::awaitable<void> Server::Accept() {
+LoopAwaitable<void> Server::Accept() {
   for (;;) {
     boost::system::error_code ec;
-    LoopSocket socket = co_await acceptor_.async_accept(
-        loops_.Next(), asio::redirect_error(asio::use_awaitable, ec));
+    LoopSocket socket =
+        co_await acceptor_.async_accept(loops_.Next(), asio::redirect_error(kUseLoopAwaitable, ec));
     if (ec == asio::error::operation_aborted || !acceptor_.is_open() || context_.stopping)
       co_return;
     if (ec) {
       // Out of descriptors or a connection reset before it was taken: wait a moment, go on.
       asio::steady_timer pause(loops_.First(), std::chrono::milliseconds(50));
-      co_await pause.async_wait(asio::redirect_error(asio::use_awaitable, ec));
+      co_await pause.async_wait(asio::redirect_error(kUseLoopAwaitable, ec));
       continue;
     }
     // Heads and bodies go out in as few writes as the framing allows; Nagle's delay would
@@ -175,10 +176,10 @@ asio::awaitable<void> Server::Accept() {
   }
 }
 
-asio::awaitable<void> Server::WatchSignals() {
+LoopAwaitable<void> Server::WatchSignals() {
   for (;;) {
     boost::system::error_code ec;
-    int signal = co_await signals_.async_wait(asio::redirect_error(asio::use_awaitable, ec));
+    int signal = co_await signals_.async_wait(asio::redirect_error(kUseLoopAwaitable, ec));
     if (ec) co_return;
     if (signal == SIGHUP) {
       context_.engine.Reload();

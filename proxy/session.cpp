@@ -12,6 +12,7 @@
 
 #include "proxy/buffered_read.h"
 #include "proxy/file_source.h"
+#include "proxy/loop_stream.h"
 #include "proxy/request_target.h"
 #include "proxy/upstream_head.h"
 
@@ -92,7 +93,7 @@ void Session::Stop() {
   });
 }
 
-asio::awaitable<void> Session::Run(std::shared_ptr<Session> self) {
+LoopAwaitable<void> Session::Run(std::shared_ptr<Session> self) {
   try {
     co_await self->Serve();
   } catch (const std::exception&) {
@@ -112,21 +113,21 @@ asio::awaitable<void> Session::Run(std::shared_ptr<Session> self) {
   if (lastGone) lastGone();
 }
 
-asio::awaitable<bool> Session::Write(std::string_view first, std::string_view second) {
+LoopAwaitable<bool> Session::Write(std::string_view first, std::string_view second) {
   beast::error_code ec;
   std::array<asio::const_buffer, 2> buffers{asio::buffer(first.data(), first.size()),
                                             asio::buffer(second.data(), second.size())};
   const auto armed = deadline_.Arm(socket_, context_.options.clientTimeout);
-  co_await asio::async_write(socket_, buffers, asio::redirect_error(asio::use_awaitable, ec));
+  co_await asio::async_write(socket_, buffers, asio::redirect_error(kUseLoopAwaitable, ec));
   co_return !ec;
 }
 
-asio::awaitable<void> Session::Reject(unsigned status, std::string_view reason) {
+LoopAwaitable<void> Session::Reject(unsigned status, std::string_view reason) {
   const std::string response = ErrorResponseText(status, reason);
   co_await Write(response);
 }
 
-asio::awaitable<void> Session::Serve() {
+LoopAwaitable<void> Session::Serve() {
   const ProxyOptions& options = context_.options;
   beast::error_code ec;
   std::string remoteAddr, localName, localPort;
@@ -195,7 +196,7 @@ asio::awaitable<void> Session::Serve() {
       {
         const auto armed = deadline_.Arm(socket_, options.clientTimeout);
         co_await http::async_read(socket_, buffer, parser,
-                                  asio::redirect_error(asio::use_awaitable, ec));
+                                  asio::redirect_error(kUseLoopAwaitable, ec));
       }
       if (ec == http::error::body_limit) co_return co_await Reject(413, "Content Too Large");
       if (ec) {
@@ -241,8 +242,8 @@ asio::awaitable<void> Session::Serve() {
   }
 }
 
-asio::awaitable<bool> Session::Respond(ForwardRequest& request, RequestFacts& facts, bool keepAlive,
-                                       bool http10, bool headOnly) {
+LoopAwaitable<bool> Session::Respond(ForwardRequest& request, RequestFacts& facts, bool keepAlive,
+                                     bool http10, bool headOnly) {
   const ProxyOptions& options = context_.options;
   if (!source_) {
     if (context_.pool)
@@ -253,7 +254,7 @@ asio::awaitable<bool> Session::Respond(ForwardRequest& request, RequestFacts& fa
   }
   ResponseSource* source = source_.get();
 
-  auto gatewayError = [this](SourceResult result) -> asio::awaitable<bool> {
+  auto gatewayError = [this](SourceResult result) -> LoopAwaitable<bool> {
     if (result == SourceResult::kTimeout)
       co_await Reject(504, "Gateway Timeout");
     else

@@ -49,17 +49,17 @@ class Session : public std::enable_shared_from_this<Session> {
   Session& operator=(const Session&) = delete;
 
   // Serves the connection to its end. The coroutine holds `self` for its whole life.
-  static boost::asio::awaitable<void> Run(std::shared_ptr<Session> self);
+  static LoopAwaitable<void> Run(std::shared_ptr<Session> self);
 
   // From any thread: finish the request in hand, or close at once when between requests.
   void Stop();
 
  private:
-  boost::asio::awaitable<void> Serve();
-  boost::asio::awaitable<bool> Respond(ForwardRequest& request, RequestFacts& facts, bool keepAlive,
-                                       bool http10, bool headOnly);
-  boost::asio::awaitable<bool> Write(std::string_view first, std::string_view second = {});
-  boost::asio::awaitable<void> Reject(unsigned status, std::string_view reason);
+  LoopAwaitable<void> Serve();
+  LoopAwaitable<bool> Respond(ForwardRequest& request, RequestFacts& facts, bool keepAlive,
+                              bool http10, bool headOnly);
+  LoopAwaitable<bool> Write(std::string_view first, std::string_view second = {});
+  LoopAwaitable<void> Reject(unsigned status, std::string_view reason);
 
   ServerContext& context_;
   LoopSocket socket_;

@@ -13,6 +13,7 @@
 #include <limits>
 
 #include "proxy/buffered_read.h"
+#include "proxy/loop_stream.h"
 #include "proxy/upstream_head.h"
 #include "proxy/upstream_parser.h"
 
@@ -79,8 +80,8 @@ void UpstreamPool::Clear() {
   idle_.clear();
 }
 
-asio::awaitable<SourceResult> UpstreamSource::Start(ForwardRequest& request,
-                                                    const RequestFacts& facts, ResponseHead& head) {
+LoopAwaitable<SourceResult> UpstreamSource::Start(ForwardRequest& request,
+                                                  const RequestFacts& facts, ResponseHead& head) {
   // A connection kept from this client's last request is used first; anything else the last
   // request left behind is closed.
   bool kept = stream_ && keptIdle_;
@@ -103,7 +104,7 @@ asio::awaitable<SourceResult> UpstreamSource::Start(ForwardRequest& request,
       {
         const auto armed = deadline_.Arm(*stream_, timeout_);
         co_await asio::async_connect(*stream_, pool_.Endpoints(),
-                                     asio::redirect_error(asio::use_awaitable, ec));
+                                     asio::redirect_error(kUseLoopAwaitable, ec));
       }
       if (ec) {
         stream_.reset();
@@ -121,9 +122,9 @@ asio::awaitable<SourceResult> UpstreamSource::Start(ForwardRequest& request,
   co_return SourceResult::kOk;
 }
 
-asio::awaitable<UpstreamSource::Attempt> UpstreamSource::Exchange(ForwardRequest& request,
-                                                                  bool headOnly, bool reused,
-                                                                  SourceResult& result) {
+LoopAwaitable<UpstreamSource::Attempt> UpstreamSource::Exchange(ForwardRequest& request,
+                                                                bool headOnly, bool reused,
+                                                                SourceResult& result) {
   beast::error_code ec;
   buffer_.clear();
   // A read takes as much as the buffer has room for; a buffer left at its first small size
@@ -135,7 +136,7 @@ asio::awaitable<UpstreamSource::Attempt> UpstreamSource::Exchange(ForwardRequest
   const std::array<asio::const_buffer, 2> out{asio::buffer(head), asio::buffer(request.body())};
   {
     const auto armed = deadline_.Arm(*stream_, timeout_);
-    co_await asio::async_write(*stream_, out, asio::redirect_error(asio::use_awaitable, ec));
+    co_await asio::async_write(*stream_, out, asio::redirect_error(kUseLoopAwaitable, ec));
   }
   if (ec) {
     if (reused) co_return Attempt::kRetry;
@@ -164,8 +165,8 @@ asio::awaitable<UpstreamSource::Attempt> UpstreamSource::Exchange(ForwardRequest
   co_return Attempt::kDone;
 }
 
-asio::awaitable<SourceResult> UpstreamSource::Read(std::string& out, std::size_t limit,
-                                                   bool& complete) {
+LoopAwaitable<SourceResult> UpstreamSource::Read(std::string& out, std::size_t limit,
+                                                 bool& complete) {
   complete = false;
   // A page usually arrives with its head and is then parsed straight from the buffer.
   parser_->BodyInto(out, limit);

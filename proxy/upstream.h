@@ -55,16 +55,15 @@ class UpstreamSource final : public ResponseSource {
   UpstreamSource(const UpstreamSource&) = delete;
   UpstreamSource& operator=(const UpstreamSource&) = delete;
 
-  boost::asio::awaitable<SourceResult> Start(ForwardRequest& request, const RequestFacts& facts,
-                                             ResponseHead& head) override;
-  boost::asio::awaitable<SourceResult> Read(std::string& out, std::size_t limit,
-                                            bool& complete) override;
+  LoopAwaitable<SourceResult> Start(ForwardRequest& request, const RequestFacts& facts,
+                                    ResponseHead& head) override;
+  LoopAwaitable<SourceResult> Read(std::string& out, std::size_t limit, bool& complete) override;
   void Finish(bool complete) override;
 
  private:
   enum class Attempt { kDone, kRetry };
-  boost::asio::awaitable<Attempt> Exchange(ForwardRequest& request, bool headOnly, bool reused,
-                                           SourceResult& result);
+  LoopAwaitable<Attempt> Exchange(ForwardRequest& request, bool headOnly, bool reused,
+                                  SourceResult& result);
 
   UpstreamPool& pool_;
   LoopExecutor executor_;
