@@ -11,6 +11,7 @@ namespace http = boost::beast::http;
 
 void UpstreamParser::on_response_impl(int code, string_view reason, int, error_code&) {
   head_.status = static_cast<unsigned>(code);
+  head_.fields.reserve(16);  // a typical head's fields in one allocation
   head_.reason.assign(reason.data(), reason.size());
   if (head_.reason.empty()) {
     const string_view standard = http::obsolete_reason(http::int_to_status(head_.status));

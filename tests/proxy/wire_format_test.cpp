@@ -170,5 +170,16 @@ TEST(RequestHead, MatchesBeastsSerializer) {
   EXPECT_EQ(RequestHeadText(get), plain.str());
 }
 
+TEST(ResponseFields, HopByHopFieldsAreKnownInAnyCaseAndNothingElse) {
+  for (std::string_view name : {"Connection", "keep-alive", "PROXY-CONNECTION", "te", "Trailer",
+                                "trailers", "Upgrade", "transfer-encoding", "Content-length"})
+    EXPECT_TRUE(IsHopByHopField(name)) << name;
+  // Names of the same lengths, and the fields a response needs passed on.
+  for (std::string_view name :
+       {"", "T", "TF", "Trailex", "Upgradez", "Connectiox", "Keep-Alivf", "Content-Lengtx",
+        "Proxy-Connectiox", "Transfer-Encodinx", "Content-Type", "Set-Cookie", "Location", "Date"})
+    EXPECT_FALSE(IsHopByHopField(name)) << name;
+}
+
 }  // namespace
 }  // namespace orv::proxy
