@@ -148,18 +148,22 @@ bool ReplaceMayApply(std::string_view page, std::string_view decoded,
       triggered = !table.RuleTriggers(automaton.OwnPattern(s)).empty();
     }
   };
-  // Windows cost about twice the longest pattern each; past the page's own length a whole
-  // pass is cheaper, and ReplaceWords makes it.
+  // When no pattern that triggers a key holds a "%" or a "+" (keys of words do not), an
+  // occurrence cannot cover the rewritten "%" or "+" itself: it can only start on one of an
+  // escape's two digits. Windows then start there, and a "+" needs none.
+  const bool escapeInTriggers = table.TriggerHolds('%') || table.TriggerHolds('+');
+  // Windows cost up to about twice the longest pattern each; past the page's own length a
+  // whole pass is cheaper, and ReplaceWords makes it.
   std::size_t budget = page.size();
   std::string window;  // one window, lower-cased
   // The "%" and "+" bytes in order, each found with a (vectorised) single-byte search.
   std::size_t percent = page.find('%');
-  std::size_t plus = page.find('+');
+  std::size_t plus = escapeInTriggers ? page.find('+') : std::string_view::npos;
   while (!triggered && (percent != std::string_view::npos || plus != std::string_view::npos)) {
     const std::size_t i = std::min(percent, plus);
     if (i == percent) percent = page.find('%', i + 1);
     if (i == plus) plus = page.find('+', i + 1);
-    const std::size_t from = i + 1 > reach ? i + 1 - reach : 0;
+    const std::size_t from = !escapeInTriggers ? i + 1 : i + 1 > reach ? i + 1 - reach : 0;
     const std::size_t to = std::min(page.size(), i + 3 + reach - 1);
     if (to - from > budget) return true;
     budget -= to - from;

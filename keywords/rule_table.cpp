@@ -62,6 +62,14 @@ void RuleTable::Finish(std::shared_ptr<const PatternSet> set) {
   }
   pendingRuleTriggers_ = {};
   pendingWordTriggers_ = {};
+  triggerBytes_ = {};
+  for (std::uint32_t pattern = 0; pattern < set_->patterns.size(); ++pattern) {
+    if (RuleTriggers(pattern).empty()) continue;
+    for (const char c : set_->patterns[pattern]) {
+      const auto byte = static_cast<unsigned char>(c);
+      triggerBytes_[byte >> 6] |= std::uint64_t{1} << (byte & 63);
+    }
+  }
 }
 
 std::size_t RuleTable::MemoryBytes() const {

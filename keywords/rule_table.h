@@ -3,6 +3,7 @@
 // trigger), so a scan only decides rules whose trigger occurs.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -55,6 +56,10 @@ class RuleTable {
   std::span<const std::uint32_t> WordTriggers(std::uint32_t pattern) const {
     return Slice(wordTriggerStart_, wordTriggers_, pattern);
   }
+  // Whether some pattern that triggers a rule holds the byte.
+  bool TriggerHolds(unsigned char byte) const {
+    return ((triggerBytes_[byte >> 6] >> (byte & 63)) & 1) != 0;
+  }
   std::span<const std::uint32_t> Parts(const CompiledRule& rule) const {
     return {parts.data() + rule.partsBegin, parts.data() + rule.partsEnd};
   }
@@ -71,6 +76,7 @@ class RuleTable {
   std::vector<std::pair<std::uint32_t, std::uint32_t>> pendingRuleTriggers_, pendingWordTriggers_;
   std::vector<std::uint32_t> ruleTriggerStart_, ruleTriggers_;
   std::vector<std::uint32_t> wordTriggerStart_, wordTriggers_;
+  std::array<std::uint64_t, 4> triggerBytes_{};
 };
 
 }  // namespace orv::keywords
