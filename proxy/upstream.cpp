@@ -118,7 +118,7 @@ LoopAwaitable<SourceResult> UpstreamSource::Start(ForwardRequest& request,
   }
   if (result != SourceResult::kOk) co_return result;
 
-  head = std::move(parser_->Head());
+  head = std::move(parser_->Head());  // the status stays behind for Finish to read
   co_return SourceResult::kOk;
 }
 
