@@ -221,9 +221,16 @@ void Automaton::SetGramGroups(const std::vector<std::string_view>& patterns) {
     const auto begin = static_cast<std::uint32_t>(gramMembers_.size());
     for (; k < keyed.size() && keyed[k].gram == gram; ++k) {
       const std::string_view rest = patterns[keyed[k].pattern].substr(gramLength_);
-      gramMembers_.push_back(GramMember{stateOf[keyed[k].pattern], keyed[k].length,
-                                        static_cast<std::uint32_t>(gramRest_.size())});
-      gramRest_.insert(gramRest_.end(), rest.begin(), rest.end());
+      GramMember member{};
+      member.state = stateOf[keyed[k].pattern];
+      member.length = keyed[k].length;
+      if (rest.size() <= GramMember::kInline) {
+        std::copy(rest.begin(), rest.end(), member.bytes);
+      } else {
+        member.rest = static_cast<std::uint32_t>(gramRest_.size());
+        gramRest_.insert(gramRest_.end(), rest.begin(), rest.end());
+      }
+      gramMembers_.push_back(member);
     }
     std::size_t slot = static_cast<std::size_t>((gram * kGramHash) >> groupShift_);
     while (gramGroups_[slot].begin != gramGroups_[slot].end) slot = (slot + 1) & (slots - 1);
@@ -270,7 +277,8 @@ std::size_t Automaton::ConfirmAt(const unsigned char* text, std::size_t from, st
       steps += 1 + rest / 8;
       // The rest is a few bytes as a rule (one character after a two-character gram): a
       // loop beats a call.
-      const unsigned char* expected = gramRest_.data() + member.rest;
+      const unsigned char* expected =
+          rest <= GramMember::kInline ? member.bytes : gramRest_.data() + member.rest;
       std::size_t same = 0;
       while (same < rest && after[same] == expected[same]) ++same;
       if (same == rest) {

@@ -216,7 +216,13 @@ class Automaton {
   struct GramMember {
     std::uint32_t state;   // where the pattern ends (OwnPattern names it)
     std::uint32_t length;  // of the whole pattern
-    std::uint32_t rest;    // its bytes after the gram, at gramRest_[rest]
+    // Its bytes after the gram: here when they fit (as a word's last character or two do),
+    // saving a load from another line; else at gramRest_[rest].
+    static constexpr std::size_t kInline = 8;
+    union {
+      std::uint32_t rest;
+      unsigned char bytes[kInline];
+    };
   };
   std::vector<GramGroup> gramGroups_;
   unsigned groupShift_ = 63;
