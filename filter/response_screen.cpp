@@ -37,17 +37,21 @@ constexpr std::string_view kDeniedStatus = "401 Access Denied";
 // The chunk as the keyword lists see it: percent-decoded (twice when it was encoded twice,
 // "%25"), lower-cased. `decoded` tells whether a decode ran; when none did, the text is just
 // the lower-cased chunk.
-std::string SearchTextOf(std::string_view chunk, bool& decoded, bool& decodedTwice) {
+std::string_view SearchTextOf(std::string_view chunk, bool& decoded, bool& decodedTwice) {
+  // This thread's buffers, kept from chunk to chunk: a fresh string per chunk would be
+  // allocated and zero-filled before the text is written over it.
+  thread_local std::string once;
+  thread_local std::string twice;
   decoded = chunk.find('%') != std::string_view::npos;
   decodedTwice = false;
   // Most pages have no escape at all: copied and lowered in one pass.
-  if (!decoded) return keywords::LowerAsciiCopy(chunk);
-  std::string text = keywords::UrlDecodeLowered(chunk);
+  if (!decoded) return keywords::LowerAsciiCopyInto(chunk, once);
+  const std::string_view text = keywords::UrlDecodeLoweredInto(chunk, once);
   // Decoded once more when it was encoded twice ("%25") and an escape is still left. Hex
   // digits read the same in either case, so the lowered text decodes as the original would.
-  if (chunk.find("%25") != std::string_view::npos && text.find('%') != std::string::npos) {
-    text = keywords::UrlDecodeLowered(text);
+  if (chunk.find("%25") != std::string_view::npos && text.find('%') != std::string_view::npos) {
     decodedTwice = true;
+    return keywords::UrlDecodeLoweredInto(text, twice);
   }
   return text;
 }
@@ -97,7 +101,8 @@ std::uint32_t ScreenWorker::ScreenResponse(const store::FilterSettings& settings
 
   bool decoded = false;
   bool decodedTwice = false;
-  std::string search = SearchTextOf(chunk, decoded, decodedTwice);
+  // Valid until the next chunk this thread screens.
+  const std::string_view search = SearchTextOf(chunk, decoded, decodedTwice);
   const CharsetCode code = charsets_.Lookup(path, search);
   const bool utf8 = code == CharsetCode::Utf8 ||
                     (code == CharsetCode::Unnamed && keywords::LooksLikeUtf8(search));
@@ -121,8 +126,9 @@ std::uint32_t ScreenWorker::ScreenResponse(const store::FilterSettings& settings
   std::string matched;
   long position = -1;
   {
-    // `search` stays as it is in this block (it is moved and rewritten only after it), so
-    // the lists' scans of it share one pass without a copy of the page to compare with.
+    // `search` stays as it is in this block (its buffer is only written by the next chunk's
+    // screen), so the lists' scans of it share one pass without a copy of the page to compare
+    // with.
     const keywords::StableText unchanged(search);
     if (!lists.free.empty() && keywords::FindFirstWord(search, lists.free, matched, position)) {
       return kStatusNextNotification;
@@ -169,7 +175,7 @@ std::uint32_t ScreenWorker::ScreenResponse(const store::FilterSettings& settings
   if (decoded) {
     lowered = keywords::LowerAsciiCopy(chunk);
   } else {
-    lowered = std::move(search);  // the same text; `search` is not read past this point
+    lowered = std::string(search);  // the same text
   }
   std::string rewritten(chunk);
   matched.clear();

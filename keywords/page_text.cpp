@@ -232,78 +232,86 @@ std::pair<int, std::size_t> Escape(const char* read, const char* end) {
   return {low < 0 ? 0xFF : ((high < 0 ? 15 : high) << 4) | low, 3};
 }
 
-// Both decodes. Where the target has SSE2, sixteen bytes are read, lowered and written per
-// step, and an escape or "+" among them is decoded in place before the next step; what is
-// left, and the whole text elsewhere, goes in plain runs between escapes, found with memchr
-// and copied whole (and, for the lower-cased form, lowered while they are still in cache)
-// instead of byte by byte. Decoding never lengthens the text.
+// Both decodes, into the first bytes of `out` (grown to the text's length when shorter, never
+// shrunk); returns the decoded length. Where the target has SSE2, sixteen bytes are read,
+// lowered and written per step, and an escape or "+" among them is decoded in place before
+// the next step; what is left, and the whole text elsewhere, goes in plain runs between
+// escapes, found with memchr and copied whole (and, for the lower-cased form, lowered while
+// they are still in cache) instead of byte by byte. Decoding never lengthens the text, and
+// the write position never passes the read position.
 template <bool kLower>
-std::string Decode(std::string_view text) {
-  std::string out;
-  if (text.empty()) return out;
+std::size_t DecodeInto(std::string_view text, std::string& out) {
+  if (text.empty()) return 0;
+  if (out.size() < text.size()) out.resize(text.size());
   const char* read = text.data();
   const char* const end = read + text.size();
+  char* const first = out.data();
+  char* write = first;
   const auto decoded = [](int value) {
     const auto c = static_cast<char>(value);
     return kLower && c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
   };
 #if defined(__SSE2__)
-  if (text.size() >= 16) {
-    // Written through a pointer into the sized string: every step stores sixteen bytes at
-    // `write`, which never runs ahead of `read`, so it stays inside the text's length.
-    out.resize(text.size());
-    char* write = out.data();
-    const __m128i percent = _mm_set1_epi8('%');
-    const __m128i plus = _mm_set1_epi8('+');
-    while (end - read >= 16) {
-      const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(read));
-      _mm_storeu_si128(reinterpret_cast<__m128i*>(write), kLower ? LowerAscii16(bytes) : bytes);
-      const auto marks = static_cast<unsigned>(_mm_movemask_epi8(
-          _mm_or_si128(_mm_cmpeq_epi8(bytes, percent), _mm_cmpeq_epi8(bytes, plus))));
-      if (marks == 0) {
-        read += 16;
-        write += 16;
-        continue;
-      }
-      const auto plain = static_cast<std::size_t>(std::countr_zero(marks));
-      read += plain;
-      write += plain;
-      int value = ' ';
-      std::size_t taken = 1;
-      if (*read == '%') std::tie(value, taken) = Escape(read, end);
-      *write++ = decoded(value);
-      read += taken;
+  // Every step stores sixteen bytes at `write`, which never runs ahead of `read`, so it stays
+  // inside the text's length.
+  const __m128i percent = _mm_set1_epi8('%');
+  const __m128i plus = _mm_set1_epi8('+');
+  while (end - read >= 16) {
+    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(read));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(write), kLower ? LowerAscii16(bytes) : bytes);
+    const auto marks = static_cast<unsigned>(_mm_movemask_epi8(
+        _mm_or_si128(_mm_cmpeq_epi8(bytes, percent), _mm_cmpeq_epi8(bytes, plus))));
+    if (marks == 0) {
+      read += 16;
+      write += 16;
+      continue;
     }
-    out.resize(static_cast<std::size_t>(write - out.data()));
-    if (read == end) return out;
+    const auto plain = static_cast<std::size_t>(std::countr_zero(marks));
+    read += plain;
+    write += plain;
+    int value = ' ';
+    std::size_t taken = 1;
+    if (*read == '%') std::tie(value, taken) = Escape(read, end);
+    *write++ = decoded(value);
+    read += taken;
   }
 #endif
-  out.reserve(text.size());
   const auto next = [&end](const char* from, char c) {
     const void* hit = std::memchr(from, c, static_cast<std::size_t>(end - from));
     return hit != nullptr ? static_cast<const char*>(hit) : end;
   };
-  const char* percent = next(read, '%');
-  const char* plus = next(read, '+');
-  for (;;) {
+  const char* percentAt = next(read, '%');
+  const char* plusAt = next(read, '+');
+  while (read != end) {
     // An escape may have swallowed the next "+" or "%" as one of its digits.
-    if (percent < read) percent = next(read, '%');
-    if (plus < read) plus = next(read, '+');
-    const char* stop = std::min(percent, plus);
-    const std::size_t run = static_cast<std::size_t>(stop - read);
-    out.append(read, run);
-    if (kLower) LowerAsciiInto(out.data() + out.size() - run, out.data() + out.size() - run, run);
+    if (percentAt < read) percentAt = next(read, '%');
+    if (plusAt < read) plusAt = next(read, '+');
+    const char* stop = std::min(percentAt, plusAt);
+    const auto run = static_cast<std::size_t>(stop - read);
+    if (kLower) {
+      LowerAsciiInto(read, write, run);
+    } else {
+      std::memmove(write, read, run);
+    }
+    write += run;
     read = stop;
     if (read == end) break;
-    if (read == plus) {
-      out.push_back(' ');
+    if (read == plusAt) {
+      *write++ = ' ';
       ++read;
     } else {
       const auto [value, taken] = Escape(read, end);
-      out.push_back(decoded(value));
+      *write++ = decoded(value);
       read += taken;
     }
   }
+  return static_cast<std::size_t>(write - first);
+}
+
+template <bool kLower>
+std::string Decode(std::string_view text) {
+  std::string out;
+  out.resize(DecodeInto<kLower>(text, out));
   return out;
 }
 
@@ -317,6 +325,11 @@ std::string UrlDecodeLowered(std::string_view text) {
   return Decode<true>(text);
 }
 
+std::string_view UrlDecodeLoweredInto(std::string_view text, std::string& buffer) {
+  const std::size_t length = DecodeInto<true>(text, buffer);  // may move the buffer
+  return {buffer.data(), length};
+}
+
 void LowerAsciiBytes(std::string& text) {
   LowerAsciiInto(text.data(), text.data(), text.size());
 }
@@ -325,6 +338,12 @@ std::string LowerAsciiCopy(std::string_view text) {
   std::string out(text.size(), '\0');
   LowerAsciiInto(text.data(), out.data(), text.size());
   return out;
+}
+
+std::string_view LowerAsciiCopyInto(std::string_view text, std::string& buffer) {
+  if (buffer.size() < text.size()) buffer.resize(text.size());
+  LowerAsciiInto(text.data(), buffer.data(), text.size());
+  return {buffer.data(), text.size()};
 }
 
 }  // namespace orv::keywords

@@ -36,6 +36,10 @@ bool IsPureAscii(std::string_view text);
 std::string UrlDecode(std::string_view text);
 // UrlDecode with the result lower-cased as LowerAsciiBytes would, in the same pass.
 std::string UrlDecodeLowered(std::string_view text);
+// The same into the start of `buffer`, which is grown when too short and never shrunk, so
+// that a buffer kept from page to page is neither allocated nor zero-filled again. The result
+// views the buffer; `text` must not.
+std::string_view UrlDecodeLoweredInto(std::string_view text, std::string& buffer);
 
 // Lower-cases "A".."Z" byte by byte, trail bytes of double-byte characters included (the
 // same result as codepage::LowerAsciiInPlace), eight bytes per step: a page screen lowers
@@ -43,5 +47,7 @@ std::string UrlDecodeLowered(std::string_view text);
 void LowerAsciiBytes(std::string& text);
 // The same on a copy, lowered as it is copied rather than in a second pass.
 std::string LowerAsciiCopy(std::string_view text);
+// The same into the start of a kept buffer, as UrlDecodeLoweredInto.
+std::string_view LowerAsciiCopyInto(std::string_view text, std::string& buffer);
 
 }  // namespace orv::keywords
