@@ -42,6 +42,12 @@ std::string_view SearchTextOf(std::string_view chunk, bool& decoded, bool& decod
   // allocated and zero-filled before the text is written over it.
   thread_local std::string once;
   thread_local std::string twice;
+  // A buffer a rare large chunk grew is let go again by the next ordinary one, so a thread
+  // holds no more than this between chunks for long.
+  constexpr std::size_t kKeptBytes = std::size_t{1} << 20;
+  for (std::string* buffer : {&once, &twice}) {
+    if (buffer->capacity() > kKeptBytes && chunk.size() <= kKeptBytes) std::string().swap(*buffer);
+  }
   decoded = chunk.find('%') != std::string_view::npos;
   decodedTwice = false;
   // Most pages have no escape at all: copied and lowered in one pass.
