@@ -184,7 +184,7 @@ void Automaton::SetStartGrams(const std::vector<std::string_view>& patterns) {
 }
 
 void Automaton::SetGramGroups(const std::vector<std::string_view>& patterns) {
-  gramGroups_.assign(1, GramGroup{});
+  gramGroups_.assign(2, GramGroup{});  // two empty slots, as the shift below picks one of two
   groupShift_ = 63;
   gramMembers_.clear();
   gramRest_.clear();
