@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "proxy/upstream_parser.h"
+#include "tests/proxy/piecewise_read.h"
 
 namespace {
 
@@ -54,57 +55,6 @@ Outcome ReadWhole(std::string_view wire, http::response_parser<http::string_body
   return {true, parser.get().body()};
 }
 
-// UpstreamParser fed `piece` bytes at a time, the body taken in reads of `limit` bytes.
-Outcome ReadInPieces(std::string_view wire, std::size_t piece, std::size_t limit,
-                     orv::proxy::UpstreamParser& parser) {
-  std::string buffer;
-  std::size_t arrived = 0;
-  boost::beast::error_code ec;
-  bool ended = false;
-  auto arrive = [&] {
-    const std::size_t n = std::min(piece, wire.size() - arrived);
-    buffer.append(wire.substr(arrived, n));
-    arrived += n;
-    if (n == 0) {
-      if (ended || !parser.got_some()) return false;
-      ended = true;
-      parser.put_eof(ec);
-    }
-    return !ec;
-  };
-  while (!parser.is_header_done()) {
-    if (!buffer.empty()) {
-      buffer.erase(0, parser.put(boost::asio::buffer(buffer), ec));
-      if (ec == http::error::need_more) ec = {};
-      if (ec) return {};
-      if (parser.is_header_done()) break;
-    }
-    if (!arrive()) return {};
-  }
-  Outcome outcome{true, {}};
-  while (!parser.is_done()) {
-    std::string read;
-    parser.BodyInto(read, limit);
-    while (!parser.is_done() && read.size() < limit) {
-      bool needBytes = buffer.empty();
-      if (!needBytes) {
-        buffer.erase(0, parser.put(boost::asio::buffer(buffer), ec));
-        if (ec == http::error::need_more) {
-          ec = {};
-          needBytes = true;
-        }
-      }
-      if (ec == http::error::need_buffer) ec = {};
-      if (ec) return {};
-      if (needBytes && !arrive()) return {};
-    }
-    parser.TakeBody();
-    Check(read.size() <= limit);
-    outcome.body += read;
-  }
-  return outcome;
-}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -114,11 +64,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::string wire(reinterpret_cast<const char*>(data) + 2, size - 2);
 
   orv::proxy::UpstreamParser ours;
-  const Outcome got = ReadInPieces(wire, piece, limit, ours);
+  const orv::proxy::testing::PiecewiseRead got =
+      orv::proxy::testing::ReadInPieces(wire, piece, limit, ours);
   // Each reads one message and leaves what follows. Where both read one whole, they agree on
   // all of it. (Beast's own only after ours: its string body reserves whatever length a head
   // announces, and a head of these few bytes that announces more is never whole.)
   if (!got.ok) return 0;
+  Check(got.largestRead <= limit);
   http::response_parser<http::string_body> beast;
   const Outcome want = ReadWhole(wire, beast);
   if (!want.ok) return 0;

@@ -177,8 +177,7 @@ void Automaton::SetStartGrams(const std::vector<std::string_view>& patterns) {
   for (std::string_view p : patterns) {
     if (p.empty()) continue;
     const std::uint64_t bit =
-        (Gram(reinterpret_cast<const unsigned char*>(p.data()), p.size()) * kGramHash) >>
-        gramShift_;
+        GramHash(Gram(reinterpret_cast<const unsigned char*>(p.data()), p.size())) >> gramShift_;
     gramBits_[bit >> 6] |= std::uint64_t{1} << (bit & 63);
   }
 }
@@ -232,7 +231,7 @@ void Automaton::SetGramGroups(const std::vector<std::string_view>& patterns) {
       }
       gramMembers_.push_back(member);
     }
-    std::size_t slot = static_cast<std::size_t>((gram * kGramHash) >> groupShift_);
+    std::size_t slot = static_cast<std::size_t>(GramHash(gram) >> groupShift_);
     while (gramGroups_[slot].begin != gramGroups_[slot].end) slot = (slot + 1) & (slots - 1);
     gramGroups_[slot] = GramGroup{gram, begin, static_cast<std::uint32_t>(gramMembers_.size())};
   }
@@ -259,10 +258,9 @@ std::uint32_t Automaton::SparseChild(std::uint32_t state, std::uint32_t cls) con
 }
 
 std::size_t Automaton::ConfirmAt(const unsigned char* text, std::size_t from, std::size_t end,
-                                 OutputBuffer& out) const {
-  const std::uint64_t gram = Gram(text + from, end - from);
+                                 std::uint64_t gram, std::uint64_t hash, OutputBuffer& out) const {
   const std::size_t mask = gramGroups_.size() - 1;
-  std::size_t slot = static_cast<std::size_t>((gram * kGramHash) >> groupShift_);
+  std::size_t slot = static_cast<std::size_t>(hash >> groupShift_);
   for (;; slot = (slot + 1) & mask) {
     const GramGroup& group = gramGroups_[slot];
     if (group.begin == group.end) return 1;  // no pattern starts with these bytes
@@ -317,8 +315,10 @@ void Automaton::CollectOutputs(const unsigned char* text, std::size_t size,
       out.chainFrom_ = out.data_.size();
       return;
     }
-    if (GramMayStart(text + i, size - i)) {
-      const std::size_t steps = ConfirmAt(text, i, size, out);
+    const std::uint64_t gram = Gram(text + i, size - i);
+    const std::uint64_t hash = GramHash(gram);
+    if (GramMayStart(hash)) {
+      const std::size_t steps = ConfirmAt(text, i, size, gram, hash, out);
       if (steps > budget) break;
       budget -= steps;
     }

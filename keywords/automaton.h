@@ -129,19 +129,22 @@ class Automaton {
   void SetStartGrams(const std::vector<std::string_view>& patterns);
   void SetGramGroups(const std::vector<std::string_view>& patterns);
 
-  // The first gramLength_ bytes at `text` (at least that many are there) as a number, and
-  // whether some pattern starts with them as far as the bitmap can tell.
+  // The first gramLength_ bytes at `text` (at least that many are there) as a number; its
+  // hash, which the bitmap and the group table both index by its top bits; and whether some
+  // pattern starts with the gram as far as the bitmap can tell.
   std::uint64_t Gram(const unsigned char* text, std::size_t available) const;
-  bool GramMayStart(const unsigned char* text, std::size_t available) const {
-    const std::uint64_t bit = (Gram(text, available) * kGramHash) >> gramShift_;
+  static std::uint64_t GramHash(std::uint64_t gram) { return gram * kGramHash; }
+  bool GramMayStart(std::uint64_t hash) const {
+    const std::uint64_t bit = hash >> gramShift_;
     return ((gramBits_[bit >> 6] >> (bit & 63)) & 1) != 0;
   }
   static constexpr std::uint64_t kGramHash = 0x9E3779B97F4A7C15u;
 
-  // The occurrences that start at `from`, shortest first: the patterns of the group of the
-  // gram at `from` whose rest follows it. Returns the work done, in steps of the budget.
+  // The occurrences that start at `from`, whose gram and its hash are given, shortest first:
+  // the patterns of the gram's group whose rest follows it. Returns the work done, in steps
+  // of the budget.
   std::size_t ConfirmAt(const unsigned char* text, std::size_t from, std::size_t end,
-                        OutputBuffer& out) const;
+                        std::uint64_t gram, std::uint64_t hash, OutputBuffer& out) const;
   // A sparse state's own edge for a class, in the stored form, or kNone.
   std::uint32_t SparseChild(std::uint32_t state, std::uint32_t cls) const;
 

@@ -334,16 +334,16 @@ void LowerAsciiBytes(std::string& text) {
   LowerAsciiInto(text.data(), text.data(), text.size());
 }
 
-std::string LowerAsciiCopy(std::string_view text) {
-  std::string out(text.size(), '\0');
-  LowerAsciiInto(text.data(), out.data(), text.size());
-  return out;
-}
-
 std::string_view LowerAsciiCopyInto(std::string_view text, std::string& buffer) {
   if (buffer.size() < text.size()) buffer.resize(text.size());
   LowerAsciiInto(text.data(), buffer.data(), text.size());
   return {buffer.data(), text.size()};
+}
+
+std::string LowerAsciiCopy(std::string_view text) {
+  std::string out;
+  LowerAsciiCopyInto(text, out);  // sized to the text exactly, as `out` starts empty
+  return out;
 }
 
 }  // namespace orv::keywords

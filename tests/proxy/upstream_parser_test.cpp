@@ -6,59 +6,22 @@
 #include <string>
 #include <string_view>
 
+#include "tests/proxy/piecewise_read.h"
+
 namespace orv::proxy {
 namespace {
 
 namespace http = boost::beast::http;
 
-// Drives the parser the way the upstream connection does: bytes arrive `piece` at a time into
-// a buffer the parser consumes from, and the body is taken in reads of at most `limit` bytes.
-// Returns the body, or "error" when the parser failed.
+// The body read piece by piece in limited reads (see piecewise_read.h), or "error" when the
+// parser failed.
 std::string ReadBody(std::string_view wire, std::size_t piece, std::size_t limit) {
   UpstreamParser parser;
-  parser.eager(false);
-  std::string buffer;
-  std::size_t arrived = 0;
-  boost::beast::error_code ec;
-  auto arrive = [&] {
-    const std::size_t n = std::min(piece, wire.size() - arrived);
-    buffer.append(wire.substr(arrived, n));
-    arrived += n;
-    if (n == 0) parser.put_eof(ec);
-  };
-  while (!parser.is_header_done()) {
-    if (!buffer.empty()) {
-      buffer.erase(0, parser.put(boost::asio::buffer(buffer), ec));
-      if (ec == http::error::need_more) ec = {};
-      if (ec) return "error";
-      if (parser.is_header_done()) break;
-    }
-    arrive();
-    if (ec) return "error";
-  }
-  std::string body;
-  while (!parser.is_done()) {
-    std::string read;
-    parser.BodyInto(read, limit);
-    while (!parser.is_done() && read.size() < limit) {
-      bool needBytes = buffer.empty();
-      if (!needBytes) {
-        buffer.erase(0, parser.put(boost::asio::buffer(buffer), ec));
-        if (ec == http::error::need_more) {
-          ec = {};
-          needBytes = true;
-        }
-      }
-      if (needBytes && !ec) arrive();
-      if (ec == http::error::need_buffer) ec = {};
-      if (ec) return "error";
-    }
-    parser.TakeBody();
-    EXPECT_LE(read.size(), limit);
-    body += read;
-  }
-  EXPECT_TRUE(buffer.empty());
-  return body;
+  const testing::PiecewiseRead read = testing::ReadInPieces(wire, piece, limit, parser);
+  if (!read.ok) return "error";
+  EXPECT_LE(read.largestRead, limit);
+  EXPECT_EQ(read.leftOver, 0u);
+  return read.body;
 }
 
 TEST(UpstreamParser, HeadKeepsFieldsInOrderAndTheFramingLength) {
