@@ -18,7 +18,8 @@ import zstandard
 HEAD = b'<html lang="en"><head><meta charset="utf-8"><title>page</title></head><body>\n'
 TAIL = b"</body></html>\n"
 DENY_PAGE = HEAD + b"<p>one forbiddenword here</p>\n" + TAIL
-REPLACE_PAGE = HEAD + b"<p>one badword here</p>\n" + TAIL
+# Large enough that a proxy compressing only pages above some size still compresses it.
+REPLACE_PAGE = HEAD + b"<p>one badword here</p>\n" + b"<p>%s</p>\n" % (b"text " * 400) + TAIL
 PASS_PAGE = HEAD + b"<p>nothing to see</p>\n" + TAIL
 BLOCK_MARK = b"f*o*r*b*i*d*d*e*n*w*o*r*d"  # how the keyword block page shows the deny word
 
@@ -313,9 +314,11 @@ class SeamUpstream(Upstream):
             return self._event_stream(sock, [b"data: first event\n\n",
                                              b"data: a forbiddenword event\n\n"])
         if request.path == "/echo.html":
-            query = request.target.partition("?")[2].encode("latin-1")
-            body = (HEAD + filler(100000) + b"<div><title>" + query + b" forbiddenword</title>"
-                    + filler(1000) + TAIL)
+            # The query comes back escaped as the page had it, before a title the chunk
+            # leaves open.
+            query = request.target.partition("?")[2].replace("%20", " ").encode("latin-1")
+            body = (HEAD + filler(100000) + b"<p>" + query + b"</p><title>" + query
+                    + b" forbiddenword" + filler(1000) + TAIL)
             return self.send_in_pieces(sock, 200, body, [65536])
         if request.path in self.pages:
             body, cuts = self.pages[request.path]
@@ -363,8 +366,9 @@ class ClosingUpstream(Upstream):
 class RawReply:
     """A response read off a raw socket until the peer closed."""
 
-    def __init__(self, data):
+    def __init__(self, data, timed_out=False):
         self.data = data
+        self.timed_out = timed_out  # the peer neither finished nor closed in time
         head, sep, rest = data.partition(b"\r\n\r\n")
         self.status = None
         self.fields = []
@@ -423,15 +427,18 @@ def exchange(port, request, timeout=10):
     with socket.create_connection(("127.0.0.1", port), timeout=timeout) as s:
         s.sendall(request)
         chunks = []
+        timed_out = False
         try:
             while True:
                 piece = s.recv(65536)
                 if not piece:
                     break
                 chunks.append(piece)
-        except (socket.timeout, ConnectionResetError):
+        except socket.timeout:
+            timed_out = True
+        except ConnectionResetError:
             pass
-        return RawReply(b"".join(chunks))
+        return RawReply(b"".join(chunks), timed_out)
 
 
 def get(port, target, fields=(), method="GET", body=None, timeout=10):
