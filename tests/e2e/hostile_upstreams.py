@@ -308,9 +308,9 @@ class SeamUpstream(Upstream):
         self.pages = pages  # path -> (body, cuts)
 
     def respond(self, request, sock, index):
-        if request.path == "/events":
+        if request.path == "/events.php":
             return self._event_stream(sock, [b"data: first event\n\n"])
-        if request.path == "/events-deny":
+        if request.path == "/events-deny.php":
             return self._event_stream(sock, [b"data: first event\n\n",
                                              b"data: a forbiddenword event\n\n"])
         if request.path == "/echo.html":

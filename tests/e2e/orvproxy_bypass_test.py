@@ -316,7 +316,7 @@ class SeamTest(ProxyCase):
 
     def test_event_stream_is_passed_on_as_it_comes(self):
         with socket.create_connection(("127.0.0.1", self.proxy.port)) as s:
-            s.sendall(b"GET /events HTTP/1.1\r\nHost: x\r\nAccept: text/event-stream\r\n\r\n")
+            s.sendall(b"GET /events.php HTTP/1.1\r\nHost: x\r\nAccept: text/event-stream\r\n\r\n")
             received = b""
             deadline = time.monotonic() + 5
             while b"first event" not in received and time.monotonic() < deadline:
@@ -332,7 +332,7 @@ class SeamTest(ProxyCase):
 
     def test_deny_event_ends_the_stream_with_the_block_page(self):
         reply = hu.exchange(self.proxy.port,
-                            b"GET /events-deny HTTP/1.1\r\nHost: x\r\n\r\n", timeout=6)
+                            b"GET /events-deny.php HTTP/1.1\r\nHost: x\r\n\r\n", timeout=6)
         self.assertNoWord(reply, "event stream")
         self.assertHas(hu.BLOCK_MARK, reply.body, "event stream did not end in the block page")
 
