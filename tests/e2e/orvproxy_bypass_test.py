@@ -57,6 +57,7 @@ class ProxyCase(unittest.TestCase):
             cls.proxy = h.Proxy(cls.config, upstream=cls.upstream.url, extra=cls.extra)
         except Exception:
             cls.upstream.stop()
+            shutil.rmtree(cls.workdir, ignore_errors=True)
             raise
 
     @classmethod
@@ -354,7 +355,11 @@ class AddressTest(ProxyCase):
         # A second proxy whose black list holds the clients' own address.
         cls.black_config = h.make_config(tempfile.mkdtemp(dir=cls.workdir))
         edit_ini(cls.black_config, KeyHeiIp="10.9.8.7|127.0.0.1|192.0.2.1-192.0.2.255")
-        cls.black = h.Proxy(cls.black_config, upstream=cls.upstream.url)
+        try:
+            cls.black = h.Proxy(cls.black_config, upstream=cls.upstream.url)
+        except Exception:
+            super().tearDownClass()
+            raise
 
     @classmethod
     def tearDownClass(cls):
