@@ -65,7 +65,8 @@ class BodyDecoder {
 };
 
 // The coding to answer a client with, from its Accept-Encoding value: br, then gzip, when
-// offered with a quality above zero (directly or by "*"); kIdentity otherwise.
+// offered with a quality above zero (directly or by "*"); gzip before br only when the client
+// rates it higher. An element with a malformed quality counts as not sent. kIdentity otherwise.
 Coding ChooseResponseCoding(std::string_view acceptEncoding);
 
 // The token of a coding as written in Content-Encoding ("gzip", "br", ...).
