@@ -23,6 +23,12 @@ std::string SearchTextOfBody(std::string_view received) {
   return text;
 }
 
+// The methods whose body a server takes in as content (a form, an upload, an edit), exactly
+// as spelled: the body is screened before the server sees it.
+bool CarriesScreenedBody(std::string_view method) {
+  return method == "POST" || method == "PUT" || method == "PATCH";
+}
+
 }  // namespace
 
 std::uint32_t ScreenWorker::ScreenBody(const store::FilterSettings& settings, ExtensionHost& host) {
@@ -43,7 +49,8 @@ std::uint32_t ScreenWorker::ScreenBody(const store::FilterSettings& settings, Ex
   if (WhiteListed(settings, path, address) || UnmonitoredFileType(settings, token)) {
     return HandOn(host);
   }
-  if (host.Method() != "POST" || host.TotalBytes() == 0) return HandOn(host);
+  const std::string_view method = host.Method();
+  if (!CarriesScreenedBody(method) || host.TotalBytes() == 0) return HandOn(host);
 
   const std::string body = SearchTextOfBody(host.AvailableData());
 
@@ -76,7 +83,7 @@ std::uint32_t ScreenWorker::ScreenBody(const store::FilterSettings& settings, Ex
   // A one-byte keyword still blocks, but is too unspecific to be worth a line.
   if (settings.logEnabled && keyword.size() > 1) {
     const std::string context = DecodedContext(keywords::MatchExcerpt(body, position));
-    EventFields fields{EventKind::Deny, "POST", keyword, time, address, url, context};
+    EventFields fields{EventKind::Deny, method, keyword, time, address, url, context};
     fields.referWithoutBlanks = false;
     log_.Add(false, BuildEventLine(settings.logLineTemplate, fields), keyword, url);
   }

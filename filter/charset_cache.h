@@ -10,16 +10,9 @@
 #include <string_view>
 #include <unordered_map>
 
-namespace orv::filter {
+#include "filter/charset_code.h"
 
-enum class CharsetCode : int {
-  NotExaminable = 0,  // no status line here, or an error response
-  Utf8 = 1,
-  Gb2312 = 2,
-  Gbk = 3,
-  Big5 = 4,
-  Unnamed = 5,  // a response that names no charset
-};
+namespace orv::filter {
 
 // What the search text (percent-decoded, lower-cased chunk) says about its charset.
 CharsetCode ExamineCharset(std::string_view searchText);

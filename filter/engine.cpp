@@ -1,7 +1,10 @@
 #include "filter/engine.h"
 
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <mutex>
+#include <thread>
 #include <utility>
 
 #include "filter/block_pages.h"
@@ -19,6 +22,8 @@ constexpr std::uint32_t kExtensionVersion = 0x00080000;  // HSE_VERSION 8.0
 constexpr std::string_view kFilterDescription = "OrvFilter Ver2.1";
 constexpr std::string_view kExtensionDescription = "OrvFilter Extension";
 constexpr std::time_t kReloadSeconds = 3600;
+// How often the upkeep thread looks at the log's flush clock when nothing wakes it.
+constexpr std::chrono::seconds kUpkeepTick{1};
 
 // The record the first load starts from: everything off, and the engine's own block pages
 // with "%user%" still in them for the first load to fill.
@@ -66,8 +71,61 @@ struct FilterEngine::State {
     if (difference < kReloadSeconds) return;
     // Only the thread that moves the mark reloads; the others go on with the old record.
     if (!lastLoad.compare_exchange_strong(last, now)) return;
+    if (upkeepOn.load()) {
+      WakeUpkeep(reloadWanted);
+      return;
+    }
     Load();
   }
+
+  void WakeUpkeep(bool& reason) {
+    {
+      std::lock_guard lock(upkeepMutex);
+      reason = true;
+    }
+    upkeepWake.notify_one();
+  }
+
+  void StartUpkeep() {
+    std::lock_guard start(upkeepStartMutex);
+    if (upkeep.joinable()) return;
+    log.DeferWrites([this] { WakeUpkeep(writeWanted); });
+    upkeep = std::thread([this] { RunUpkeep(); });
+    upkeepOn = true;
+  }
+
+  // The upkeep thread: whatever was asked for, and at least every tick a look at the log's
+  // flush clock, so lines are written on time even when no request comes.
+  void RunUpkeep() {
+    std::unique_lock lock(upkeepMutex);
+    for (;;) {
+      upkeepWake.wait_for(lock, kUpkeepTick,
+                          [&] { return stopUpkeep || reloadWanted || writeWanted; });
+      const bool reload = std::exchange(reloadWanted, false);
+      writeWanted = false;
+      const bool stopping = stopUpkeep;
+      lock.unlock();
+      if (reload) {
+        try {
+          Load();
+        } catch (...) {
+          // The old record stays; the next due notification tries again.
+        }
+      }
+      log.WriteIfDue();
+      lock.lock();
+      if (stopping) return;
+    }
+  }
+
+  void StopUpkeep() {
+    std::lock_guard start(upkeepStartMutex);
+    if (!upkeep.joinable()) return;
+    WakeUpkeep(stopUpkeep);
+    upkeep.join();
+  }
+
+  ~State() { StopUpkeep(); }
 
   // The record a notification reads: through the request's memo where the host keeps one,
   // else a reference held in `held` for the notification's length.
@@ -104,14 +162,29 @@ struct FilterEngine::State {
   std::atomic<std::time_t> lastLoad;
   std::atomic<bool> logDirectoryHanded{false};
   std::mutex loadMutex;
+
+  // Background upkeep (StartUpkeepThread). The flags are guarded by upkeepMutex.
+  std::atomic<bool> upkeepOn{false};
+  std::mutex upkeepStartMutex;
+  std::mutex upkeepMutex;
+  std::condition_variable upkeepWake;
+  bool reloadWanted = false;
+  bool writeWanted = false;
+  bool stopUpkeep = false;
+  std::thread upkeep;
 };
 
 FilterEngine::FilterEngine(std::string moduleDirectory, std::shared_ptr<const store::Clock> clock)
     : state_(std::make_unique<State>(std::move(moduleDirectory),
                                      clock ? std::move(clock) : store::MakeSystemClock())) {}
 
-// Destroying the state destroys the event log writer, which writes what is still pending.
+// Destroying the state stops the upkeep thread first, then destroys the event log writer,
+// which writes what is still pending.
 FilterEngine::~FilterEngine() = default;
+
+void FilterEngine::StartUpkeepThread() {
+  state_->StartUpkeep();
+}
 
 bool FilterEngine::GetFilterVersion(FilterVersion& version) {
   version.filterVersion = kFilterVersion;

@@ -46,10 +46,18 @@ class FilterEngine {
   bool TerminateExtension();
 
   // Loads the settings and keyword database again at once (orvproxy's SIGHUP), whether or
-  // not the filter is switched on.
+  // not the filter is switched on. Runs on the calling thread in either mode.
   void Reload();
-  // Writes pending event log lines now.
+  // Writes pending event log lines now; with the upkeep thread running, asks it to.
   void FlushLog();
+
+  // Background upkeep, off unless asked for (IIS's filter starts no thread of its own): once
+  // started, one thread owned by the engine does the hourly settings reload that a due log
+  // notification asks for, and every event log write (full batches, the day change, the
+  // 300-second flush clock, FlushLog). The threads that screen then never load settings nor
+  // touch a file: they only queue lines and wake it. A second call does nothing. The
+  // destructor stops and joins the thread, then writes the lines still pending.
+  void StartUpkeepThread();
 
   std::shared_ptr<const store::FilterSettings> Settings() const;
 

@@ -14,7 +14,7 @@ std::string_view EventKindText(EventKind kind);
 
 struct EventFields {
   EventKind kind = EventKind::Deny;
-  std::string_view method;  // "GET" for a response, "POST" for a request body
+  std::string_view method;  // "GET" for a response, the request's method for a body
   std::string_view key;
   std::string_view time;
   std::string_view ip;

@@ -57,9 +57,19 @@ class RequestHost {
 // The filter role: one object per notification.
 class FilterHost : public RequestHost {
  public:
-  // SF_NOTIFY_PREPROC_HEADERS only. `name` ends with a colon ("Accept-Encoding:").
+  // SF_NOTIFY_PREPROC_HEADERS only. `name` ends with a colon ("Accept-Encoding:"). A host
+  // that has the field more than once gives the values joined by ", ".
   virtual bool GetHeader(const char* name, std::size_t bufferSize, std::string& value) = 0;
+  // Sets the field to `value`; an EMPTY value removes the field from the request (IIS's
+  // SetHeader with "" does the same), so it does not reach the server as an empty field.
   virtual bool SetHeader(const char* name, std::string_view value) = 0;
+  // True when the request has the field, however long its value. The default asks GetHeader
+  // with a buffer no value can outgrow, which suits a host that does not allocate the buffer;
+  // a host that does (IIS) answers from the size the server reports instead.
+  virtual bool HeaderPresent(const char* name) {
+    std::string ignored;
+    return GetHeader(name, static_cast<std::size_t>(-1), ignored);
+  }
 
   // SF_NOTIFY_SEND_RAW_DATA only: the chunk about to be sent (pvInData, cbInData).
   virtual std::string_view RawData() = 0;

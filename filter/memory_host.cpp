@@ -48,7 +48,11 @@ bool MemoryFilterHost::GetHeader(const char* name, std::size_t bufferSize, std::
 }
 
 bool MemoryFilterHost::SetHeader(const char* name, std::string_view value) {
-  request_.SetHeader(name, value);
+  if (value.empty()) {
+    request_.headers.erase(HeaderKey(name));
+  } else {
+    request_.SetHeader(name, value);
+  }
   headersSet_.push_back(HeaderKey(name) + ": " + std::string(value));
   return true;
 }

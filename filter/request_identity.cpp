@@ -42,9 +42,10 @@ std::string ClientAddress(RequestHost& host) {
   std::string address;
   if (!ReadVariable(host, "HTTP_VIA", kAddressBuffer).empty()) {
     address = ReadVariable(host, "HTTP_X_FORWARDED_FOR", kAddressBuffer);
-  } else {
-    address = ReadVariable(host, "REMOTE_ADDR", kAddressBuffer);
   }
+  // A Via without a forwarded address (or one too long to read) names no client: the peer's
+  // own address stands, so that a sender cannot slip past the address lists with Via alone.
+  if (address.empty()) address = ReadVariable(host, "REMOTE_ADDR", kAddressBuffer);
   if (address == "::1") address = "127.0.0.1";
   return address;
 }

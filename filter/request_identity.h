@@ -33,8 +33,9 @@ bool TryReadVariable(RequestHost& host, const char* name, std::size_t bufferSize
 // A server variable, or the empty text when it cannot be read.
 std::string ReadVariable(RequestHost& host, const char* name, std::size_t bufferSize);
 
-// HTTP_X_FORWARDED_FOR when the request came through a proxy (HTTP_VIA is set), else
-// REMOTE_ADDR; the IPv6 loopback is reported as "127.0.0.1". Client-controlled when proxied.
+// HTTP_X_FORWARDED_FOR when the request came through a proxy (HTTP_VIA is set) and names one,
+// else REMOTE_ADDR; the IPv6 loopback is reported as "127.0.0.1". Client-controlled when
+// proxied.
 std::string ClientAddress(RequestHost& host);
 
 // Server name, ":" and port unless the port is "80", then the X-Rewrite-URL header; empty

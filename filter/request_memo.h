@@ -8,6 +8,7 @@
 #include <string>
 #include <string_view>
 
+#include "filter/charset_code.h"
 #include "store/settings_pin.h"
 
 namespace orv::filter {
@@ -29,6 +30,12 @@ struct RequestMemo {
   ListedRequest request;
   // The record the request's notifications read, taken again whenever a new one was published.
   store::SettingsPin settings;
+  // The charset of the response being sent, decided by the chunk that starts with its status
+  // line and used by every later chunk of it; nothing before that chunk.
+  std::optional<CharsetCode> charset;
+  // Set once a final (not 1xx) response head decided it: a later chunk whose body happens to
+  // begin like a status line does not decide again.
+  bool charsetFinal = false;
 };
 
 }  // namespace orv::filter

@@ -7,6 +7,8 @@
 #include "filter/event_line.h"
 #include "filter/placeholders.h"
 #include "filter/request_identity.h"
+#include "filter/request_memo.h"
+#include "filter/response_charset.h"
 #include "filter/screen_common.h"
 #include "filter/screen_worker.h"
 #include "keywords/matching.h"
@@ -68,20 +70,25 @@ std::string AsAnsi(const std::string& matched, bool utf8Page) {
 }
 
 // What replaces the chunk when a deny keyword was found in it.
-std::string DeniedChunk(std::string_view searchText, bool utf8Page, const std::string& page) {
+std::string DeniedChunk(std::string_view sent, std::string_view searchText, bool utf8Page,
+                        const std::string& page) {
   if (StartsWithPageStatusLine(searchText)) {
     std::string body(utf8Page ? kMetaUtf8 : kMetaGb2312);
     body += page;
     if (utf8Page) body = codepage::AnsiToUtf8(body);
     const std::string length = std::to_string(body.size());
-    std::string chunk =
+    std::string replaced =
         FillPlaceholders(utf8Page ? kHeaderUtf8 : kHeaderGb2312, {{"%orv_content_lenth%", length}});
-    chunk += body;
-    return chunk;
+    replaced += body;
+    return replaced;
   }
-  // A later chunk: whatever the page left open in front of the cut is closed by the page.
+  // A later chunk: whatever the page left open in front of the cut is closed by the page. The
+  // elements are found case-insensitively, but the bytes are those of the chunk as sent, never
+  // of its decoded text: an escaped "%3Cimg ...%3E" the page only shows must not turn into
+  // markup here.
   std::string prefix;
-  keywords::BlockPagePrefix(searchText, prefix);
+  keywords::BlockPagePrefix(keywords::LowerAsciiCopy(sent), prefix);
+  prefix.assign(sent.substr(0, prefix.size()));
   prefix += utf8Page ? codepage::AnsiToUtf8(page) : page;
   return prefix;
 }
@@ -109,7 +116,11 @@ std::uint32_t ScreenWorker::ScreenResponse(const store::FilterSettings& settings
   bool decodedTwice = false;
   // Valid until the next chunk this thread screens.
   const std::string_view search = SearchTextOf(chunk, decoded, decodedTwice);
-  const CharsetCode code = charsets_.Lookup(path, search);
+  // A host that keeps a memo per request has each response decide its own charset; the shared
+  // cache by path is only for a host that keeps none.
+  RequestMemo* memo = host.Memo();
+  const CharsetCode code =
+      memo != nullptr ? CharsetOfChunk(*memo, chunk, search) : charsets_.Lookup(path, search);
   const bool utf8 = code == CharsetCode::Utf8 ||
                     (code == CharsetCode::Unnamed && keywords::LooksLikeUtf8(search));
   const store::KeywordSet& lists = utf8 ? settings.utf8 : settings.gbk;
@@ -162,7 +173,7 @@ std::uint32_t ScreenWorker::ScreenResponse(const store::FilterSettings& settings
                      escapedUrl);
         }
         const std::string page = FillKeywordPage(settings, keyword, time(), address, url, stop);
-        if (host.ReplaceRawData(DeniedChunk(search, utf8, page))) {
+        if (host.ReplaceRawData(DeniedChunk(chunk, search, utf8, page))) {
           host.SendResponseHeader(kDeniedStatus);
           return kStatusNextNotification;
         }

@@ -101,11 +101,6 @@ std::optional<std::uint32_t> ScreenRequestLists(const store::FilterSettings& set
     }
     return status;
   };
-  // A POST is screened by the extension, which sees its body.
-  if (ReadVariable(host, "REQUEST_METHOD", kLongVariableBuffer) == "POST") {
-    return remember(kStatusNextNotification);
-  }
-
   request.url = RequestUrl(host, Role::Filter);
   std::string query = ReadVariable(host, "QUERY_STRING", kLongVariableBuffer);
   codepage::LowerAsciiInPlace(query);

@@ -44,10 +44,10 @@ std::string FillKeywordPage(const store::FilterSettings& settings, std::string_v
 // Event time as the log writes it ("2012-10-31 9:5:7").
 std::string EventTime(std::time_t now);
 
-// The steps both filter handlers take first: the master switch, POST (screened by the
-// extension), the safe code, then the URL and IP black lists (the block page is written to the
-// client). Returns the handler's status when the notification ends here; otherwise fills
-// `request` and returns nothing.
+// The steps both filter handlers take first: the master switch, the safe code, then the URL
+// and IP black lists (the block page is written to the client). Returns the handler's status
+// when the notification ends here; otherwise fills `request` and returns nothing. The same for
+// every method: a response is screened whatever the request that asked for it.
 std::optional<std::uint32_t> ScreenRequestLists(const store::FilterSettings& settings,
                                                 FilterHost& host, ListedRequest& request);
 

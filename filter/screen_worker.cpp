@@ -5,6 +5,7 @@
 #include <string_view>
 #include <utility>
 
+#include "filter/compression_offer.h"
 #include "filter/request_identity.h"
 #include "filter/screen_common.h"
 #include "platform/codepage.h"
@@ -12,25 +13,48 @@
 namespace orv::filter {
 namespace {
 
-constexpr std::size_t kAcceptEncodingBuffer = 128;
+constexpr const char* kAcceptEncoding = "Accept-Encoding:";
+// The buffers the offer is read into, smallest first. A value that fits none is not read at
+// all; it is then replaced whole.
+constexpr std::array<std::size_t, 3> kAcceptEncodingBuffers = {128, 4096, 65536};
+constexpr std::string_view kIdentityOnly = "identity";
 
-// The compression offers that are blanked, most specific first; only the first that occurs
-// is applied, so the header keeps its length and any other coding it named.
-constexpr std::array<std::string_view, 4> kCompressionOffers = {"gzip, deflate", "gzip,deflate",
-                                                                "gzip", "deflate"};
+// Request fields that ask for a part of the response: a page fetched in pieces would reach the
+// client in chunks the screen never sees whole.
+constexpr std::array<const char*, 3> kPartialRequestFields = {
+    "Range:", "If-Range:", "Request-Range:"};
 
-bool BlankCompressionOffer(std::string& value) {
-  for (std::string_view offer : kCompressionOffers) {
-    std::size_t at = value.find(offer);
-    if (at == std::string::npos) continue;
-    const std::string blanks(offer.size(), ' ');
-    while (at != std::string::npos) {
-      value.replace(at, offer.size(), blanks);
-      at = value.find(offer, at + offer.size());
+// Leaves the request offering no content coding but "identity", so the response comes back as
+// bytes the keyword lists can read.
+void StripCompression(FilterHost& host) {
+  std::string value;
+  bool read = false;
+  for (std::size_t buffer : kAcceptEncodingBuffers) {
+    if (host.GetHeader(kAcceptEncoding, buffer, value)) {
+      read = true;
+      break;
     }
-    return true;
   }
-  return false;
+  if (!read) {
+    if (host.HeaderPresent(kAcceptEncoding)) host.SetHeader(kAcceptEncoding, kIdentityOnly);
+    return;
+  }
+  // What follows a NUL is not part of the value as the server reads it; the field is set to
+  // the part before it so no hidden coding stays behind.
+  bool changed = false;
+  if (auto nul = value.find('\0'); nul != std::string::npos) {
+    value.resize(nul);
+    changed = true;
+  }
+  codepage::LowerAsciiInPlace(value);
+  changed |= StripCompressionOffer(value);
+  if (changed) host.SetHeader(kAcceptEncoding, value.empty() ? std::string(kIdentityOnly) : value);
+}
+
+void RemovePartialRequestFields(FilterHost& host) {
+  for (const char* name : kPartialRequestFields) {
+    if (host.HeaderPresent(name)) host.SetHeader(name, "");
+  }
 }
 
 }  // namespace
@@ -50,21 +74,20 @@ std::uint32_t ScreenWorker::ScreenHeaders(const store::FilterSettings& settings,
   }
   if (UnmonitoredFileType(settings, ExtensionToken(url))) return kStatusNextNotification;
 
-  if (settings.stripEncoding) {
-    std::string value;
-    if (host.GetHeader("Accept-Encoding:", kAcceptEncodingBuffer, value) &&
-        value.size() < kAcceptEncodingBuffer) {
-      if (auto nul = value.find('\0'); nul != std::string::npos) value.resize(nul);
-      codepage::LowerAsciiInPlace(value);
-      if (BlankCompressionOffer(value)) host.SetHeader("Accept-Encoding:", value);
-    }
-  }
+  if (settings.stripEncoding) StripCompression(host);
+  RemovePartialRequestFields(host);
 
   log_.ForceFlushIfDue();
   return kStatusNextNotification;
 }
 
 std::uint32_t ScreenWorker::ScreenUrl(const store::FilterSettings& settings, FilterHost& host) {
+  if (!settings.enabled) return kStatusNextNotification;
+  // A POST's lists are applied by the extension, together with its body. Nothing is kept in
+  // the request's memo here: the response to the POST is screened like any other.
+  if (ReadVariable(host, "REQUEST_METHOD", kLongVariableBuffer) == "POST") {
+    return kStatusNextNotification;
+  }
   ListedRequest request;
   return ScreenRequestLists(settings, host, request).value_or(kStatusNextNotification);
 }

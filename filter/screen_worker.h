@@ -18,15 +18,16 @@ class ScreenWorker {
  public:
   ScreenWorker(store::EventLog& log, std::shared_ptr<const store::Clock> clock);
 
-  // Request headers read: strips the compression offer of screened requests, and keeps the
-  // event log's flush clock going.
+  // Request headers read: leaves screened requests offering no content coding but "identity"
+  // and asking for the whole response (no range fields), and keeps the event log's flush
+  // clock going.
   std::uint32_t ScreenHeaders(const store::FilterSettings& settings, FilterHost& host);
   // URL mapped: the URL and address black lists.
   std::uint32_t ScreenUrl(const store::FilterSettings& settings, FilterHost& host);
   // A response chunk about to be sent: lists, then free, record, deny and replace keywords.
   std::uint32_t ScreenResponse(const store::FilterSettings& settings, FilterHost& host);
-  // Extension role: the lists, and deny keywords in a POST body; otherwise the request is
-  // handed back to the server unchanged.
+  // Extension role: the lists, and deny keywords in a POST, PUT or PATCH body; otherwise the
+  // request is handed back to the server unchanged.
   std::uint32_t ScreenBody(const store::FilterSettings& settings, ExtensionHost& host);
 
   // Hands the request back to the server to run its own URL: PENDING, or ERROR when the

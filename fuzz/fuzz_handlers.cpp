@@ -15,6 +15,7 @@
 
 #include "filter/engine.h"
 #include "filter/memory_host.h"
+#include "filter/request_memo.h"
 
 namespace {
 
@@ -102,6 +103,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::string body = fields.Rest();
 
   orv::filter::MemoryFilterHost host(request);
+  // Half of the runs through a host that keeps a memo per request, as orvproxy does: the
+  // response then decides its own charset.
+  orv::filter::RequestMemo memo;
+  if (!chunkSizeField.empty() && (chunkSizeField[0] & 1) != 0) host.memo = &memo;
+  request.SetHeader("Range", "bytes=0-1");
   engine.HttpFilterProc(host, orv::filter::kNotifyPreprocHeaders);
   if (engine.HttpFilterProc(host, orv::filter::kNotifyUrlMap) != orv::filter::kStatusFinished) {
     orv::filter::MemoryExtensionHost extension(request, request.variables["REQUEST_METHOD"], body);

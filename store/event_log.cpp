@@ -15,7 +15,8 @@ namespace orv::store {
 // One mutex guards every list and field. A flush copies the pending lines while holding it and
 // writes them with it released, so the request threads never wait for the disk: while the
 // `flushing` mark is set they put their lines into `overflow` instead of `pending`, which keeps
-// `pending` unchanged until the writer comes back to settle the batch.
+// `pending` unchanged until the writer comes back to settle the batch. The next flush takes the
+// overflow in first, so a line set aside is written with the next batch at the latest.
 struct EventLog::State {
   std::shared_ptr<const Clock> clock;
   AppendFunction append;
@@ -30,6 +31,9 @@ struct EventLog::State {
   std::string previousFileName;
   std::string directory;
   std::size_t dropped = 0;
+  // Set when the writes are left to a writer thread (DeferWrites).
+  std::function<void()> wake;
+  bool writeWanted = false;
 };
 
 namespace {
@@ -68,6 +72,7 @@ enum class FlushOutcome { Written, NoDirectory, NotOpened };
 // with `lock` held again. The file I/O runs unlocked.
 void Flush(EventLog::State& s, Lock& lock) {
   s.lastFlush = s.clock->Now();
+  MoveOverflowToPending(s);
   if (s.pending.empty()) return;  // nothing to write: no empty day file is created
 
   std::string text;
@@ -101,41 +106,62 @@ void Flush(EventLog::State& s, Lock& lock) {
   s.flushDone.notify_all();
 }
 
-void AddLocked(EventLog::State& s, Lock& lock, bool force, std::string_view line,
-               std::string_view matched, std::string_view url) {
-  if (!force && (line.empty() || s.pending.size() >= kMaxPendingLines ||
-                 s.overflow.size() >= kMaxPendingLines)) {
-    if (!line.empty()) ++s.dropped;
-    return;
+std::size_t Queued(const EventLog::State& s) {
+  return s.pending.size() + s.overflow.size();
+}
+
+// Writes the batch now, or, when a writer thread does the writes, asks it to. True when that
+// thread has to be woken (the first request since its last write).
+bool FlushOrAsk(EventLog::State& s, Lock& lock) {
+  if (!s.wake) {
+    Flush(s, lock);
+    return false;
   }
+  return !std::exchange(s.writeWanted, true);
+}
+
+// Returns true when the writer thread has to be woken.
+bool AddLocked(EventLog::State& s, Lock& lock, bool force, std::string_view line,
+               std::string_view matched, std::string_view url) {
+  if (!force && line.empty()) return false;
 
   if (s.flushing) {
     // Another thread is writing: keep the line aside rather than wait for the disk.
-    if (line.empty()) return;
-    if (std::find(s.overflow.begin(), s.overflow.end(), line) != s.overflow.end()) {
+    if (line.empty()) return false;
+    if (std::find(s.overflow.begin(), s.overflow.end(), line) != s.overflow.end() ||
+        Queued(s) >= kMaxQueuedLines) {
       ++s.dropped;
-      return;
+      return false;
     }
     s.overflow.emplace_back(line);
-    return;
+    return false;
   }
 
-  if (DayChanged(s)) Flush(s, lock);
+  bool wake = false;
+  if (DayChanged(s)) wake |= FlushOrAsk(s, lock);
 
   if (!line.empty()) {
     if (!IsRepeat(s.pending, matched, url)) {
+      // A full batch is written before the line joins the next one: a burst of distinct
+      // events must not be thrown away while it waits for the flush clock.
+      if (s.pending.size() >= kMaxPendingLines) wake |= FlushOrAsk(s, lock);
+      if (Queued(s) >= kMaxQueuedLines) {
+        ++s.dropped;
+        return wake;
+      }
       s.pending.emplace_back(line);
-      return;
+      return wake;
     }
     ++s.dropped;
   }
 
   // An empty (flush-only) call or a repeat: the moments at which a batch is written.
   if (force || s.pending.size() >= kFlushAtPendingLines) {
-    Flush(s, lock);
+    wake |= FlushOrAsk(s, lock);
   } else if (!s.overflow.empty()) {
     MoveOverflowToPending(s);
   }
+  return wake;
 }
 
 }  // namespace
@@ -178,11 +204,34 @@ EventLog::~EventLog() {
 
 void EventLog::Add(bool force, std::string_view line, std::string_view matched,
                    std::string_view url) {
+  bool wake = false;
   try {
     Lock lock(state_->mutex);
-    AddLocked(*state_, lock, force, line, matched, url);
+    wake = AddLocked(*state_, lock, force, line, matched, url);
   } catch (...) {
     // Out of memory: the line is lost, the request goes on.
+  }
+  if (wake) state_->wake();
+}
+
+void EventLog::DeferWrites(std::function<void()> wake) {
+  Lock lock(state_->mutex);
+  state_->wake = std::move(wake);
+}
+
+bool EventLog::WriteIfDue() {
+  State& s = *state_;
+  try {
+    Lock lock(s.mutex);
+    s.flushDone.wait(lock, [&] { return !s.flushing; });
+    if (!s.writeWanted && s.clock->Now() - s.lastFlush < kForcedFlushSeconds) return false;
+    s.writeWanted = false;
+    Flush(s, lock);
+    // Lines set aside during the write that already fill a batch go out at once.
+    if (s.overflow.size() >= kMaxPendingLines) Flush(s, lock);
+    return true;
+  } catch (...) {
+    return false;
   }
 }
 

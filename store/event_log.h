@@ -14,8 +14,12 @@
 
 namespace orv::store {
 
+// A batch: once this many distinct lines wait, the next one has them written first.
 inline constexpr std::size_t kMaxPendingLines = 50;
 inline constexpr std::size_t kFlushAtPendingLines = 30;
+// Lines held in memory at most (waiting, and set aside during a write); beyond it a line is
+// dropped and counted. Reached only when the disk cannot keep up or the file cannot be opened.
+inline constexpr std::size_t kMaxQueuedLines = 10000;
 inline constexpr int kForcedFlushSeconds = 300;
 
 class EventLog {
@@ -33,8 +37,17 @@ class EventLog {
   EventLog& operator=(const EventLog&) = delete;
 
   // Queues one line. `matched` and `url` only serve to recognise repeats. A forced call with
-  // an empty line only flushes.
+  // an empty line only flushes. When kMaxPendingLines distinct lines already wait, they are
+  // written as a batch first and the new line starts the next one.
   void Add(bool force, std::string_view line, std::string_view matched, std::string_view url);
+
+  // Hands every file write to a writer thread: from now on Add and ForceFlushIfDue never touch
+  // the disk, but note that a batch is due and call `wake` (without the writer's lock held),
+  // and the writer thread calls WriteIfDue. Set once, before the log is shared.
+  void DeferWrites(std::function<void()> wake);
+  // For the writer thread: writes the waiting lines when a write was asked for or the forced
+  // flush clock (kForcedFlushSeconds since the last flush) is due. True when a write ran.
+  bool WriteIfDue();
 
   // Ignored when `directory` is empty.
   void SetDirectory(std::string_view directory);
@@ -49,8 +62,8 @@ class EventLog {
   std::size_t PendingCount() const;
   // Lines that arrived while a flush ran, waiting to join the pending ones.
   std::size_t OverflowCount() const;
-  // Lines the rules dropped since construction: refused at the limits, repeats, identical lines
-  // while a flush runs, and lines discarded because the log directory was missing.
+  // Lines the rules dropped since construction: repeats, identical lines while a flush runs,
+  // lines beyond kMaxQueuedLines, and lines discarded because the log directory was missing.
   std::size_t DroppedCount() const;
 
   struct State;

@@ -1,11 +1,9 @@
 #include "store/settings_file.h"
 
-#include <ctime>
-#include <random>
-
 #include "platform/files.h"
 #include "platform/profile.h"
 #include "store/filter_settings.h"
+#include "store/secure_random.h"
 
 namespace orv::store {
 
@@ -23,13 +21,7 @@ bool HasFirstRunMarkers(std::string_view softValue) {
 }
 
 std::string MakeRandomSafeCode() {
-  std::minstd_rand generator(static_cast<std::minstd_rand::result_type>(std::time(nullptr)));
-  std::uniform_int_distribution<std::size_t> pick(0, defaults::kSafeCodeAlphabet.size() - 1);
-  std::string code;
-  for (std::size_t i = 0; i < defaults::kSafeCodeLength; ++i) {
-    code.push_back(defaults::kSafeCodeAlphabet[pick(generator)]);
-  }
-  return code;
+  return SecureRandomText(defaults::kSafeCodeAlphabet, defaults::kSafeCodeLength);
 }
 
 SettingsFile::SettingsFile(std::string path) : path_(std::move(path)) {}

@@ -47,7 +47,7 @@ inline constexpr std::string_view kBaiUrl = "/admin|/dede/|/manage";
 inline constexpr std::string_view kHeiUrl =
     ".asp;|.asa;|.cer;|.php;|.asp/|.aspx/|.asa/|.asax/|.cer/";
 inline constexpr std::string_view kSafeCodeAlphabet = "abcdefghijklmnopqrstuvwxyz0123456789";
-inline constexpr std::size_t kSafeCodeLength = 6;
+inline constexpr std::size_t kSafeCodeLength = 20;
 inline constexpr std::string_view kMakerAddress = "https://www.orvane.net";
 }  // namespace defaults
 
@@ -63,7 +63,9 @@ std::string DefaultSoftLine();
 // True when a KeySoft value carries both first-run markers.
 bool HasFirstRunMarkers(std::string_view softValue);
 
-// Six characters drawn from kSafeCodeAlphabet by a generator seeded with the current time.
+// kSafeCodeLength characters drawn uniformly from kSafeCodeAlphabet by the system's secure
+// random source (about 103 bits): the code lets a request past every screen, so it must not be
+// guessable from the time the settings were first written. Empty when the source fails.
 std::string MakeRandomSafeCode();
 
 class SettingsFile {

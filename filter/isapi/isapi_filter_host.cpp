@@ -59,6 +59,17 @@ bool IsapiFilterHost::GetHeader(const char* name, std::size_t bufferSize, std::s
   });
 }
 
+bool IsapiFilterHost::HeaderPresent(const char* name) {
+  HTTP_FILTER_PREPROC_HEADERS* headers = PreprocHeaders();
+  if (!context_ || !headers || !headers->GetHeader || !name) return false;
+  // A one-byte buffer holds only an empty value; a longer one is refused for want of room,
+  // which tells that the field is there without reading it.
+  char buffer[1] = {'\0'};
+  DWORD size = sizeof buffer;
+  if (headers->GetHeader(context_, const_cast<LPSTR>(name), buffer, &size)) return true;
+  return GetLastError() == ERROR_INSUFFICIENT_BUFFER;
+}
+
 bool IsapiFilterHost::SetHeader(const char* name, std::string_view value) {
   HTTP_FILTER_PREPROC_HEADERS* headers = PreprocHeaders();
   if (!context_ || !headers || !headers->SetHeader || !name) return false;

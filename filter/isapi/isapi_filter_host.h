@@ -26,6 +26,7 @@ class IsapiFilterHost final : public filter::FilterHost {
 
   bool GetHeader(const char* name, std::size_t bufferSize, std::string& value) override;
   bool SetHeader(const char* name, std::string_view value) override;
+  bool HeaderPresent(const char* name) override;
 
   std::string_view RawData() override;
   bool ReplaceRawData(std::string_view chunk) override;

@@ -4,11 +4,14 @@
 
 #include <algorithm>
 #include <atomic>
+#include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <latch>
 #include <map>
+#include <mutex>
+#include <set>
 #include <thread>
 
 #include "store/event_log.h"
@@ -110,6 +113,75 @@ TEST(EventLogConcurrencyTest, LinesAreWholeAndEachIsWrittenOrCountedDropped) {
   EXPECT_EQ(totalWritten + dropped, totalAdded);
   EXPECT_GT(totalWritten, 0u);
   EXPECT_GE(dayFiles, 1);
+}
+
+// Distinct events from many threads: none of them is a repeat, so every one must reach the
+// file, whether a request thread writes the batches or a writer thread does.
+void ExpectEveryDistinctLineWritten(bool writerThread) {
+  testing::UseUtcAsLocalTime();
+  constexpr int kAdders = 8;
+  const int linesPerAdder = 400 * StressFactor();
+  ScratchDirectory dir;
+  auto clock = std::make_shared<FakeClock>(UtcSeconds(2012, 10, 31, 10, 0, 0));
+  std::size_t dropped = 0;
+  {
+    EventLog log(clock);
+    log.SetDirectory(dir.path());
+    std::mutex wakeMutex;
+    std::condition_variable woken;
+    bool wanted = false;
+    bool done = false;
+    std::thread writer;
+    if (writerThread) {
+      log.DeferWrites([&] {
+        std::lock_guard lock(wakeMutex);
+        wanted = true;
+        woken.notify_one();
+      });
+      writer = std::thread([&] {
+        std::unique_lock lock(wakeMutex);
+        while (!done) {
+          woken.wait(lock, [&] { return wanted || done; });
+          wanted = false;
+          lock.unlock();
+          log.WriteIfDue();
+          lock.lock();
+        }
+      });
+    }
+    std::latch startTogether(kAdders);
+    std::vector<std::thread> adders;
+    for (int t = 0; t < kAdders; ++t) {
+      adders.emplace_back([&, t] {
+        startTogether.arrive_and_wait();
+        for (int i = 0; i < linesPerAdder; ++i) log.Add(false, StressLine(t, i), "kw", UrlOf(t, i));
+      });
+    }
+    for (std::thread& adder : adders) adder.join();
+    if (writer.joinable()) {
+      {
+        std::lock_guard lock(wakeMutex);
+        done = true;
+        woken.notify_one();
+      }
+      writer.join();
+    }
+    dropped = log.DroppedCount();
+  }
+  std::set<std::string> written;
+  for (const std::string& line : ReadLines(dir.File("2012-10-31.log"))) {
+    ASSERT_TRUE(written.insert(line).second) << "written twice: " << line;
+  }
+  EXPECT_EQ(dropped, 0u);
+  EXPECT_EQ(written.size(), static_cast<std::size_t>(kAdders * linesPerAdder));
+}
+
+TEST(EventLogConcurrencyTest, DistinctEventsFromManyThreadsAreAllWritten) {
+  ExpectEveryDistinctLineWritten(false);
+}
+
+TEST(EventLogConcurrencyTest, DistinctEventsAreAllWrittenByAWriterThread) {
+  ExpectEveryDistinctLineWritten(true);
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <condition_variable>
 #include <filesystem>
 #include <map>
@@ -84,26 +85,34 @@ TEST_F(EventLogTest, RepeatTextsAreSubstringsAndEmptyOnesMatchEverything) {
   EXPECT_EQ(log.DroppedCount(), 2u);
 }
 
-TEST_F(EventLogTest, FiftyFirstPendingLineIsDroppedAndLinesAloneNeverFlush) {
+TEST_F(EventLogTest, FullBatchIsWrittenWhenTheNextDistinctLineComes) {
   EventLog log(clock);
   log.SetDirectory(dir.path());
   AddDistinct(log, 0, 50);
   EXPECT_EQ(log.PendingCount(), 50u);
-  EXPECT_FALSE(FileExists(DayFile()));
-
-  AddDistinct(log, 50, 1);
-  EXPECT_EQ(log.PendingCount(), 50u);
-  EXPECT_EQ(log.DroppedCount(), 1u);
+  EXPECT_FALSE(FileExists(DayFile())) << "lines alone do not flush below a full batch";
 
   // An unforced empty line is not an event and does nothing.
   log.Add(false, "", "", "");
   EXPECT_EQ(log.PendingCount(), 50u);
-  EXPECT_EQ(log.DroppedCount(), 1u);
 
-  log.Add(true, "", "", "");
-  const Lines lines = ReadLines(DayFile());
+  clock->Advance(3);
+  AddDistinct(log, 50, 1);
+  Lines lines = ReadLines(DayFile());
   ASSERT_EQ(lines.size(), 50u);
   EXPECT_EQ(lines.back(), EventLine("kw", "/page-1049"));
+  EXPECT_EQ(log.PendingCount(), 1u) << "the 51st line starts the next batch";
+  EXPECT_EQ(log.DroppedCount(), 0u);
+  EXPECT_EQ(log.LastFlush(), start + 3);
+
+  // A burst of distinct events far beyond one batch loses nothing.
+  AddDistinct(log, 51, 89);
+  log.Add(true, "", "", "");
+  lines = ReadLines(DayFile());
+  ASSERT_EQ(lines.size(), 140u);
+  EXPECT_EQ(lines[50], EventLine("kw", "/page-1050"));
+  EXPECT_EQ(lines.back(), EventLine("kw", "/page-1139"));
+  EXPECT_EQ(log.DroppedCount(), 0u);
 }
 
 TEST_F(EventLogTest, RepeatFlushesOnceThirtyLinesWait) {
@@ -190,18 +199,31 @@ TEST_F(EventLogTest, UnopenableFileKeepsLinesPendingUntilALaterFlush) {
   EXPECT_EQ(log.DroppedCount(), 0u);
   EXPECT_EQ(log.LastFlush(), start + 7);
 
-  // Still waiting: the 50th is taken, the 51st refused.
+  // Still waiting: the 50th is taken, and the 51st too after another failed attempt.
   AddDistinct(log, 49, 2);
-  EXPECT_EQ(log.PendingCount(), 50u);
-  EXPECT_EQ(log.DroppedCount(), 1u);
+  EXPECT_EQ(log.PendingCount(), 51u);
+  EXPECT_EQ(log.DroppedCount(), 0u);
 
   std::filesystem::remove(DayFile());
   log.Add(true, "", "", "");
   const Lines lines = ReadLines(DayFile());
-  ASSERT_EQ(lines.size(), 50u);
+  ASSERT_EQ(lines.size(), 51u);
   EXPECT_EQ(lines.front(), EventLine("kw", "/page-1000"));
-  EXPECT_EQ(lines.back(), EventLine("kw", "/page-1049"));
+  EXPECT_EQ(lines.back(), EventLine("kw", "/page-1050"));
   EXPECT_EQ(log.PendingCount(), 0u);
+}
+
+TEST_F(EventLogTest, UnwritableLogHoldsABoundedNumberOfLines) {
+  int attempts = 0;
+  EventLog log(clock, [&](const std::string&, std::string_view) {
+    ++attempts;
+    return false;
+  });
+  log.SetDirectory(dir.path());
+  AddDistinct(log, 0, static_cast<int>(kMaxQueuedLines) + 5);
+  EXPECT_EQ(log.PendingCount(), kMaxQueuedLines);
+  EXPECT_EQ(log.DroppedCount(), 5u);
+  EXPECT_GT(attempts, 0);
 }
 
 TEST_F(EventLogTest, FirstEventAfterMidnightFlushesPendingIntoTheNewDaysFile) {
@@ -341,16 +363,20 @@ TEST_F(EventLogOverflowTest, LinesDuringAFlushWaitInOverflowWithoutDuplicates) {
   EXPECT_EQ(gate.File(DayFile()), "A\r\nB\r\nE\r\nC\r\nAD\r\n");
 }
 
-TEST_F(EventLogOverflowTest, OverflowTakesAtMostFiftyLines) {
+TEST_F(EventLogOverflowTest, OverflowKeepsMoreThanABatchAndGoesOutWithTheNextOne) {
   EventLog log(clock, Gate());
   log.SetDirectory(dir.path());
   log.Add(false, "A", "a", "");
   std::thread flusher = StartHeldFlush(log);
-  AddDistinct(log, 0, 51);
-  EXPECT_EQ(log.OverflowCount(), 50u);
-  EXPECT_EQ(log.DroppedCount(), 1u);
+  AddDistinct(log, 0, 120);
+  EXPECT_EQ(log.OverflowCount(), 120u);
+  EXPECT_EQ(log.DroppedCount(), 0u);
   gate.Release();
   flusher.join();
+  log.Add(true, "", "", "");
+  EXPECT_EQ(log.OverflowCount(), 0u);
+  const std::string file = gate.File(DayFile());
+  EXPECT_EQ(std::count(file.begin(), file.end(), '\n'), 121);
 }
 
 TEST_F(EventLogOverflowTest, DestructorWritesOverflowLinesToo) {
@@ -365,6 +391,43 @@ TEST_F(EventLogOverflowTest, DestructorWritesOverflowLinesToo) {
     EXPECT_EQ(log.OverflowCount(), 1u);
   }
   EXPECT_EQ(gate.File(DayFile()), "A\r\nB\r\n");
+}
+
+TEST_F(EventLogTest, DeferredWritesLeaveTheDiskToTheWriterThread) {
+  int appends = 0;
+  std::string written;
+  EventLog log(clock, [&](const std::string&, std::string_view text) {
+    ++appends;
+    written += text;
+    return true;
+  });
+  log.SetDirectory(dir.path());
+  int wakes = 0;
+  log.DeferWrites([&] { ++wakes; });
+
+  AddDistinct(log, 0, 51);                                            // a full batch and one more
+  log.Add(false, EventLine("kw", "/page-1000"), "kw", "/page-1000");  // a repeat
+  clock->Advance(300);
+  EXPECT_TRUE(log.ForceFlushIfDue());
+  log.Add(true, "", "", "");
+  EXPECT_EQ(appends, 0) << "no caller of Add writes";
+  EXPECT_EQ(wakes, 1) << "woken once until it writes";
+  EXPECT_EQ(log.PendingCount(), 51u);
+
+  EXPECT_TRUE(log.WriteIfDue());
+  EXPECT_EQ(appends, 1);
+  EXPECT_EQ(std::count(written.begin(), written.end(), '\n'), 51);
+  EXPECT_FALSE(log.WriteIfDue()) << "nothing asked for, clock not due";
+
+  log.Add(false, "late", "late", "");
+  EXPECT_FALSE(log.WriteIfDue());
+  clock->Advance(300);
+  EXPECT_TRUE(log.WriteIfDue()) << "the flush clock still applies";
+  EXPECT_EQ(appends, 2);
+  EXPECT_EQ(wakes, 1);
+  AddDistinct(log, 100, 50);
+  AddDistinct(log, 150, 1);
+  EXPECT_EQ(wakes, 2);
 }
 
 }  // namespace

@@ -78,6 +78,16 @@ std::vector<Scenario> BodyScenarios() {
          SetPost(request, "/guestbook.asp", std::string("name=li&text=") + kDenyPercentGbk);
          ExpectBodyBlock(outcome, Extension(fixture, request), request, kDenyStarredGbk);
        }},
+      {"put-and-patch-bodies-blocked",
+       [](Fixture& fixture, Outcome& outcome) {
+         for (const char* method : {"PUT", "PATCH"}) {
+           FakeRequest request;
+           SetPost(request, "/wiki/page.asp", std::string("text=") + kDenyPercentGbk);
+           request.method = method;
+           request.variables["REQUEST_METHOD"] = method;
+           ExpectBodyBlock(outcome, Extension(fixture, request), request, kDenyStarredGbk);
+         }
+       }},
       {"post-body-block-utf8",
        [](Fixture& fixture, Outcome& outcome) {
          // A UTF-8 form: the keyword is found with the UTF-8 list and shown in GBK.

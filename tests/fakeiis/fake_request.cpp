@@ -84,7 +84,12 @@ BOOL WINAPI PreprocSetHeader(HTTP_FILTER_CONTEXT* context, LPSTR name, LPSTR val
   FakeRequest* request = FromContext(context);
   if (!request || !name || !value) return FALSE;
   request->setHeaders.push_back({name, value});
-  request->headers[LowerAscii(name)] = value;
+  // As IIS: an empty value removes the field.
+  if (*value == '\0') {
+    request->headers.erase(LowerAscii(name));
+  } else {
+    request->headers[LowerAscii(name)] = value;
+  }
   return TRUE;
 }
 

@@ -51,18 +51,55 @@ std::vector<Scenario> RequestScenarios() {
       {"header-rewrite",
        [](Fixture& fixture, Outcome& outcome) {
          const std::string thirteen(13, ' ');
-         const std::string withBr = thirteen + ", br";
-         const std::string deflateFirst = "deflate," + std::string(5, ' ');
+         const std::string withBr(17, ' ');
+         const std::string keepsIdentity = "      identity;q=0.5   ";
          HeaderCase(fixture, outcome, "/index.htm", "gzip, deflate", &thirteen);
          HeaderCase(fixture, outcome, "/news/a.html", "gzip, deflate, br", &withBr);
-         HeaderCase(fixture, outcome, "/news/b.htm", "deflate, gzip", &deflateFirst);
+         HeaderCase(fixture, outcome, "/news/b.htm", "deflate, gzip", &thirteen);
+         HeaderCase(fixture, outcome, "/news/c.htm", "gzip, Identity;q=0.5, *", &keepsIdentity);
          // Not a screened file type: the response may stay compressed.
          HeaderCase(fixture, outcome, "/images/logo.png", "gzip, deflate", nullptr);
          // Nothing to blank.
          HeaderCase(fixture, outcome, "/index.htm", "identity", nullptr);
-         // Longer than the 128-byte header buffer: unreadable, so left as it is.
-         HeaderCase(fixture, outcome, "/index.htm", "gzip, deflate, " + std::string(120, 'x'),
-                    nullptr);
+         // Longer than the 128-byte first buffer: read again into a larger one.
+         const std::string longOffer = "gzip, deflate, " + std::string(120, 'x');
+         const std::string longBlank(longOffer.size(), ' ');
+         HeaderCase(fixture, outcome, "/index.htm", longOffer, &longBlank);
+         // Longer than any buffer: replaced whole.
+         const std::string identity = "identity";
+         HeaderCase(fixture, outcome, "/index.htm", "br, " + std::string(70000, 'x'), &identity);
+       }},
+      {"range-fields-removed",
+       [](Fixture& fixture, Outcome& outcome) {
+         FakeRequest request;
+         SetRequest(request, "/index.htm");
+         request.headers["range:"] = "bytes=0-99";
+         request.headers["if-range:"] = "\"etag\"";
+         request.headers["request-range:"] = "bytes=" + std::string(300, '1') + "-";
+         const DWORD result = Preproc(fixture, request);
+         outcome.Expect(result == SF_STATUS_REQ_NEXT_NOTIFICATION,
+                        "result " + std::to_string(result));
+         outcome.Expect(request.headers.count("range:") == 0, "Range left in the request");
+         outcome.Expect(request.headers.count("if-range:") == 0, "If-Range left in the request");
+         outcome.Expect(request.headers.count("request-range:") == 0,
+                        "Request-Range left in the request");
+         for (const SetHeaderCall& call : request.setHeaders) {
+           outcome.Expect(call.value.empty(), call.name + " set to '" + call.value + "'");
+         }
+         // An image keeps its ranges.
+         FakeRequest image;
+         SetRequest(image, "/images/logo.png");
+         image.headers["range:"] = "bytes=0-99";
+         Preproc(fixture, image);
+         outcome.Expect(image.headers.count("range:") == 1, "an image lost its Range");
+       }},
+      {"ip-blacklist-via-alone",
+       [](Fixture& fixture, Outcome& outcome) {
+         // A Via without a forwarded address leaves the peer's own address on the list.
+         FakeRequest request;
+         SetRequest(request, "/index.htm", "", kBlackIp);
+         request.variables["HTTP_VIA"] = "1.1 made-up";
+         ExpectBlockPage(outcome, UrlMap(fixture, request), request, kBlackIp);
        }},
       {"header-absent",
        [](Fixture& fixture, Outcome& outcome) {

@@ -145,13 +145,27 @@ std::vector<Scenario> ResponseScenarios() {
          std::string chunk = Response("gb2312", std::string("<html>\0\x01", 8) + kDenyGbk);
          ExpectUntouched(outcome, SendRaw(fixture, request, chunk), request, chunk);
        }},
-      {"post-response-passes",
+      {"post-response-screened",
        [](Fixture& fixture, Outcome& outcome) {
+         // The answer to a form is a page like any other.
          FakeRequest request;
          SetRequest(request, "/news/form.htm", "", "192.0.2.10", "POST");
          const std::string chunk =
              Response("gb2312", std::string("<html><body>") + kDenyGbk + "</body></html>");
-         ExpectUntouched(outcome, SendRaw(fixture, request, chunk), request, chunk);
+         ExpectKeywordBlock(outcome, SendRaw(fixture, request, chunk), request, "gb2312", kGbkMeta,
+                            kDenyStarredGbk);
+       }},
+      {"later-chunk-prefix-as-sent",
+       [](Fixture& fixture, Outcome& outcome) {
+         // An escaped tag the page shows as text stays escaped in front of the block page.
+         FakeRequest request;
+         SetRequest(request, "/news/echo.htm");
+         const std::string shown = "q=%3Cimg src=x onerror=alert(1)%3E<title>";
+         SendRaw(fixture, request, shown + kDenyGbk);
+         const std::string replaced = request.RawChunk();
+         outcome.Expect(replaced.rfind(shown, 0) == 0,
+                        "prefix is not the chunk as sent: '" + Printable(replaced) + "'");
+         outcome.Expect(!Contains(replaced, "<img"), "decoded markup in the block page");
        }},
       {"white-ip-passes",
        [](Fixture& fixture, Outcome& outcome) {

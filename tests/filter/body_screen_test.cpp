@@ -81,6 +81,18 @@ TEST_F(BodyScreening, DenyKeywordBlocksThePost) {
   EXPECT_NE(fields[6].find("forbidden"), std::string::npos);
 }
 
+TEST_F(BodyScreening, PutAndPatchBodiesAreScreenedLikePosts) {
+  EXPECT_EQ(Post("msg=forbidden", GetRequest("/doc.asp"), "PUT"), kExtensionSuccess);
+  EXPECT_EQ(Post("msg=forbidden", GetRequest("/doc2.asp"), "PATCH"), kExtensionSuccess);
+  EXPECT_EQ(Post("msg=forbidden", GetRequest("/doc3.asp"), "put"), kExtensionPending)
+      << "methods are exact";
+  EXPECT_EQ(Post("msg=forbidden", GetRequest("/doc4.asp"), "DELETE"), kExtensionPending);
+  const auto lines = FlushedLines();
+  ASSERT_EQ(lines.size(), 2u);
+  EXPECT_EQ(testing::Fields(lines[0])[2], "PUT");
+  EXPECT_EQ(testing::Fields(lines[1])[2], "PATCH");
+}
+
 TEST_F(BodyScreening, Utf8AndGbkFormsAreBothFound) {
   EXPECT_EQ(Post("m=%E7%A6%81%E8%AF%AD"), kExtensionSuccess);
   EXPECT_EQ(Post("m=%BD%FB%D3%EF"), kExtensionSuccess);

@@ -3,6 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <thread>
+
 #include "filter/block_pages.h"
 #include "filter/request_memo.h"
 #include "filter_test_support.h"
@@ -147,6 +150,53 @@ TEST_F(Engine, MissingSettingsLeaveTheFilterOffAndOpen) {
   MemoryRequest request = GetRequest("/a.htm");
   MemoryExtensionHost host(request, "POST", "forbidden");
   EXPECT_EQ(engine->HttpExtensionProc(host), kExtensionPending);
+}
+
+TEST_F(Engine, EveryDistinctBlockedPageLeavesALine) {
+  {
+    auto engine = testing::LoadEngine(folder, clock);
+    for (int i = 0; i < 140; ++i) {
+      MemoryRequest request = GetRequest("/page" + std::to_string(i) + ".htm");
+      ASSERT_TRUE(SendChunk(*engine, request, Page("<html>forbidden")).replaced);
+    }
+  }
+  EXPECT_EQ(folder.LogLines().size(), 140u);
+}
+
+// Waits (without a time limit of its own: the test runner's timeout catches a hang) until the
+// upkeep thread has done what the test asked for.
+template <typename Done>
+void WaitFor(Done done) {
+  while (!done()) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+}
+
+TEST_F(Engine, UpkeepThreadReloadsAndWritesTheLog) {
+  auto engine = testing::LoadEngine(folder, clock);
+  engine->StartUpkeepThread();
+  engine->StartUpkeepThread();  // a second call changes nothing
+
+  // A due log notification only asks; the thread loads the new lists.
+  folder.WriteKeywords("newword");
+  clock->Advance(3600);
+  EXPECT_EQ(Log(*engine), kStatusNextNotification);
+  WaitFor([&] { return Blocks(*engine, "newword"); });
+  EXPECT_EQ(folder.LogLines().size(), 0u) << "one line waits in memory";
+
+  // A full batch is written by the thread once the next distinct line comes.
+  for (int i = 0; i < 60; ++i) {
+    MemoryRequest request = GetRequest("/p" + std::to_string(i) + ".htm");
+    ASSERT_TRUE(SendChunk(*engine, request, Page("<html>newword")).replaced);
+  }
+  WaitFor([&] { return folder.LogLines().size() >= 51; });
+
+  // The 300-second clock still applies, without any request asking.
+  clock->Advance(300);
+  WaitFor([&] { return folder.LogLines().size() == 61; });
+
+  MemoryRequest last = GetRequest("/last.htm");
+  ASSERT_TRUE(SendChunk(*engine, last, Page("<html>newword")).replaced);
+  engine.reset();
+  EXPECT_EQ(folder.LogLines().size(), 62u) << "the destructor writes what still waits";
 }
 
 // A host may keep the request-side outcome of the URL notification for the response chunks;

@@ -19,9 +19,14 @@ TEST(ClientAddress, ProxiedRequestsReportTheForwardedAddress) {
   EXPECT_EQ(ClientAddress(host), "192.0.2.7") << "no Via header: not proxied";
   request.variables["HTTP_VIA"] = "1.1 cache";
   EXPECT_EQ(ClientAddress(host), "198.51.100.4");
-  // A forwarded list too long for the 32-byte buffer reads as empty, not as the proxy.
+  // A Via that names no forwarded address, or one too long for the 32-byte buffer, leaves the
+  // peer's own address: an empty one would skip the address lists.
   request.variables["HTTP_X_FORWARDED_FOR"] = "198.51.100.4, 203.0.113.9, 10.0.0.1";
-  EXPECT_EQ(ClientAddress(host), "");
+  EXPECT_EQ(ClientAddress(host), "192.0.2.7");
+  request.variables.erase("HTTP_X_FORWARDED_FOR");
+  EXPECT_EQ(ClientAddress(host), "192.0.2.7");
+  request.variables["HTTP_X_FORWARDED_FOR"] = "";
+  EXPECT_EQ(ClientAddress(host), "192.0.2.7");
 }
 
 TEST(ClientAddress, Ipv6LoopbackIsTheIpv4One) {

@@ -42,19 +42,55 @@ class RequestScreening : public ::testing::Test {
   std::unique_ptr<FilterEngine> engine;
 };
 
-TEST_F(RequestScreening, CompressionOfferIsBlankedInPlace) {
+TEST_F(RequestScreening, NoCodingButIdentityIsLeftOnOffer) {
   Load();
   const MemoryRequest page = GetRequest("/a.htm");
   EXPECT_EQ(Headers(page, "gzip, deflate"), std::string(13, ' '));
-  EXPECT_EQ(Headers(page, "gzip, deflate, br"), std::string(13, ' ') + ", br");
-  EXPECT_EQ(Headers(page, "deflate, gzip"), "deflate," + std::string(5, ' '))
-      << "only the first rule that applies runs";
   EXPECT_EQ(Headers(page, "GZIP,Deflate"), std::string(12, ' '));
-  EXPECT_EQ(Headers(page, "br, GZip"), "br, " + std::string(4, ' ')) << "lower-cased value";
+  EXPECT_EQ(Headers(page, "gzip, deflate, br"), std::string(17, ' '));
+  EXPECT_EQ(Headers(page, "deflate, gzip"), std::string(13, ' '));
+  EXPECT_EQ(Headers(page, "br;q=1.0, zstd, compress, x-gzip"), std::string(32, ' '));
+  EXPECT_EQ(Headers(page, "*"), " ") << "any coding at all";
+  EXPECT_EQ(Headers(page, "gzip, identity;q=0.5, *;q=0"), "      identity;q=0.5       ");
+  EXPECT_EQ(Headers(page, "Identity, gzip, identity"), "identity,       identity");
+  EXPECT_EQ(Headers(page, "identity;x=\"a,br\", br"), "identity;x=\"a,br\"    ")
+      << "a comma in a quoted value separates nothing";
   EXPECT_EQ(Headers(page, "identity"), "(unchanged)");
-  EXPECT_EQ(Headers(page, std::string(121, ' ') + "gzip, x"), "(unchanged)")
-      << "a value that does not fit 128 bytes is left alone";
-  EXPECT_EQ(Headers(page, std::string(120, 'x') + "gzip, x"), std::string(120, 'x') + "    , x");
+  EXPECT_EQ(Headers(page, " "), "(unchanged)");
+
+  // Long offers and repeated fields (joined by ", ") are read whole.
+  const std::string longOffer = std::string(121, ' ') + "gzip, x";
+  EXPECT_EQ(Headers(page, longOffer), std::string(longOffer.size(), ' '));
+  std::string repeated;
+  for (int i = 0; i < 1000; ++i) repeated += "identity, ";
+  repeated += "br";
+  std::string expected = repeated;
+  expected.replace(expected.size() - 4, 4, "    ");
+  EXPECT_EQ(Headers(page, repeated), expected);
+  // Beyond any buffer the offer is read into: replaced whole.
+  EXPECT_EQ(Headers(page, "br, " + std::string(70000, 'x')), "identity");
+}
+
+TEST_F(RequestScreening, RangeFieldsAreRemovedFromScreenedRequests) {
+  Load({{"KeyIsGzip", "0"}});
+  auto fieldsLeft = [&](MemoryRequest request) {
+    request.SetHeader("Range", "bytes=100-200");
+    request.SetHeader("If-Range", "\"etag\"");
+    request.SetHeader("Request-Range", "bytes=" + std::string(70000, '1') + "-");
+    MemoryFilterHost host(request);
+    engine->HttpFilterProc(host, kNotifyPreprocHeaders);
+    return (request.Header("Range") ? 1 : 0) + (request.Header("If-Range") ? 1 : 0) +
+           (request.Header("Request-Range") ? 1 : 0);
+  };
+  EXPECT_EQ(fieldsLeft(GetRequest("/a.htm")), 0) << "whatever the length, compression or not";
+  EXPECT_EQ(fieldsLeft(GetRequest("/img/a.jpg")), 3) << "unmonitored type";
+  EXPECT_EQ(fieldsLeft(GetRequest("/admin/a.htm")), 3) << "white-listed";
+
+  // Only fields that are there are touched.
+  MemoryRequest plain = GetRequest("/a.htm");
+  MemoryFilterHost host(plain);
+  engine->HttpFilterProc(host, kNotifyPreprocHeaders);
+  EXPECT_TRUE(host.HeadersSet().empty());
 }
 
 TEST_F(RequestScreening, OnlyScreenedRequestsLoseTheirCompression) {
@@ -148,6 +184,13 @@ TEST_F(RequestScreening, PostAndSwitchedOffFilterAreNeverBlockedHere) {
       << "only the exact method POST is left to the extension";
   Load({{"KeyIsSystem", "0"}});
   EXPECT_EQ(Url(GetRequest("/secret/a.htm")), kStatusNextNotification);
+}
+
+TEST_F(RequestScreening, ViaAloneKeepsThePeerOnTheIpBlackList) {
+  Load({{"KeyHeiIp", "192.0.2.7"}});
+  MemoryRequest request = GetRequest("/a.htm");
+  request.variables["HTTP_VIA"] = "1.1 anything";
+  EXPECT_EQ(Url(request), kStatusFinished);
 }
 
 TEST_F(RequestScreening, UnreadableVariablesCountAsEmpty) {

@@ -1,6 +1,7 @@
 // ScreenResponse through the engine: one raw-data notification per chunk.
 #include <gtest/gtest.h>
 
+#include "filter/request_memo.h"
 #include "filter_test_support.h"
 #include "platform/codepage.h"
 
@@ -88,6 +89,120 @@ TEST_F(ResponseScreening, DenyInALaterChunkKeepsThePrefixAndNoHeader) {
   EXPECT_EQ(result.statuses, std::vector<std::string>{"401 Access Denied"});
 }
 
+TEST_F(ResponseScreening, BlockPagePrefixHoldsOnlyMarkupThePageSent) {
+  // The page shows an escaped tag as text; decoded, it would be live markup in front of the
+  // block page.
+  MemoryRequest request = GetRequest("/echo.htm");
+  const std::string shown = "q=%3Cimg src=x onerror=alert(1)%3E";
+  auto result = SendChunk(*engine, request, shown + "<TITLE>forbidden");
+  ASSERT_TRUE(result.replaced);
+  EXPECT_EQ(result.chunk.rfind(shown + "<TITLE>", 0), 0u) << "the bytes as sent, case kept";
+  EXPECT_EQ(result.chunk.find("<img"), std::string::npos);
+
+  // An escaped opening alone opens nothing: the block page goes out without a prefix.
+  const std::string bare = SendChunk(*engine, request, "forbidden").chunk;
+  result = SendChunk(*engine, request, "<p>%3Cscript%3Evar a; forbidden");
+  ASSERT_TRUE(result.replaced);
+  EXPECT_EQ(result.chunk, bare);
+}
+
+TEST_F(ResponseScreening, ResponsesToEveryMethodAreScreened) {
+  for (const char* method : {"POST", "PUT", "DELETE", "OPTIONS"}) {
+    MemoryRequest request = GetRequest("/a.htm", "", method);
+    const auto result = SendChunk(*engine, request, Page("<html>forbidden"));
+    EXPECT_TRUE(result.replaced) << method;
+    EXPECT_EQ(result.statuses, std::vector<std::string>{"401 Access Denied"}) << method;
+  }
+  MemoryRequest listed = GetRequest("/secret/a.htm", "", "POST");
+  EXPECT_EQ(SendChunk(*engine, listed, Page("clean")).status, kStatusFinished);
+}
+
+TEST_F(ResponseScreening, PostResponseIsScreenedThroughTheRequestMemo) {
+  // The URL notification leaves a POST to the extension; the memo must not carry that over
+  // to the response.
+  MemoryRequest request = GetRequest("/form.htm", "", "POST");
+  RequestMemo memo;
+  MemoryFilterHost url(request);
+  url.memo = &memo;
+  EXPECT_EQ(engine->HttpFilterProc(url, kNotifyUrlMap), kStatusNextNotification);
+  MemoryFilterHost raw(request);
+  raw.memo = &memo;
+  raw.SetRawData(Page("<html>forbidden"));
+  engine->HttpFilterProc(raw, kNotifySendRawData);
+  EXPECT_TRUE(raw.ChunkReplaced());
+}
+
+// Chunks of one response through a host that keeps a memo per request.
+class MemoResponse {
+ public:
+  MemoResponse(FilterEngine& engine, std::string_view path)
+      : engine_(engine), request_(GetRequest(path)) {}
+  bool Blocks(std::string_view chunk) {
+    MemoryFilterHost host(request_);
+    host.memo = &memo_;
+    host.SetRawData(chunk);
+    engine_.HttpFilterProc(host, kNotifySendRawData);
+    return host.ChunkReplaced();
+  }
+  const RequestMemo& memo() const { return memo_; }
+
+ private:
+  FilterEngine& engine_;
+  MemoryRequest request_;
+  RequestMemo memo_;
+};
+
+TEST_F(ResponseScreening, EachResponseDecidesItsOwnCharsetWhenTheHostKeepsAMemo) {
+  const std::string utf8Word = std::string(testing::kUtf8Forbidden);
+  const std::string gbkWord = std::string(testing::kGbkForbidden);
+  // Two responses of one path in different charsets: the first does not decide for the second.
+  MemoResponse first(*engine, "/same.htm");
+  EXPECT_FALSE(first.Blocks(Page("<html>start", "utf-8")));
+  EXPECT_TRUE(first.Blocks("more " + utf8Word));
+  MemoResponse second(*engine, "/same.htm");
+  EXPECT_FALSE(second.Blocks(Page("<html>start", "gbk")));
+  EXPECT_TRUE(second.Blocks("more " + gbkWord));
+  EXPECT_FALSE(second.Blocks("more " + utf8Word));
+
+  // The head's own Content-Type wins over a charset the page names before <html>.
+  MemoResponse declared(*engine, "/declared.htm");
+  EXPECT_FALSE(declared.Blocks(Page("<meta charset=utf-8><html>start", "GBK")));
+  EXPECT_TRUE(declared.Blocks("more " + gbkWord));
+  EXPECT_EQ(declared.memo().charset, CharsetCode::Gbk);
+
+  // Without a declared charset the page is examined as before.
+  MemoResponse examined(*engine, "/examined.htm");
+  EXPECT_FALSE(examined.Blocks("HTTP/1.1 200 OK\r\n\r\n<meta charset=utf-8><html>x"));
+  EXPECT_TRUE(examined.Blocks("more " + utf8Word));
+
+  // A later chunk whose text starts like a response head does not decide again.
+  MemoResponse spoofed(*engine, "/spoof.htm");
+  EXPECT_FALSE(spoofed.Blocks(Page("<html>start", "utf-8")));
+  EXPECT_TRUE(spoofed.Blocks("HTTP/1.1 200 OK\r\nContent-Type: text/html; charset=big5\r\n\r\n" +
+                             utf8Word));
+  // An interim head does not fix the charset; the final head that follows does.
+  MemoResponse interim(*engine, "/interim.htm");
+  EXPECT_FALSE(interim.Blocks("HTTP/1.1 100 Continue\r\n\r\n"));
+  EXPECT_FALSE(interim.Blocks(Page("<html>start", "utf-8")));
+  EXPECT_TRUE(interim.Blocks("more " + utf8Word));
+  // A chunk before any head is read as ANSI.
+  MemoResponse headless(*engine, "/headless.htm");
+  EXPECT_TRUE(headless.Blocks("more " + gbkWord));
+}
+
+TEST_F(ResponseScreening, MemoHostsLeaveTheSharedCharsetCacheAlone) {
+  // A response read through a memo host does not fix the path's charset for hosts without one.
+  MemoResponse withMemo(*engine, "/shared.htm");
+  EXPECT_FALSE(withMemo.Blocks(Page("<html>start", "utf-8")));
+  MemoryRequest plain = GetRequest("/shared.htm");
+  EXPECT_TRUE(SendChunk(*engine, plain, "more " + std::string(testing::kGbkForbidden)).replaced);
+  // Nor does the cache a host without a memo filled decide for a memo host.
+  MemoryRequest cached = GetRequest("/cached.htm");
+  SendChunk(*engine, cached, Page("<html>start", "utf-8"));
+  MemoResponse later(*engine, "/cached.htm");
+  EXPECT_TRUE(later.Blocks("more " + std::string(testing::kGbkForbidden)));
+}
+
 TEST_F(ResponseScreening, Utf8PageIsMatchedWithTheTwinAndBlockedInUtf8) {
   MemoryRequest request = GetRequest("/u.htm");
   const std::string body = std::string("<html>abc ") + std::string(testing::kUtf8Forbidden);
@@ -149,8 +264,6 @@ TEST_F(ResponseScreening, ChunksThatCannotBeScreenedPass) {
 
   MemoryRequest image = GetRequest("/a.jpg");
   EXPECT_FALSE(SendChunk(*engine, image, Page("forbidden")).replaced);
-  MemoryRequest post = GetRequest("/a.htm", "", "POST");
-  EXPECT_FALSE(SendChunk(*engine, post, Page("forbidden")).replaced);
   MemoryRequest safe = GetRequest("/a.htm", "safecode9");
   EXPECT_FALSE(SendChunk(*engine, safe, Page("forbidden")).replaced);
   MemoryRequest white = GetRequest("/admin/a.htm");

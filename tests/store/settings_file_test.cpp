@@ -3,10 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <map>
+#include <set>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "store/secure_random.h"
 #include "tests/platform/temp_dir.h"
 
 namespace orv::store {
@@ -55,7 +58,7 @@ TEST(SettingsFile, DefaultsAreWrittenInTableOrderWithTheLogFolder) {
   EXPECT_TRUE(file.GetIsGzip());
   EXPECT_TRUE(file.GetIsShowWords());
   const std::string code = file.GetSafeCode();
-  ASSERT_EQ(code.size(), 6u);
+  ASSERT_GE(code.size(), 20u);
   EXPECT_EQ(code.find_first_not_of(defaults::kSafeCodeAlphabet), std::string::npos);
   EXPECT_EQ(file.GetLogPath(), dir.path() + "log/");
   EXPECT_TRUE(std::filesystem::is_directory(dir.path() + "log/"));
@@ -138,6 +141,34 @@ TEST(SettingsFile, AFailedWriteIsReportedAndChangesNothing) {
   EXPECT_FALSE(file.SetSendWords("line\r\nKeyIsSystem=1"));
   EXPECT_EQ(file.GetSendWords(), "before");
   EXPECT_FALSE(file.GetIsSystem());
+}
+
+TEST(SettingsFile, SafeCodesAreLongAndUnpredictable) {
+  // Codes made in the same second must not repeat: a time-seeded generator gives one code
+  // per second, which anyone who knows the install time can try.
+  std::set<std::string> codes;
+  std::map<char, int> counts;
+  for (int i = 0; i < 200; ++i) {
+    const std::string code = MakeRandomSafeCode();
+    ASSERT_GE(code.size(), 20u);
+    ASSERT_EQ(code.find_first_not_of(defaults::kSafeCodeAlphabet), std::string::npos) << code;
+    codes.insert(code);
+    for (char c : code) ++counts[c];
+  }
+  EXPECT_EQ(codes.size(), 200u);
+  // 4000 draws over 36 characters: every character turns up (a folded modulo or a narrow
+  // source would starve the last ones).
+  EXPECT_EQ(counts.size(), defaults::kSafeCodeAlphabet.size());
+}
+
+TEST(SecureRandomText, DrawsOnlyFromTheAlphabetAndRefusesImpossibleOnes) {
+  const std::string text = SecureRandomText("ab", 64);
+  ASSERT_EQ(text.size(), 64u);
+  EXPECT_EQ(text.find_first_not_of("ab"), std::string::npos);
+  EXPECT_NE(text.find('a'), std::string::npos);
+  EXPECT_NE(text.find('b'), std::string::npos);
+  EXPECT_EQ(SecureRandomText("", 8), "");
+  EXPECT_EQ(SecureRandomText(std::string(257, 'x'), 8), "");
 }
 
 TEST(SettingsFile, DefaultsFailWhenTheLogFolderCannotBeMade) {
