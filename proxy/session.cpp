@@ -78,6 +78,25 @@ LoopAwaitable<void> ReadBody(LoopSocket& socket, beast::flat_buffer& buffer, Par
   }
 }
 
+// After a request is refused the client may still be sending it. Closing with its bytes
+// unread would reset the connection, and a reset can destroy the refusal before the client
+// has read it; so the sending side is closed and whatever still comes is read and dropped,
+// for a short while and up to a bound, before the connection closes.
+constexpr std::chrono::milliseconds kLingerAfterRefusal{1000};
+constexpr std::size_t kMaxDiscardAfterRefusal = 1024 * 1024;
+
+LoopAwaitable<void> LingerAfterRefusal(LoopSocket& socket, Deadline& deadline) {
+  beast::error_code ec;
+  socket.shutdown(tcp::socket::shutdown_send, ec);
+  std::array<char, 4096> sink;
+  std::size_t discarded = 0;
+  const auto armed = deadline.Arm(socket, kLingerAfterRefusal);
+  while (!ec && discarded < kMaxDiscardAfterRefusal) {
+    auto room = asio::buffer(sink);
+    discarded += co_await socket.async_read_some(room, asio::redirect_error(kUseLoopAwaitable, ec));
+  }
+}
+
 // Beast adds a chunked body's trailer fields to the head's; the request goes on with the
 // head's fields alone, so that nothing the engine did not see in the head arrives upstream
 // as a header. False when the trailer held more fields than allowed.
@@ -238,7 +257,6 @@ LoopAwaitable<void> Session::Serve() {
     http::request_parser<http::string_body> parser;
     parser.header_limit(kHeaderLimit);
     parser.body_limit(options.bodyLimit);
-    parser.eager(true);
     parser.on_chunk_header(limitExtensions);
 
     idle_ = true;
@@ -285,13 +303,18 @@ LoopAwaitable<void> Session::Serve() {
     RequestFacts facts;
     if (!target || header.method() == http::verb::connect ||
         (target->path == "*" && header.method() != http::verb::options) ||
-        !IdentifyServer(header, *target, localName, localPort, facts))
-      co_return co_await Reject(400, "Bad Request");
+        !IdentifyServer(header, *target, localName, localPort, facts)) {
+      co_await Reject(400, "Bad Request");
+      co_return co_await LingerAfterRefusal(socket_, deadline_);
+    }
     // The head's fields as they are now, before a chunked body's trailer adds to them.
     facts.headers.reserve(static_cast<std::size_t>(std::distance(header.begin(), header.end())));
     for (const auto& field : header)
       facts.headers.push_back({std::string(field.name_string()), std::string(field.value())});
 
+    // Only now the body: parsed with the head, a chunked body's trailer would already have
+    // been added to the fields read above.
+    parser.eager(true);
     if (!parser.is_done()) {
       if (header.version() >= 11 && EqualsNoCase(header[http::field::expect], "100-continue") &&
           !co_await Write("HTTP/1.1 100 Continue\r\n\r\n"))
@@ -300,15 +323,22 @@ LoopAwaitable<void> Session::Serve() {
         const auto armed = deadline_.Arm(socket_, options.clientTimeout);
         co_await ReadBody(socket_, buffer, parser, ec);
       }
-      if (ec == http::error::body_limit) co_return co_await Reject(413, "Content Too Large");
+      if (ec == http::error::body_limit) {
+        co_await Reject(413, "Content Too Large");
+        co_return co_await LingerAfterRefusal(socket_, deadline_);
+      }
       if (ec) {
-        if (IsHttpParseError(ec)) co_await Reject(400, "Bad Request");
-        co_return;
+        if (!IsHttpParseError(ec)) co_return;
+        co_await Reject(400, "Bad Request");
+        co_return co_await LingerAfterRefusal(socket_, deadline_);
       }
     }
 
     ForwardRequest request = parser.release();
-    if (!DropTrailerFields(request, facts.headers)) co_return co_await Reject(400, "Bad Request");
+    if (!DropTrailerFields(request, facts.headers)) {
+      co_await Reject(400, "Bad Request");
+      co_return co_await LingerAfterRefusal(socket_, deadline_);
+    }
     facts.method = std::string(request.method_string());
     facts.url = target->path;
     facts.rawPath = target->rawPath;
