@@ -33,9 +33,10 @@ bool IsControlOrSpace(char c) {
 
 // Bytes that servers do not agree on inside a path, sent as they are: "\" (a separator on
 // Windows servers, a plain byte elsewhere), ";" (parameters some servers strip and others
-// keep: "/page.html;.jpg" may serve page.html), "#" (a fragment no client sends).
+// keep: "/page.html;.jpg" may serve page.html), "#" (a fragment no client sends), and "?",
+// which ends a path.
 bool AmbiguousRawByte(char c) {
-  return c == '\\' || c == ';' || c == '#' || IsControlOrSpace(c);
+  return c == '\\' || c == ';' || c == '#' || c == '?' || IsControlOrSpace(c);
 }
 
 // Bytes that change a path's structure when an escape decodes to them, and that one server

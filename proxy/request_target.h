@@ -46,7 +46,7 @@ std::optional<RequestTarget> ParseRequestTarget(std::string_view target);
 
 // The path as the engine reads it: percent-decoded once ("%" and two hex digits give one
 // byte; anything else stays as it is; "+" stays "+"), repeated slashes merged, dot segments
-// removed. Empty (refused) when the raw path holds "\", ";", "#" or a control byte, or an
+// removed. Empty (refused) when the raw path holds "\", ";", "#", "?" or a control byte, or an
 // escape decodes to one of those or to "/", "?" or NUL; and when merging slashes before or
 // after resolving dot segments would name different paths ("/a//../b").
 std::optional<std::string> DecodePath(std::string_view raw);
