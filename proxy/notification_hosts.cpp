@@ -31,6 +31,8 @@ bool NotificationHost::WriteClient(std::string_view bytes) {
 
 bool NotificationHost::GetHeader(const char* name, std::size_t bufferSize, std::string& value) {
   value.clear();
+  // As absent as their server variables: the client's address is REMOTE_ADDR alone.
+  if (IsClientAddressHeader(HeaderName(name))) return false;
   std::optional<std::string> found = facts_.Header(HeaderName(name));
   if (!found || found->size() + 1 > bufferSize) return false;
   value = std::move(*found);

@@ -60,7 +60,8 @@ ParsedCommandLine Fail(std::string message) {
 std::string UsageText() {
   return "usage: orvproxy [--dir DIR] [--listen ADDR:PORT] (--upstream http://HOST:PORT | --root "
          "DIR)\n"
-         "                [--threads N] [--buffer BYTES]\n"
+         "                [--threads N] [--buffer BYTES] [--trusted-proxy CIDR]... "
+         "[--max-connections N]\n"
          "  --dir DIR          folder of OrvFilter.ini, OrvFilter.db and log/ (default: the "
          "program's folder)\n"
          "  --listen ADDR:PORT address to listen on (default 127.0.0.1:8080)\n"
@@ -68,7 +69,11 @@ std::string UsageText() {
          "  --root DIR         serve this folder instead\n"
          "  --threads N        worker threads (default: one per core)\n"
          "  --buffer BYTES     responses up to this size are screened as one chunk (default "
-         "1048576)\n";
+         "1048576)\n"
+         "  --trusted-proxy CIDR  a proxy (address or block, IPv4 or IPv6) whose X-Forwarded-For "
+         "names the client; repeatable\n"
+         "  --max-connections N   connections open at once, more are closed at once (default "
+         "10000; 0: no limit)\n";
 }
 
 ParsedCommandLine ParseCommandLine(const std::vector<std::string_view>& args,
@@ -113,6 +118,16 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string_view>& args,
       if (!ParseNumber(value, number) || number > (std::uint64_t{1} << 31))
         return Fail("orvproxy: --max-body wants a byte count");
       options.bodyLimit = static_cast<std::size_t>(number);
+    } else if (flag == "--trusted-proxy") {
+      std::optional<AddressBlock> block = ParseAddressBlock(value);
+      if (!block)
+        return Fail("orvproxy: --trusted-proxy wants an address or CIDR block, not \"" +
+                    std::string(value) + "\"");
+      options.trustedProxies.push_back(*block);
+    } else if (flag == "--max-connections") {
+      if (!ParseNumber(value, number) || number > 10000000)
+        return Fail("orvproxy: --max-connections wants a number from 0 to 10000000");
+      options.maxConnections = static_cast<std::size_t>(number);
     } else if (flag == "--client-timeout-ms" || flag == "--upstream-timeout-ms" ||
                flag == "--shutdown-grace-ms") {
       if (!ParseNumber(value, number) || number == 0 || number > 86400000)

@@ -9,10 +9,13 @@
 #include <string_view>
 #include <vector>
 
+#include "proxy/client_address.h"
+
 namespace orv::proxy {
 
 inline constexpr std::size_t kDefaultChunkBuffer = 1024 * 1024;
 inline constexpr std::size_t kDefaultBodyLimit = 8 * 1024 * 1024;
+inline constexpr std::size_t kDefaultMaxConnections = 10000;
 
 struct ProxyOptions {
   std::string settingsDirectory;  // holds OrvFilter.ini, OrvFilter.db and the default log/
@@ -27,6 +30,10 @@ struct ProxyOptions {
   unsigned threads = 1;
   std::size_t chunkBuffer = kDefaultChunkBuffer;  // responses up to this size are screened whole
   std::size_t bodyLimit = kDefaultBodyLimit;      // larger request bodies get 413
+  // Connections beyond this many open ones are closed as soon as they are accepted; 0: no limit.
+  std::size_t maxConnections = kDefaultMaxConnections;
+  // Peers whose X-Forwarded-For names the client (--trusted-proxy, repeatable).
+  std::vector<AddressBlock> trustedProxies;
 
   // Not in the usage text: tests shorten them to exercise the timeouts quickly.
   std::chrono::milliseconds clientTimeout{30000};    // reading a request, writing a response

@@ -21,6 +21,9 @@ bool Deliver(std::string_view source, std::size_t bufferSize, std::string& value
 // A client-sent X-Rewrite-URL is no rewrite module's word: honouring it would let any
 // client name a white-listed URL for its request and have the response pass unscreened.
 constexpr std::string_view kUntrustedRewriteVariable = "HTTP_X_REWRITE_URL";
+// Any client can send these; the engine would take them for the client's address.
+constexpr std::string_view kForwardedForVariable = "HTTP_X_FORWARDED_FOR";
+constexpr std::string_view kViaVariable = "HTTP_VIA";
 
 // `variable` (after its "HTTP_") names the header `headerName`, as HeaderVariableName
 // would spell it; compared in place, since every notification looks up several headers.
@@ -56,7 +59,9 @@ bool RequestFacts::GetServerVariable(std::string_view name, std::size_t bufferSi
   if (name == "SERVER_NAME") return Deliver(serverName, bufferSize, value);
   if (name == "SERVER_PORT") return Deliver(serverPort, bufferSize, value);
   if (name == "SERVER_PROTOCOL") return Deliver(protocol, bufferSize, value);
-  if (name.substr(0, 5) != "HTTP_" || name == kUntrustedRewriteVariable) return false;
+  if (name.substr(0, 5) != "HTTP_" || name == kUntrustedRewriteVariable ||
+      name == kForwardedForVariable || name == kViaVariable)
+    return false;
   const std::string_view suffix = name.substr(5);
   std::string joined;
   bool found = false;
@@ -67,6 +72,10 @@ bool RequestFacts::GetServerVariable(std::string_view name, std::size_t bufferSi
     found = true;
   }
   return found && Deliver(joined, bufferSize, value);
+}
+
+bool IsClientAddressHeader(std::string_view headerName) {
+  return EqualsNoCase(headerName, "X-Forwarded-For") || EqualsNoCase(headerName, "Via");
 }
 
 std::optional<std::string> RequestFacts::Header(std::string_view name) const {
@@ -84,45 +93,19 @@ std::optional<std::string> RequestFacts::Header(std::string_view name) const {
 }
 
 void RequestFacts::SetHeader(std::string_view name, std::string_view value) {
-  auto it = std::find_if(headers.begin(), headers.end(),
-                         [&](const HeaderField& field) { return EqualsNoCase(field.name, name); });
-  if (it == headers.end()) {
+  auto named = [&](const HeaderField& field) { return EqualsNoCase(field.name, name); };
+  auto it = std::find_if(headers.begin(), headers.end(), named);
+  if (value.empty()) {
+    headers.erase(std::remove_if(it, headers.end(), named), headers.end());
+  } else if (it == headers.end()) {
     headers.push_back({std::string(name), std::string(value)});
   } else {
     it->value = std::string(value);
-    headers.erase(
-        std::remove_if(it + 1, headers.end(),
-                       [&](const HeaderField& field) { return EqualsNoCase(field.name, name); }),
-        headers.end());
+    headers.erase(std::remove_if(it + 1, headers.end(), named), headers.end());
   }
   if (std::none_of(editedHeaders.begin(), editedHeaders.end(),
                    [&](const std::string& edited) { return EqualsNoCase(edited, name); }))
     editedHeaders.emplace_back(name);
-}
-
-std::pair<std::string, std::string> ServerNameAndPort(std::string_view host,
-                                                      std::string_view fallbackName,
-                                                      std::string_view fallbackPort) {
-  auto fallback = std::make_pair(std::string(fallbackName), std::string(fallbackPort));
-  if (host.empty()) return fallback;
-  std::string_view name = host, port;
-  if (host.front() == '[') {
-    std::size_t close = host.find(']');
-    if (close == std::string_view::npos) return fallback;
-    name = host.substr(0, close + 1);
-    if (close + 1 < host.size()) {
-      if (host[close + 1] != ':') return fallback;
-      port = host.substr(close + 2);
-    }
-  } else if (std::size_t colon = host.rfind(':'); colon != std::string_view::npos) {
-    name = host.substr(0, colon);
-    port = host.substr(colon + 1);
-  }
-  if (name.empty()) return fallback;
-  if (!std::all_of(port.begin(), port.end(), [](char c) { return c >= '0' && c <= '9'; }) ||
-      port.size() > 5)
-    return fallback;
-  return {std::string(name), port.empty() ? std::string("80") : std::string(port)};
 }
 
 }  // namespace orv::proxy

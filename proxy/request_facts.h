@@ -25,7 +25,8 @@ struct RequestFacts {
   std::string url;                         // decoded, dot segments resolved (server variable URL)
   std::string rawPath;                     // the path as sent, for redirects
   std::string query;                       // raw (QUERY_STRING)
-  std::string remoteAddr;                  // the peer (REMOTE_ADDR)
+  std::string remoteAddr;                  // the client as orvproxy determined it (REMOTE_ADDR)
+  std::string forwardedFor;                // X-Forwarded-For for the upstream, the peer appended
   std::string serverName;                  // from Host (SERVER_NAME)
   std::string serverPort;                  // from Host, "80" when it names none (SERVER_PORT)
   std::string protocol;                    // "HTTP/1.1" (SERVER_PROTOCOL)
@@ -38,20 +39,19 @@ struct RequestFacts {
   filter::RequestMemo memo;
 
   // A server variable as read into a buffer of `bufferSize` bytes: false when unknown, or
-  // when the value and its NUL would not fit.
+  // when the value and its NUL would not fit. The client's Via and X-Forwarded-For are
+  // absent here: REMOTE_ADDR already says whose request it is.
   bool GetServerVariable(std::string_view name, std::size_t bufferSize, std::string& value) const;
 
   // Every field of that name (case-insensitive), joined by ", "; empty when absent.
   std::optional<std::string> Header(std::string_view name) const;
-  // Replaces every field of that name by one (or adds it).
+  // Replaces every field of that name by one (or adds it); an empty value removes them all.
+  // Either way the name is recorded as edited, for the request that goes upstream.
   void SetHeader(std::string_view name, std::string_view value);
 };
 
-// SERVER_NAME and SERVER_PORT from a Host value ("example.com:81", "[::1]:8080"). An empty
-// or unusable Host gives the fallbacks.
-std::pair<std::string, std::string> ServerNameAndPort(std::string_view host,
-                                                      std::string_view fallbackName,
-                                                      std::string_view fallbackPort);
+// Headers that name a client address, which only orvproxy may read (see REMOTE_ADDR).
+bool IsClientAddressHeader(std::string_view headerName);
 
 // "HTTP_" + the header name upper-cased with "-" as "_": how IIS names header variables.
 std::string HeaderVariableName(std::string_view headerName);

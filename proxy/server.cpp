@@ -12,6 +12,8 @@
 #include <csignal>
 #include <cstdio>
 #include <memory>
+#include <mutex>
+#include <optional>
 #include <thread>
 #include <vector>
 
@@ -61,24 +63,33 @@ class EventLoops {
   std::size_t next_ = 0;  // only touched by the accepting coroutine
 };
 
-class Server {
+}  // namespace
+
+class ProxyServer::Impl {
  public:
-  Server(const ProxyOptions& options, ScreeningEngine& engine)
+  Impl(const ProxyOptions& options, ScreeningEngine& engine, bool handleSignals)
       : options_(options),
         context_(options, engine),
         loops_(options.threads),
         acceptor_(loops_.First()),
-        signals_(loops_.First(), SIGHUP, SIGTERM, SIGINT),
-        graceTimer_(loops_.First()) {}
+        graceTimer_(loops_.First()) {
+    if (handleSignals) signals_.emplace(loops_.First(), SIGHUP, SIGTERM, SIGINT);
+  }
+  ~Impl() { JoinReload(); }
 
+  bool Prepare();
   int Run();
+  std::uint16_t Port() const;
+  void Stop();
+  void Reload();
 
  private:
-  bool Prepare();
   LoopAwaitable<void> Accept();
   LoopAwaitable<void> WatchSignals();
   void BeginStop();
   std::string Describe() const;
+  void ReloadUntilDone();
+  void JoinReload();
 
   const ProxyOptions& options_;
   std::optional<UpstreamPool> pool_;
@@ -86,11 +97,19 @@ class Server {
   ServerContext context_;
   EventLoops loops_;
   tcp::acceptor acceptor_;  // the listener, the signals and the timer live on the first loop
-  asio::signal_set signals_;
+  std::optional<asio::signal_set> signals_;
   asio::steady_timer graceTimer_;
+
+  // A reload compiles every keyword list, which takes long enough to stall every connection
+  // on an event loop; it runs on a thread of its own. A reload asked for while one runs is
+  // done once more after it, so the last edit of the settings is always read.
+  std::mutex reloadMutex_;
+  std::thread reloader_;
+  bool reloading_ = false;
+  bool reloadAgain_ = false;
 };
 
-bool Server::Prepare() {
+bool ProxyServer::Impl::Prepare() {
   boost::system::error_code ec;
   if (options_.UsesUpstream()) {
     tcp::resolver resolver(loops_.First());
@@ -135,7 +154,7 @@ bool Server::Prepare() {
   return true;
 }
 
-std::string Server::Describe() const {
+std::string ProxyServer::Impl::Describe() const {
   tcp::endpoint bound = acceptor_.local_endpoint();
   std::string address = bound.address().is_v6() ? "[" + bound.address().to_string() + "]"
                                                 : bound.address().to_string();
@@ -150,7 +169,7 @@ std::string Server::Describe() const {
   return line;
 }
 
-LoopAwaitable<void> Server::Accept() {
+LoopAwaitable<void> ProxyServer::Impl::Accept() {
   for (;;) {
     boost::system::error_code ec;
     LoopSocket socket =
@@ -161,6 +180,17 @@ LoopAwaitable<void> Server::Accept() {
       // Out of descriptors or a connection reset before it was taken: wait a moment, go on.
       asio::steady_timer pause(loops_.First(), std::chrono::milliseconds(50));
       co_await pause.async_wait(asio::redirect_error(kUseLoopAwaitable, ec));
+      continue;
+    }
+    bool full = false;
+    {
+      std::lock_guard lock(context_.mutex);
+      full = options_.maxConnections != 0 && context_.sessions.size() >= options_.maxConnections;
+    }
+    if (full) {
+      // Past the limit a connection costs its descriptor only for this long; the client sees
+      // it closed and may try again.
+      socket.close(ec);
       continue;
     }
     // Heads and bodies go out in as few writes as the framing allows; Nagle's delay would
@@ -176,15 +206,13 @@ LoopAwaitable<void> Server::Accept() {
   }
 }
 
-LoopAwaitable<void> Server::WatchSignals() {
+LoopAwaitable<void> ProxyServer::Impl::WatchSignals() {
   for (;;) {
     boost::system::error_code ec;
-    int signal = co_await signals_.async_wait(asio::redirect_error(kUseLoopAwaitable, ec));
+    int signal = co_await signals_->async_wait(asio::redirect_error(kUseLoopAwaitable, ec));
     if (ec) co_return;
     if (signal == SIGHUP) {
-      context_.engine.Reload();
-      std::fprintf(stderr, "orvproxy: settings reloaded, filtering %s\n",
-                   context_.engine.FilteringOn() ? "on" : "off");
+      Reload();
       continue;
     }
     BeginStop();
@@ -192,7 +220,54 @@ LoopAwaitable<void> Server::WatchSignals() {
   }
 }
 
-void Server::BeginStop() {
+void ProxyServer::Impl::Reload() {
+  std::lock_guard lock(reloadMutex_);
+  if (reloading_) {
+    reloadAgain_ = true;
+    return;
+  }
+  reloading_ = true;
+  if (reloader_.joinable()) reloader_.join();  // done: it cleared reloading_ as it left
+  reloader_ = std::thread([this] { ReloadUntilDone(); });
+}
+
+void ProxyServer::Impl::ReloadUntilDone() {
+  for (;;) {
+    context_.engine.Reload();
+    std::fprintf(stderr, "orvproxy: settings reloaded, filtering %s\n",
+                 context_.engine.FilteringOn() ? "on" : "off");
+    std::fflush(stderr);
+    std::lock_guard lock(reloadMutex_);
+    if (!reloadAgain_) {
+      reloading_ = false;
+      return;
+    }
+    reloadAgain_ = false;
+  }
+}
+
+void ProxyServer::Impl::JoinReload() {
+  std::thread reloader;
+  {
+    std::lock_guard lock(reloadMutex_);
+    reloader = std::move(reloader_);
+  }
+  if (reloader.joinable()) reloader.join();
+}
+
+void ProxyServer::Impl::Stop() {
+  asio::post(loops_.First(), [this] {
+    if (!context_.stopping) BeginStop();
+  });
+}
+
+std::uint16_t ProxyServer::Impl::Port() const {
+  boost::system::error_code ec;
+  tcp::endpoint bound = acceptor_.local_endpoint(ec);
+  return ec ? 0 : bound.port();
+}
+
+void ProxyServer::Impl::BeginStop() {
   std::fprintf(stderr, "orvproxy: stopping\n");
   context_.stopping = true;
   boost::system::error_code ec;
@@ -211,15 +286,15 @@ void Server::BeginStop() {
   });
 }
 
-int Server::Run() {
-  if (!Prepare()) return 1;
+int ProxyServer::Impl::Run() {
   context_.lastSessionGone = [this] { loops_.Stop(); };
   std::fprintf(stderr, "%s\n", Describe().c_str());
   std::fflush(stderr);
 
   asio::co_spawn(loops_.First(), Accept(), asio::detached);
-  asio::co_spawn(loops_.First(), WatchSignals(), asio::detached);
+  if (signals_) asio::co_spawn(loops_.First(), WatchSignals(), asio::detached);
   loops_.Run();
+  JoinReload();
 
   if (pool_) pool_->Clear();
   context_.engine.FlushLog();
@@ -227,11 +302,36 @@ int Server::Run() {
   return 0;
 }
 
-}  // namespace
+ProxyServer::ProxyServer(const ProxyOptions& options, ScreeningEngine& engine, bool handleSignals)
+    : impl_(std::make_unique<Impl>(options, engine, handleSignals)) {
+  std::signal(SIGPIPE, SIG_IGN);
+}
+
+ProxyServer::~ProxyServer() = default;
+
+bool ProxyServer::Listen() {
+  return impl_->Prepare();
+}
+
+std::uint16_t ProxyServer::Port() const {
+  return impl_->Port();
+}
+
+int ProxyServer::Run() {
+  return impl_->Run();
+}
+
+void ProxyServer::Stop() {
+  impl_->Stop();
+}
+
+void ProxyServer::Reload() {
+  impl_->Reload();
+}
 
 int RunServer(const ProxyOptions& options, ScreeningEngine& engine) {
-  std::signal(SIGPIPE, SIG_IGN);
-  Server server(options, engine);
+  ProxyServer server(options, engine, true);
+  if (!server.Listen()) return 1;
   return server.Run();
 }
 

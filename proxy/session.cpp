@@ -11,6 +11,7 @@
 #include <boost/beast/http/read.hpp>
 
 #include "proxy/buffered_read.h"
+#include "proxy/client_address.h"
 #include "proxy/file_source.h"
 #include "proxy/loop_stream.h"
 #include "proxy/request_target.h"
@@ -35,23 +36,117 @@ constexpr std::size_t kMaxHeaderFields = 16 * 1024;
 constexpr std::size_t kHeaderLimit = kMaxTarget + kMaxHeaderFields + 1024;
 constexpr std::size_t kReadBuffer = 16 * 1024;
 
+// A chunked body's framing beyond its data: each chunk's extensions (which nobody uses and
+// nothing forwards), all of them together, and the trailer, which is held to the size of
+// the head's fields. Beyond any of these the request is refused: Beast would otherwise keep
+// an endless chunk line or trailer in memory while it waits for its end.
+constexpr std::size_t kMaxChunkExtension = 256;
+constexpr std::size_t kMaxChunkExtensions = 4 * 1024;
+constexpr std::size_t kMaxPendingFraming = kMaxHeaderFields;
+constexpr std::size_t kMaxTrailerFields = 32;
+
 bool IsHttpParseError(const beast::error_code& ec) {
   return ec.category() == beast::http::make_error_code(http::error::bad_target).category() &&
          ec != http::error::end_of_stream && ec != http::error::partial_message;
 }
 
-std::string AddressText(const asio::ip::address& address) {
-  if (address.is_v6() && address.to_v6().is_v4_mapped())
-    return asio::ip::make_address_v4(asio::ip::v4_mapped, address.to_v6()).to_string();
-  return address.to_string();
+// Reads the rest of a request whose head is in: the bytes already buffered first, then the
+// socket. Whatever the parser cannot consume yet is framing (a chunk line, the trailer), and
+// more of it than kMaxPendingFraming fails the read as a bad chunk.
+template <class Parser>
+LoopAwaitable<void> ReadBody(LoopSocket& socket, beast::flat_buffer& buffer, Parser& parser,
+                             beast::error_code& ec) {
+  ec = {};
+  while (!parser.is_done()) {
+    if (buffer.size() > 0) {
+      buffer.consume(parser.put(buffer.data(), ec));
+      if (ec == http::error::need_more) {
+        ec = {};
+        if (buffer.size() > kMaxPendingFraming) {
+          ec = http::error::bad_chunk;
+          co_return;
+        }
+      } else if (ec) {
+        co_return;
+      } else {
+        continue;
+      }
+    }
+    co_await ReadMore(socket, buffer, ec);
+    if (ec == asio::error::eof) ec = http::error::partial_message;
+    if (ec) co_return;
+  }
 }
 
-// Removes what belongs to the client's connection, applies the engine's header edits and
-// frames the body afresh for the upstream connection.
+// After a request is refused the client may still be sending it. Closing with its bytes
+// unread would reset the connection, and a reset can destroy the refusal before the client
+// has read it; so the sending side is closed and whatever still comes is read and dropped,
+// for a short while and up to a bound, before the connection closes.
+constexpr std::chrono::milliseconds kLingerAfterRefusal{1000};
+constexpr std::size_t kMaxDiscardAfterRefusal = 1024 * 1024;
+
+LoopAwaitable<void> LingerAfterRefusal(LoopSocket& socket, Deadline& deadline) {
+  beast::error_code ec;
+  socket.shutdown(tcp::socket::shutdown_send, ec);
+  std::array<char, 4096> sink;
+  std::size_t discarded = 0;
+  const auto armed = deadline.Arm(socket, kLingerAfterRefusal);
+  while (!ec && discarded < kMaxDiscardAfterRefusal) {
+    auto room = asio::buffer(sink);
+    discarded += co_await socket.async_read_some(room, asio::redirect_error(kUseLoopAwaitable, ec));
+  }
+}
+
+// Beast adds a chunked body's trailer fields to the head's; the request goes on with the
+// head's fields alone, so that nothing the engine did not see in the head arrives upstream
+// as a header. False when the trailer held more fields than allowed.
+bool DropTrailerFields(ForwardRequest& request, const std::vector<HeaderField>& headFields) {
+  const auto fields = static_cast<std::size_t>(std::distance(request.begin(), request.end()));
+  if (fields == headFields.size()) return true;
+  if (fields > headFields.size() + kMaxTrailerFields) return false;
+  request.clear();
+  for (const HeaderField& field : headFields) request.insert(field.name, field.value);
+  return true;
+}
+
+// SERVER_NAME and SERVER_PORT: from the Host field, or the authority of an absolute-form
+// target, which must then name the same server; without either (HTTP/1.0), the listening
+// address. False for a request whose host is missing, repeated, malformed or contradicted.
+bool IdentifyServer(const ForwardRequest& header, const RequestTarget& target,
+                    std::string_view localName, std::string_view localPort, RequestFacts& facts) {
+  const std::size_t hostFields = header.count(http::field::host);
+  if (hostFields > 1 || (hostFields == 0 && header.version() >= 11)) return false;
+  std::optional<HostAndPort> host;
+  if (hostFields == 1) {
+    const auto value = header[http::field::host];
+    host = ParseHost(std::string_view(value.data(), value.size()));
+    if (!host) return false;
+  }
+  if (target.authority) {
+    const std::string_view defaultPort = target.scheme == "https" ? "443" : "80";
+    if (host && !SameServer(*host, *target.authority, defaultPort)) return false;
+    host = target.authority;
+  }
+  if (host) {
+    facts.serverName = host->name;
+    facts.serverPort = host->port.empty() ? "80" : host->port;
+  } else {
+    facts.serverName = std::string(localName);
+    facts.serverPort = std::string(localPort);
+  }
+  return true;
+}
+
+// Removes what belongs to the client's connection, applies the engine's header edits (an
+// empty value removes the field: the engine takes Range off a request it screens) and frames
+// the body afresh for the upstream connection.
 void PrepareForward(ForwardRequest& request, const RequestFacts& facts) {
   for (const std::string& name : facts.editedHeaders) {
     std::optional<std::string> value = facts.Header(name);
-    request.set(name, value.value_or(""));
+    if (value && !value->empty())
+      request.set(name, *value);
+    else
+      request.erase(name);
   }
   std::string listed(request[http::field::connection]);
   std::size_t pos = 0;
@@ -61,7 +156,10 @@ void PrepareForward(ForwardRequest& request, const RequestFacts& facts) {
         listed.substr(pos, comma == std::string::npos ? std::string::npos : comma - pos);
     token.erase(0, token.find_first_not_of(" \t"));
     token.erase(token.find_last_not_of(" \t") + 1);
-    if (!token.empty() && !EqualsNoCase(token, "close") && !EqualsNoCase(token, "keep-alive"))
+    // A client cannot make Host hop-by-hop: the upstream would pick a site by default while
+    // the engine judged the one the Host named.
+    if (!token.empty() && !EqualsNoCase(token, "close") && !EqualsNoCase(token, "keep-alive") &&
+        !EqualsNoCase(token, "host"))
       request.erase(token);
     if (comma == std::string::npos) break;
     pos = comma + 1;
@@ -71,6 +169,7 @@ void PrepareForward(ForwardRequest& request, const RequestFacts& facts) {
         http::field::te, http::field::trailer, http::field::upgrade, http::field::expect,
         http::field::transfer_encoding, http::field::content_length})
     request.erase(field);
+  if (!facts.forwardedFor.empty()) request.set("X-Forwarded-For", facts.forwardedFor);
   request.version(11);
   request.keep_alive(true);
   request.prepare_payload();
@@ -130,10 +229,14 @@ LoopAwaitable<void> Session::Reject(unsigned status, std::string_view reason) {
 LoopAwaitable<void> Session::Serve() {
   const ProxyOptions& options = context_.options;
   beast::error_code ec;
-  std::string remoteAddr, localName, localPort;
+  asio::ip::address peer;
+  std::string peerText, localName, localPort;
   {
-    tcp::endpoint peer = socket_.remote_endpoint(ec);
-    if (!ec) remoteAddr = AddressText(peer.address());
+    tcp::endpoint remote = socket_.remote_endpoint(ec);
+    if (!ec) {
+      peer = remote.address();
+      peerText = AddressText(peer);
+    }
     tcp::endpoint local = socket_.local_endpoint(ec);
     if (!ec) {
       localName = AddressText(local.address());
@@ -144,9 +247,17 @@ LoopAwaitable<void> Session::Serve() {
   beast::flat_buffer buffer;
   buffer.reserve(kReadBuffer);  // requests are read in as few reads as their size allows
   while (!context_.stopping) {
+    std::size_t extensionBytes = 0;
+    auto limitExtensions = [&extensionBytes](std::uint64_t, beast::string_view extensions,
+                                             beast::error_code& error) {
+      extensionBytes += extensions.size();
+      if (extensions.size() > kMaxChunkExtension || extensionBytes > kMaxChunkExtensions)
+        error = http::error::bad_chunk_extension;
+    };
     http::request_parser<http::string_body> parser;
     parser.header_limit(kHeaderLimit);
     parser.body_limit(options.bodyLimit);
+    parser.on_chunk_header(limitExtensions);
 
     idle_ = true;
     {
@@ -184,41 +295,62 @@ LoopAwaitable<void> Session::Serve() {
     if (header.target().size() > kMaxTarget) co_return co_await Reject(414, "URI Too Long");
     if (FieldBytes(header) > kMaxHeaderFields)
       co_return co_await Reject(431, "Request Header Fields Too Large");
+    // One reading of the request for the engine and the upstream, or none: a target or host
+    // that servers read in more than one way is refused. CONNECT would open a tunnel past
+    // the screen, and "*" names no resource but the server's options.
     std::optional<RequestTarget> target =
         ParseRequestTarget(std::string_view(header.target().data(), header.target().size()));
-    bool missingHost = header.version() >= 11 && header.find(http::field::host) == header.end();
-    if (!target || missingHost) co_return co_await Reject(400, "Bad Request");
+    RequestFacts facts;
+    if (!target || header.method() == http::verb::connect ||
+        (target->path == "*" && header.method() != http::verb::options) ||
+        !IdentifyServer(header, *target, localName, localPort, facts)) {
+      co_await Reject(400, "Bad Request");
+      co_return co_await LingerAfterRefusal(socket_, deadline_);
+    }
+    // The head's fields as they are now, before a chunked body's trailer adds to them.
+    facts.headers.reserve(static_cast<std::size_t>(std::distance(header.begin(), header.end())));
+    for (const auto& field : header)
+      facts.headers.push_back({std::string(field.name_string()), std::string(field.value())});
 
+    // Only now the body: parsed with the head, a chunked body's trailer would already have
+    // been added to the fields read above.
+    parser.eager(true);
     if (!parser.is_done()) {
       if (header.version() >= 11 && EqualsNoCase(header[http::field::expect], "100-continue") &&
           !co_await Write("HTTP/1.1 100 Continue\r\n\r\n"))
         co_return;
       {
         const auto armed = deadline_.Arm(socket_, options.clientTimeout);
-        co_await http::async_read(socket_, buffer, parser,
-                                  asio::redirect_error(kUseLoopAwaitable, ec));
+        co_await ReadBody(socket_, buffer, parser, ec);
       }
-      if (ec == http::error::body_limit) co_return co_await Reject(413, "Content Too Large");
+      if (ec == http::error::body_limit) {
+        co_await Reject(413, "Content Too Large");
+        co_return co_await LingerAfterRefusal(socket_, deadline_);
+      }
       if (ec) {
-        if (IsHttpParseError(ec)) co_await Reject(400, "Bad Request");
-        co_return;
+        if (!IsHttpParseError(ec)) co_return;
+        co_await Reject(400, "Bad Request");
+        co_return co_await LingerAfterRefusal(socket_, deadline_);
       }
     }
 
     ForwardRequest request = parser.release();
-    RequestFacts facts;
+    if (!DropTrailerFields(request, facts.headers)) {
+      co_await Reject(400, "Bad Request");
+      co_return co_await LingerAfterRefusal(socket_, deadline_);
+    }
     facts.method = std::string(request.method_string());
     facts.url = target->path;
     facts.rawPath = target->rawPath;
     facts.query = target->query;
-    facts.remoteAddr = remoteAddr;
+    const std::optional<std::string> forwardedFor = facts.Header("X-Forwarded-For");
+    if (!peerText.empty()) {
+      facts.remoteAddr = ClientAddress(peer, forwardedFor.value_or(""), options.trustedProxies);
+      facts.forwardedFor = forwardedFor ? *forwardedFor + ", " + peerText : peerText;
+    } else {
+      facts.forwardedFor = forwardedFor.value_or("");
+    }
     facts.protocol = request.version() >= 11 ? "HTTP/1.1" : "HTTP/1.0";
-    facts.headers.reserve(static_cast<std::size_t>(std::distance(request.begin(), request.end())));
-    for (const auto& field : request)
-      facts.headers.push_back({std::string(field.name_string()), std::string(field.value())});
-    std::string host =
-        target->authority.empty() ? std::string(request[http::field::host]) : target->authority;
-    std::tie(facts.serverName, facts.serverPort) = ServerNameAndPort(host, localName, localPort);
     facts.body = std::move(request.body());
     facts.totalBytes = facts.body.size();
 

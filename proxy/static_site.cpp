@@ -37,7 +37,10 @@ SiteLookup StaticSite::Lookup(std::string_view decodedPath, std::string_view raw
   if (fs::is_directory(target, ec)) {
     if (decodedPath.back() != '/') {
       result.kind = SiteLookup::Kind::kRedirect;
-      result.location = std::string(rawPath) + "/";
+      // Exactly one "/" first: "//host/..." or "/\host/..." would send the browser to
+      // another site.
+      const std::size_t start = std::min(rawPath.find_first_not_of("/\\"), rawPath.size());
+      result.location = "/" + std::string(rawPath.substr(start)) + "/";
       return result;
     }
     target = fs::canonical(target / "index.html", ec);

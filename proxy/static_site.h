@@ -12,7 +12,7 @@ struct SiteLookup {
   enum class Kind { kFile, kRedirect, kNotFound };
   Kind kind = Kind::kNotFound;
   std::filesystem::path file;  // kFile: the canonical path
-  std::string location;        // kRedirect: the folder's path with its "/"
+  std::string location;        // kRedirect: the folder's path with its "/", never "//..."
 };
 
 class StaticSite {

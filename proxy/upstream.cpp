@@ -41,6 +41,24 @@ bool StaleConnection(const beast::error_code& ec) {
          ec == asio::error::broken_pipe;
 }
 
+// Methods a server may receive twice to the same effect (RFC 9110, 9.2.2). Any other
+// request is sent on a fresh connection, never on a kept one: a kept connection may be
+// closed by the upstream just as the request arrives, and whether it was acted on cannot be
+// known, so it could not be sent again, and failing it would fail requests at random.
+bool Idempotent(http::verb method) {
+  switch (method) {
+    case http::verb::get:
+    case http::verb::head:
+    case http::verb::options:
+    case http::verb::trace:
+    case http::verb::put:
+    case http::verb::delete_:
+      return true;
+    default:
+      return false;
+  }
+}
+
 }  // namespace
 
 UpstreamPool::~UpstreamPool() {
@@ -84,7 +102,13 @@ LoopAwaitable<SourceResult> UpstreamSource::Start(ForwardRequest& request,
                                                   const RequestFacts& facts, ResponseHead& head) {
   // A connection kept from this client's last request is used first; anything else the last
   // request left behind is closed.
+  const bool mayReuse = Idempotent(request.method());
   bool kept = stream_ && keptIdle_;
+  if (kept && !mayReuse) {
+    pool_.Give(std::move(*stream_));  // for another request that may use it
+    stream_.reset();
+    kept = false;
+  }
   if (!kept) Finish(false);
   keptIdle_ = false;
   bool headOnly = facts.method == "HEAD";
@@ -94,7 +118,7 @@ LoopAwaitable<SourceResult> UpstreamSource::Start(ForwardRequest& request,
     if (attempt == 0 && kept) {
       reused = true;
     } else if (std::optional<LoopSocket> pooled =
-                   attempt == 0 ? pool_.Take(executor_) : std::nullopt) {
+                   attempt == 0 && mayReuse ? pool_.Take(executor_) : std::nullopt) {
       stream_.emplace(std::move(*pooled));
       reused = true;
     }

@@ -32,6 +32,18 @@ TEST(CommandLine, DefaultsAndFullForm) {
   EXPECT_EQ(full.options->chunkBuffer, 65536u);
   EXPECT_EQ(full.options->clientTimeout.count(), 250);
 
+  EXPECT_EQ(minimal.options->maxConnections, kDefaultMaxConnections);
+  EXPECT_TRUE(minimal.options->trustedProxies.empty());
+  ParsedCommandLine proxies =
+      Parse({"--root", "a", "--trusted-proxy", "10.0.0.0/8", "--trusted-proxy", "::1",
+             "--trusted-proxy", "192.0.2.7", "--max-connections", "0"});
+  ASSERT_TRUE(proxies.options) << proxies.message;
+  ASSERT_EQ(proxies.options->trustedProxies.size(), 3u);
+  EXPECT_EQ(proxies.options->trustedProxies[0].prefixLength, 8u);
+  EXPECT_EQ(proxies.options->trustedProxies[1].prefixLength, 128u);
+  EXPECT_EQ(proxies.options->trustedProxies[2].prefixLength, 32u);
+  EXPECT_EQ(proxies.options->maxConnections, 0u);
+
   ParsedCommandLine defaultPort = Parse({"--upstream", "http://backend"});
   ASSERT_TRUE(defaultPort.options);
   EXPECT_EQ(defaultPort.options->upstreamPort, "80");
@@ -54,6 +66,14 @@ TEST(CommandLine, Mistakes) {
     EXPECT_FALSE(parsed.options);
     EXPECT_FALSE(parsed.message.empty());
   }
+  for (const char* proxy : {"10.0.0.0/33", "10.0.0.0/", "/8", "10.0.0.1/8/1", "proxy.lan",
+                            "010.0.0.1", "::1/129", "10.0.0.0/-1", "fe80::1%eth0", ""}) {
+    ParsedCommandLine parsed = Parse({"--root", "a", "--trusted-proxy", proxy});
+    EXPECT_FALSE(parsed.options) << proxy;
+    EXPECT_NE(parsed.message.find("--trusted-proxy"), std::string::npos) << proxy;
+  }
+  EXPECT_FALSE(Parse({"--root", "a", "--max-connections", "-1"}).options);
+  EXPECT_FALSE(Parse({"--root", "a", "--max-connections", "many"}).options);
   ParsedCommandLine help = Parse({"--help"});
   EXPECT_TRUE(help.help);
   EXPECT_NE(help.message.find("--upstream"), std::string::npos);

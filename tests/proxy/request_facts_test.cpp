@@ -18,7 +18,8 @@ RequestFacts SampleFacts() {
   facts.headers = {
       {"Host", "example.com"},         {"Accept-Encoding", "gzip, deflate"},
       {"X-Forwarded-For", "10.0.0.1"}, {"x-forwarded-for", "10.0.0.2"},
-      {"X-Rewrite-URL", "/admin/"},    {"User-Agent", "Mozilla/4.0 (compatible; MSIE 6.0)"}};
+      {"X-Rewrite-URL", "/admin/"},    {"User-Agent", "Mozilla/4.0 (compatible; MSIE 6.0)"},
+      {"Accept-Language", "zh"},       {"accept-language", "en"}};
   return facts;
 }
 
@@ -34,9 +35,8 @@ TEST(ServerVariables, NamesAndValuesAsIisGivesThem) {
   EXPECT_TRUE(facts.GetServerVariable("HTTP_USER_AGENT", 2083, value));
   EXPECT_EQ(value, "Mozilla/4.0 (compatible; MSIE 6.0)");
   // Repeated fields are joined, whatever their case.
-  EXPECT_TRUE(facts.GetServerVariable("HTTP_X_FORWARDED_FOR", 32, value));
-  EXPECT_EQ(value, "10.0.0.1, 10.0.0.2");
-  EXPECT_FALSE(facts.GetServerVariable("HTTP_VIA", 32, value));
+  EXPECT_TRUE(facts.GetServerVariable("HTTP_ACCEPT_LANGUAGE", 128, value));
+  EXPECT_EQ(value, "zh, en");
   // Only the whole name: no prefix or extension of a header's variable name.
   EXPECT_FALSE(facts.GetServerVariable("HTTP_USER_AGEN", 2083, value));
   EXPECT_FALSE(facts.GetServerVariable("HTTP_USER_AGENTS", 2083, value));
@@ -66,16 +66,21 @@ TEST(ServerVariables, HeaderVariableName) {
   EXPECT_EQ(HeaderVariableName("Via"), "HTTP_VIA");
 }
 
-TEST(ServerVariables, ServerNameAndPortFromHost) {
-  using Pair = std::pair<std::string, std::string>;
-  EXPECT_EQ(ServerNameAndPort("example.com", "127.0.0.1", "8080"), Pair("example.com", "80"));
-  EXPECT_EQ(ServerNameAndPort("example.com:81", "h", "1"), Pair("example.com", "81"));
-  EXPECT_EQ(ServerNameAndPort("[::1]:8080", "h", "1"), Pair("[::1]", "8080"));
-  EXPECT_EQ(ServerNameAndPort("[::1]", "h", "1"), Pair("[::1]", "80"));
-  EXPECT_EQ(ServerNameAndPort("", "127.0.0.1", "8080"), Pair("127.0.0.1", "8080"));
-  EXPECT_EQ(ServerNameAndPort("a:b", "h", "1"), Pair("h", "1"));
-  EXPECT_EQ(ServerNameAndPort(":80", "h", "1"), Pair("h", "1"));
-  EXPECT_EQ(ServerNameAndPort("[::1", "h", "1"), Pair("h", "1"));
+TEST(ServerVariables, ClientCannotNameItsOwnAddress) {
+  // With Via set the engine would take X-Forwarded-For for the client: neither is there,
+  // by variable or by header, so REMOTE_ADDR is all it has.
+  RequestFacts facts = SampleFacts();
+  facts.headers.push_back({"Via", "1.1 cache"});
+  NotificationHost host(facts);
+  std::string value;
+  for (const char* variable : {"HTTP_VIA", "HTTP_X_FORWARDED_FOR"}) {
+    EXPECT_FALSE(facts.GetServerVariable(variable, 64, value)) << variable;
+    EXPECT_FALSE(host.GetServerVariable(variable, 64, value)) << variable;
+  }
+  EXPECT_FALSE(host.GetHeader("Via:", 64, value));
+  EXPECT_FALSE(host.GetHeader("x-forwarded-for:", 64, value));
+  EXPECT_TRUE(host.GetServerVariable("REMOTE_ADDR", 64, value));
+  EXPECT_EQ(value, "192.0.2.7");
 }
 
 TEST(NotificationHost, HeadersReadAndRewrittenThroughTheFacts) {
@@ -102,6 +107,25 @@ TEST(NotificationHost, SetHeaderCollapsesRepeatsAndAdds) {
   facts.SetHeader("X-New", "1");
   EXPECT_EQ(facts.Header("x-new"), "1");
   EXPECT_EQ(facts.editedHeaders.size(), 2u);
+}
+
+TEST(NotificationHost, EmptyValueRemovesTheField) {
+  RequestFacts facts = SampleFacts();
+  facts.headers.push_back({"Range", "bytes=0-10"});
+  facts.headers.push_back({"range", "bytes=20-"});
+  NotificationHost host(facts);
+  EXPECT_TRUE(host.SetHeader("Range:", ""));
+  EXPECT_EQ(facts.Header("Range"), std::nullopt);
+  std::string value;
+  EXPECT_FALSE(host.GetServerVariable("HTTP_RANGE", 64, value));
+  // Still recorded, so that the field is taken off the request that goes upstream too.
+  ASSERT_EQ(facts.editedHeaders.size(), 1u);
+  EXPECT_EQ(facts.editedHeaders[0], "Range");
+  // Removing what is absent is no error and records the name once.
+  facts.SetHeader("If-Range", "");
+  facts.SetHeader("if-range", "");
+  EXPECT_EQ(facts.editedHeaders.size(), 2u);
+  EXPECT_EQ(facts.Header("Host"), "example.com");
 }
 
 TEST(BodyScreenHost, PresentsTheBodyAndRecordsTheHandOn) {

@@ -46,6 +46,14 @@ TEST_F(StaticSiteTest, ServesFilesAndFolderIndexes) {
   SiteLookup folder = site.Lookup("/docs", "/d%6fcs");
   EXPECT_EQ(folder.kind, SiteLookup::Kind::kRedirect);
   EXPECT_EQ(folder.location, "/d%6fcs/");
+  // The redirect stays on this site, whatever the path's leading slashes say.
+  for (const char* raw :
+       {"//evil.example/../docs", "/\\evil.example/../docs", "///\\/evil.example/%2e%2e/docs"}) {
+    SiteLookup redirect = site.Lookup("/docs", raw);
+    EXPECT_EQ(redirect.kind, SiteLookup::Kind::kRedirect);
+    EXPECT_EQ(redirect.location.substr(0, 2), "/e") << raw;
+    EXPECT_EQ(redirect.location.back(), '/');
+  }
   // A folder without index.html is not listed.
   EXPECT_EQ(site.Lookup("/docs/", "/docs/").kind, SiteLookup::Kind::kNotFound);
 }
