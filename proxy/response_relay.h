@@ -4,6 +4,9 @@
 // every decision about the bytes in between.
 #pragma once
 
+// clang-format off
+#include <utility>  // first: Boost 1.74's awaitable.hpp uses std::exchange without including it
+// clang-format on
 #include <functional>
 #include <ostream>
 #include <string_view>
