@@ -3,6 +3,7 @@
 // how large it may grow; and a screened page may be encoded again for a client that offers it.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -14,9 +15,13 @@ namespace orv::proxy {
 
 enum class Coding { kIdentity, kGzip, kDeflate, kBrotli, kZstd };
 
+// More codings stacked on one body than any origin has reason to apply: refused.
+inline constexpr std::size_t kMaxContentCodings = 4;
+
 // The codings a Content-Encoding value names, in the order the origin applied them ("gzip, br":
 // gzip first). "identity" and empty elements are left out; names are case-insensitive;
-// "x-gzip" is gzip. Nothing when any element names a coding that cannot be decoded here.
+// "x-gzip" is gzip. Nothing when any element names a coding that cannot be decoded here, or
+// when there are more than kMaxContentCodings of them.
 std::optional<std::vector<Coding>> ParseContentEncoding(std::string_view value);
 
 // Undoes a list of codings, last applied first, as the body arrives piece by piece.
@@ -28,14 +33,18 @@ class BodyDecoder {
     kTooLarge,  // the decoded body would pass `limit` bytes: refused, not expanded
   };
 
-  // `codings` as ParseContentEncoding gives them; `limit` bounds the total decoded size.
+  // `codings` as ParseContentEncoding gives them; `limit` bounds the total decoded size. With
+  // stacked codings the bytes between two stages are bounded too (by twice `limit` and a
+  // little), so a stream of empty members cannot keep an inner stage busy for nothing.
+  // A body of no bytes at all decodes to no bytes, whatever its codings.
   BodyDecoder(std::vector<Coding> codings, std::uint64_t limit);
   ~BodyDecoder();
   BodyDecoder(const BodyDecoder&) = delete;
   BodyDecoder& operator=(const BodyDecoder&) = delete;
 
-  // Decodes `in` and appends what it gives to `out`. After a status other than kOk the
-  // decoder stays in that state.
+  // Decodes `in` and appends what it gives to `out`: never more than `limit` bytes in all, and
+  // on kTooLarge exactly the first `limit`. After a status other than kOk the decoder stays in
+  // that state; bytes fed after a successful Finish are kCorrupt.
   Status Feed(std::string_view in, std::string& out);
   // The encoded body has ended: kOk only when every coding's stream ended properly.
   Status Finish(std::string& out);
@@ -44,10 +53,15 @@ class BodyDecoder {
 
  private:
   struct Stage;
+  // Runs `in` through the stages from `index` on, one bounded step at a time.
+  Status Pump(std::size_t index, std::string_view in, std::string& out);
+
   std::vector<std::unique_ptr<Stage>> stages_;  // in decoding order
   std::uint64_t limit_;
+  std::uint64_t passLimit_;  // bound of each stage's output but the last one's
   std::uint64_t decoded_ = 0;
   Status status_ = Status::kOk;
+  bool finished_ = false;
 };
 
 // The coding to answer a client with, from its Accept-Encoding value: br, then gzip, when
@@ -60,10 +74,11 @@ std::string_view CodingName(Coding coding);
 // Worth compressing: text, markup, scripts, JSON, XML, SVG (by media type, parameters ignored).
 bool CompressibleType(std::string_view contentType);
 
-// Encodes a body as it is sent, piece by piece, in gzip or br.
+// Encodes a body as it is sent, piece by piece, in gzip or br (the codings offered to clients;
+// deflate and zstd work as well, and kIdentity passes the bytes through unchanged).
 class BodyEncoder {
  public:
-  explicit BodyEncoder(Coding coding);  // kGzip or kBrotli
+  explicit BodyEncoder(Coding coding);
   ~BodyEncoder();
   BodyEncoder(const BodyEncoder&) = delete;
   BodyEncoder& operator=(const BodyEncoder&) = delete;
@@ -73,7 +88,7 @@ class BodyEncoder {
   // Everything fed so far becomes decodable by the client (a sync flush): for a stream that
   // pauses, so the client is not kept waiting for bytes the encoder holds.
   void Flush(std::string& out);
-  // Ends the encoded stream.
+  // Ends the encoded stream. Feed and Flush after Finish add nothing.
   void Finish(std::string& out);
 
  private:
