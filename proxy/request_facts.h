@@ -31,14 +31,14 @@ struct RequestFacts {
   std::string protocol;                    // "HTTP/1.1" (SERVER_PROTOCOL)
   std::vector<HeaderField> headers;        // in the order received; SetHeader edits them here
   std::vector<std::string> editedHeaders;  // names set by the engine, to apply upstream
-  // Accept-Encoding as the client sent it, before the engine blanked it: what the response
-  // may be encoded in on its way back.
-  std::string clientAcceptEncoding;
   std::string body;                        // the request body as received
   std::uint64_t totalBytes = 0;            // its declared length
   // Kept by the engine across this request's notifications: nothing above changes between
   // them but the headers the engine itself sets (Accept-Encoding).
   filter::RequestMemo memo;
+  // Accept-Encoding as the client sent it, before the engine blanked it: what the response
+  // may be encoded in on its way back.
+  std::string clientAcceptEncoding;
 
   // A server variable as read into a buffer of `bufferSize` bytes: false when unknown, or
   // when the value and its NUL would not fit.
