@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <boost/asio/co_spawn.hpp>
 #include <boost/asio/detached.hpp>
 #include <boost/asio/io_context.hpp>
@@ -12,6 +13,7 @@
 #include <functional>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -418,6 +420,25 @@ TEST_F(DemoEngine, APartOfThePageIsNotAPage) {
   EXPECT_EQ(part.status, 206u);
   EXPECT_EQ(part.body, "<htm");
   EXPECT_EQ(part.fields.count(http::field::content_encoding), 0u);  // a part is never encoded
+}
+
+// The index of word starts is built again for each settings record while other threads ask it.
+TEST_F(DemoEngine, KeptEndsHoldThroughReloads) {
+  std::atomic<bool> stop{false};
+  std::vector<std::thread> readers;
+  std::atomic<int> wrong{0};
+  for (int i = 0; i < 3; ++i) {
+    readers.emplace_back([&] {
+      while (!stop) {
+        if (engine_->HeldTail("<p>text forbid") != 6) ++wrong;
+        if (engine_->HeldTail("<p>text") != 0) ++wrong;
+      }
+    });
+  }
+  for (int i = 0; i < 20; ++i) engine_->Reload();
+  stop = true;
+  for (std::thread& reader : readers) reader.join();
+  EXPECT_EQ(wrong, 0);
 }
 
 // An engine that is switched off, or one whose kept ends are scripted.
