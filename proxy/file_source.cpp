@@ -59,7 +59,8 @@ LoopAwaitable<SourceResult> FileSource::Start(ForwardRequest&, const RequestFact
   co_return SourceResult::kOk;
 }
 
-LoopAwaitable<SourceResult> FileSource::Read(std::string& out, std::size_t limit, bool& complete) {
+LoopAwaitable<SourceResult> FileSource::Read(std::string& out, std::size_t limit, bool& complete,
+                                             std::chrono::milliseconds) {
   if (!canned_.empty()) {
     out += canned_;
     canned_.clear();

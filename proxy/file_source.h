@@ -17,7 +17,9 @@ class FileSource final : public ResponseSource {
 
   LoopAwaitable<SourceResult> Start(ForwardRequest& request, const RequestFacts& facts,
                                     ResponseHead& head) override;
-  LoopAwaitable<SourceResult> Read(std::string& out, std::size_t limit, bool& complete) override;
+  // A file never pauses.
+  LoopAwaitable<SourceResult> Read(std::string& out, std::size_t limit, bool& complete,
+                                   std::chrono::milliseconds pause) override;
   void Finish(bool) override {
     if (file_.is_open()) file_.close();
     file_.clear();

@@ -62,6 +62,7 @@ std::string UsageText() {
          "DIR)\n"
          "                [--threads N] [--buffer BYTES] [--trusted-proxy CIDR]... "
          "[--max-connections N]\n"
+         "                [--decoded-limit BYTES] [--compress on|off] [--flush-ms MS]\n"
          "  --dir DIR          folder of OrvFilter.ini, OrvFilter.db and log/ (default: the "
          "program's folder)\n"
          "  --listen ADDR:PORT address to listen on (default 127.0.0.1:8080)\n"
@@ -73,7 +74,13 @@ std::string UsageText() {
          "  --trusted-proxy CIDR  a proxy (address or block, IPv4 or IPv6) whose X-Forwarded-For "
          "names the client; repeatable\n"
          "  --max-connections N   connections open at once, more are closed at once (default "
-         "10000; 0: no limit)\n";
+         "10000; 0: no limit)\n"
+         "  --decoded-limit BYTES  an encoded response may decode to at most this much "
+         "(default 67108864)\n"
+         "  --compress on|off  encode screened text for clients that accept gzip or br "
+         "(default on)\n"
+         "  --flush-ms MS      a response that pauses this long is screened and sent so far "
+         "(default 100)\n";
 }
 
 ParsedCommandLine ParseCommandLine(const std::vector<std::string_view>& args,
@@ -136,6 +143,17 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string_view>& args,
       if (flag == "--client-timeout-ms") options.clientTimeout = ms;
       if (flag == "--upstream-timeout-ms") options.upstreamTimeout = ms;
       if (flag == "--shutdown-grace-ms") options.shutdownGrace = ms;
+    } else if (flag == "--decoded-limit") {
+      if (!ParseNumber(value, number) || number < 1024)
+        return Fail("orvproxy: --decoded-limit wants a byte count of at least 1024");
+      options.decodedLimit = number;
+    } else if (flag == "--compress") {
+      if (value != "on" && value != "off") return Fail("orvproxy: --compress wants on or off");
+      options.compress = value == "on";
+    } else if (flag == "--flush-ms") {
+      if (!ParseNumber(value, number) || number == 0 || number > 60000)
+        return Fail("orvproxy: --flush-ms wants milliseconds from 1 to 60000");
+      options.flushPause = std::chrono::milliseconds(number);
     } else {
       return Fail("orvproxy: unknown option " + std::string(flag) + "\n" + UsageText());
     }

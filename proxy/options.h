@@ -16,6 +16,7 @@ namespace orv::proxy {
 inline constexpr std::size_t kDefaultChunkBuffer = 1024 * 1024;
 inline constexpr std::size_t kDefaultBodyLimit = 8 * 1024 * 1024;
 inline constexpr std::size_t kDefaultMaxConnections = 10000;
+inline constexpr std::uint64_t kDefaultDecodedLimit = 64 * 1024 * 1024;
 
 struct ProxyOptions {
   std::string settingsDirectory;  // holds OrvFilter.ini, OrvFilter.db and the default log/
@@ -39,6 +40,13 @@ struct ProxyOptions {
   std::chrono::milliseconds clientTimeout{30000};    // reading a request, writing a response
   std::chrono::milliseconds upstreamTimeout{60000};  // connecting, and each wait for upstream
   std::chrono::milliseconds shutdownGrace{5000};     // in-flight requests on SIGTERM
+
+  // Response bodies: how far an encoded one may grow when decoded for screening, whether a
+  // screened one is encoded again for a client that offers it, and how long a stream may
+  // pause before what it sent so far is screened and passed on.
+  std::uint64_t decodedLimit = kDefaultDecodedLimit;
+  bool compress = true;
+  std::chrono::milliseconds flushPause{100};
 
   bool UsesUpstream() const { return !upstreamHost.empty(); }
 };

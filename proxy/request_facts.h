@@ -37,6 +37,9 @@ struct RequestFacts {
   // Kept by the engine across this request's notifications: nothing above changes between
   // them but the headers the engine itself sets (Accept-Encoding).
   filter::RequestMemo memo;
+  // Accept-Encoding as the client sent it, before the engine blanked it: what the response
+  // may be encoded in on its way back.
+  std::string clientAcceptEncoding;
 
   // A server variable as read into a buffer of `bufferSize` bytes: false when unknown, or
   // when the value and its NUL would not fit. The client's Via and X-Forwarded-For are

@@ -7,6 +7,7 @@
 #include <boost/asio/awaitable.hpp>
 #include <boost/beast/http/message.hpp>
 #include <boost/beast/http/string_body.hpp>
+#include <chrono>
 #include <cstddef>
 #include <string>
 #include <utility>
@@ -34,8 +35,11 @@ class ResponseSource {
                                             ResponseHead& head) = 0;
 
   // Appends body bytes to `out` until it holds `limit` bytes or the body is complete, which
-  // `complete` then says.
-  virtual LoopAwaitable<SourceResult> Read(std::string& out, std::size_t limit, bool& complete) = 0;
+  // `complete` then says. With a `pause` above zero it also returns once it has appended
+  // something and no more arrives for that long: a stream that pauses (server-sent events, a
+  // long poll) is passed on at each pause rather than when the buffer is full.
+  virtual LoopAwaitable<SourceResult> Read(std::string& out, std::size_t limit, bool& complete,
+                                           std::chrono::milliseconds pause) = 0;
 
   // The response was delivered whole (`complete`) or abandoned; an upstream connection goes
   // back to the pool only in the first case.

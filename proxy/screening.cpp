@@ -6,6 +6,7 @@ namespace orv::proxy {
 
 RequestVerdict ScreenRequest(ScreeningEngine& engine, RequestFacts& facts) {
   RequestVerdict verdict;
+  facts.clientAcceptEncoding = facts.Header("Accept-Encoding").value_or("");
   for (std::uint32_t notification : {filter::kNotifyPreprocHeaders, filter::kNotifyUrlMap}) {
     NotificationHost host(facts);
     engine.HttpFilterProc(host, notification);

@@ -3,7 +3,9 @@
 // stand-in in its place to drive every outcome the framing must survive.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <string_view>
 
 #include "filter/host.h"
 
@@ -18,6 +20,13 @@ class ScreeningEngine {
   virtual void Reload() = 0;
   virtual void FlushLog() = 0;
   virtual bool FilteringOn() const = 0;
+  // How many bytes at the end of a screened piece of a response a keyword could begin in
+  // without ending there: the proxy keeps them back and screens them again in front of the
+  // next piece. An engine that cannot tell keeps nothing back.
+  virtual std::size_t HeldTail(std::string_view window) {
+    (void)window;
+    return 0;
+  }
 };
 
 }  // namespace orv::proxy

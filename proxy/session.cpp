@@ -9,12 +9,14 @@
 #include <boost/beast/core/flat_buffer.hpp>
 #include <boost/beast/http/parser.hpp>
 #include <boost/beast/http/read.hpp>
+#include <iostream>
 
 #include "proxy/buffered_read.h"
 #include "proxy/client_address.h"
 #include "proxy/file_source.h"
 #include "proxy/loop_stream.h"
 #include "proxy/request_target.h"
+#include "proxy/response_relay.h"
 #include "proxy/upstream_head.h"
 
 namespace orv::proxy {
@@ -384,104 +386,11 @@ LoopAwaitable<bool> Session::Respond(ForwardRequest& request, RequestFacts& fact
     else
       source_ = std::make_unique<FileSource>(*context_.site);
   }
-  ResponseSource* source = source_.get();
-
-  auto gatewayError = [this](SourceResult result) -> LoopAwaitable<bool> {
-    if (result == SourceResult::kTimeout)
-      co_await Reject(504, "Gateway Timeout");
-    else
-      co_await Reject(502, "Bad Gateway");
-    co_return false;
-  };
-
-  ResponseHead head;
-  SourceResult result = co_await source->Start(request, facts, head);
-  if (result != SourceResult::kOk) co_return co_await gatewayError(result);
-
-  // The first chunk: the head and as much of the body as the buffer holds, so that a whole
-  // page is screened at once and no keyword is split between chunks. When the upstream
-  // announced a length, that is the length the engine's head names, so the head is written
-  // first and the body read in right behind it; otherwise the head waits for the body.
-  const bool noBody = headOnly || StatusHasNoBody(head.status);
-  std::string chunk;
-  std::size_t headSize = 0;
-  if (head.contentLength) {
-    chunk = EngineHeadText(head, head.contentLength);
-    headSize = chunk.size();
-    chunk.reserve(headSize + static_cast<std::size_t>(std::min<std::uint64_t>(
-                                 *head.contentLength, options.chunkBuffer)));
-  }
-  bool complete = false;
-  result = co_await source->Read(chunk, headSize + options.chunkBuffer, complete);
-  if (result != SourceResult::kOk) {
-    source->Finish(false);
-    co_return co_await gatewayError(result);
-  }
-  // A whole body counts with its own length. With a length announced that is the same one
-  // (the parser holds the upstream to it); the check keeps the head true regardless.
-  const std::optional<std::uint64_t> knownLength =
-      complete && !noBody ? std::optional<std::uint64_t>(chunk.size() - headSize)
-                          : head.contentLength;
-  if (!head.contentLength || knownLength != head.contentLength) {
-    const std::string engineHead = EngineHeadText(head, knownLength);
-    chunk.replace(0, headSize, engineHead);
-    headSize = engineHead.size();
-  }
-  ChunkVerdict verdict = ScreenChunk(context_.engine, facts, chunk);
-  if (verdict.kind == ChunkVerdict::Kind::kBlockPage) {
-    source->Finish(false);
-    const std::string response =
-        BlockPageText(ReadBlockPage(verdict.bytes, verdict.accessDenied), headOnly);
-    co_await Write(response);
-    co_return false;
-  }
-  // A rewrite in place keeps every length; the head stays the origin's, so that a word that
-  // also occurs in a field name or the status line cannot break the framing.
-  if (verdict.kind == ChunkVerdict::Kind::kRewritten) chunk = std::move(verdict.bytes);
-  const std::string_view body = std::string_view(chunk).substr(headSize);
-
-  if (complete || noBody) {
-    Framing framing = noBody ? Framing::kNoBody : Framing::kLength;
-    std::string headText = ClientHeadText(
-        head, framing, noBody ? head.contentLength : std::optional<std::uint64_t>(body.size()),
-        keepAlive, http10);
-    bool written = co_await Write(headText, noBody ? std::string_view() : body);
-    source->Finish(complete && written);
-    co_return written;
-  }
-
-  // Larger responses stream on, chunk by chunk, each screened as it comes. Chunked framing
-  // (or, for HTTP/1.0, the end of the connection) lets a block page end the body cleanly.
-  Framing framing = http10 ? Framing::kUntilClose : Framing::kChunked;
-  bool chunked = framing == Framing::kChunked;
-  const std::string headText = ClientHeadText(head, framing, std::nullopt, keepAlive, http10);
-  const std::string first = chunked ? ChunkFrame(body) : std::string(body);
-  bool written = co_await Write(headText, first);
-  while (written && !complete) {
-    std::string piece;
-    result = co_await source->Read(piece, options.chunkBuffer, complete);
-    if (result != SourceResult::kOk) {
-      // Broken off upstream: the client's response ends without its last chunk, which is
-      // how HTTP tells a truncated body from a complete one.
-      source->Finish(false);
-      co_return false;
-    }
-    if (piece.empty()) continue;
-    ChunkVerdict later = ScreenChunk(context_.engine, facts, piece);
-    if (later.kind == ChunkVerdict::Kind::kBlockPage) {
-      source->Finish(false);
-      std::string page = ReadBlockPage(later.bytes, false).body;
-      const std::string tail = chunked ? ChunkFrame(page) + std::string(kLastChunk) : page;
-      co_await Write(tail);
-      co_return false;
-    }
-    const std::string& out = later.kind == ChunkVerdict::Kind::kRewritten ? later.bytes : piece;
-    const std::string framed = chunked ? ChunkFrame(out) : out;
-    written = co_await Write(framed);
-  }
-  if (written && chunked) written = co_await Write(kLastChunk);
-  source->Finish(written && complete);
-  co_return written&& chunked;
+  RelayContext relay{
+      options, context_.engine, *source_,
+      [this](std::string_view first, std::string_view second) { return Write(first, second); },
+      std::cerr};
+  co_return co_await RelayResponse(relay, request, facts, {keepAlive, http10, headOnly});
 }
 
 }  // namespace orv::proxy

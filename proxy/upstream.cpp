@@ -190,12 +190,14 @@ LoopAwaitable<UpstreamSource::Attempt> UpstreamSource::Exchange(ForwardRequest& 
 }
 
 LoopAwaitable<SourceResult> UpstreamSource::Read(std::string& out, std::size_t limit,
-                                                 bool& complete) {
+                                                 bool& complete, std::chrono::milliseconds pause) {
   complete = false;
+  const std::size_t before = out.size();
   // A page usually arrives with its head and is then parsed straight from the buffer.
   parser_->BodyInto(out, limit);
   beast::error_code ec;
-  while (!parser_->is_done() && out.size() < limit) {
+  bool paused = false;
+  while (!parser_->is_done() && out.size() < limit && !paused) {
     bool needBytes = buffer_.size() == 0;
     if (!needBytes) {
       buffer_.consume(parser_->put(buffer_.data(), ec));
@@ -206,8 +208,34 @@ LoopAwaitable<SourceResult> UpstreamSource::Read(std::string& out, std::size_t l
       }
     }
     if (needBytes && !ec) {
-      const auto armed = deadline_.Arm(*stream_, timeout_);
-      co_await ReadMore(*stream_, buffer_, ec);
+      // With bytes in hand, the wait for more is cut short at a pause. Cancelling a read
+      // loses nothing: the bytes that come later stay in the socket for the next one.
+      const bool watched = pause.count() > 0 && out.size() > before;
+      if (watched) {
+        pause_->fired = false;
+        pause_->socket = &*stream_;
+        pauseTimer_.expires_after(pause);
+        pauseTimer_.async_wait(
+            [watch = pause_, read = pause_->read](const beast::error_code& waited) {
+              if (waited || watch->read != read || !watch->socket) return;
+              watch->fired = true;
+              beast::error_code ignored;
+              watch->socket->cancel(ignored);
+            });
+      }
+      {
+        const auto armed = deadline_.Arm(*stream_, timeout_);
+        co_await ReadMore(*stream_, buffer_, ec);
+      }
+      if (watched) {
+        ++pause_->read;
+        pause_->socket = nullptr;
+        pauseTimer_.cancel();
+        if (ec == asio::error::operation_aborted && pause_->fired && !deadline_.Expired()) {
+          ec = {};
+          paused = true;
+        }
+      }
       // The end of the connection completes a body that runs until it, and cuts short any
       // other.
       if (ec == asio::error::eof) parser_->put_eof(ec);
@@ -222,6 +250,7 @@ LoopAwaitable<SourceResult> UpstreamSource::Read(std::string& out, std::size_t l
 }
 
 UpstreamSource::~UpstreamSource() {
+  pause_->socket = nullptr;
   // The client has gone; its upstream connection serves other clients from the pool.
   if (stream_ && keptIdle_) pool_.Give(std::move(*stream_));
 }

@@ -3,8 +3,10 @@
 
 #include <boost/asio/any_io_executor.hpp>
 #include <boost/asio/ip/tcp.hpp>
+#include <boost/asio/steady_timer.hpp>
 #include <boost/beast/core/flat_buffer.hpp>
 #include <chrono>
+#include <cstdint>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -50,14 +52,20 @@ class UpstreamPool {
 class UpstreamSource final : public ResponseSource {
  public:
   UpstreamSource(UpstreamPool& pool, LoopExecutor executor, std::chrono::milliseconds timeout)
-      : pool_(pool), executor_(std::move(executor)), timeout_(timeout), deadline_(executor_) {}
+      : pool_(pool),
+        executor_(std::move(executor)),
+        timeout_(timeout),
+        deadline_(executor_),
+        pauseTimer_(executor_),
+        pause_(std::make_shared<PauseWatch>()) {}
   ~UpstreamSource() override;
   UpstreamSource(const UpstreamSource&) = delete;
   UpstreamSource& operator=(const UpstreamSource&) = delete;
 
   LoopAwaitable<SourceResult> Start(ForwardRequest& request, const RequestFacts& facts,
                                     ResponseHead& head) override;
-  LoopAwaitable<SourceResult> Read(std::string& out, std::size_t limit, bool& complete) override;
+  LoopAwaitable<SourceResult> Read(std::string& out, std::size_t limit, bool& complete,
+                                   std::chrono::milliseconds pause) override;
   void Finish(bool complete) override;
 
  private:
@@ -73,6 +81,18 @@ class UpstreamSource final : public ResponseSource {
   boost::beast::flat_buffer buffer_;
   std::optional<UpstreamParser> parser_;
   bool keptIdle_ = false;  // stream_ finished its last response whole and waits for the next
+
+  // A read that may end at a pause: the timer cancels it when nothing came in time. The
+  // timer's handler may already be on its way when the read completes or the source goes,
+  // so it finds what to cancel through this watch, which only the current read's timer
+  // matches.
+  struct PauseWatch {
+    std::uint64_t read = 0;  // the read being watched; bumped when it ends
+    bool fired = false;      // its pause ran out and the read was cancelled
+    LoopSocket* socket = nullptr;
+  };
+  boost::asio::steady_timer pauseTimer_;
+  std::shared_ptr<PauseWatch> pause_;
 };
 
 }  // namespace orv::proxy

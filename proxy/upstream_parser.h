@@ -52,6 +52,7 @@ class UpstreamParser final : public boost::beast::http::basic_parser<false> {
 
   ResponseHead head_;
   bool transferEncoding_ = false;
+  bool connectionField_ = false;
   std::size_t lengthField_ = kNoField;  // the index of the first Content-Length field
   static constexpr std::size_t kNoField = ~std::size_t{0};
   std::string* body_ = nullptr;

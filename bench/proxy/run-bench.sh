@@ -18,7 +18,10 @@
 # filtering on, so that a change is judged side by side), DURATION (of one measurement, 5s),
 # ROUNDS (3: every server is measured once per round; the table shows the medians, and the
 # ratios to nginx are taken within each round), CONNECTIONS (32), WORKERS (worker processes of the nginx proxy and threads of orvproxy:
-# the number of cores), PAGES (how many pages to rotate through, 40).
+# the number of cores), PAGES (how many pages to rotate through, 40), ORVPROXY_ARGS (more
+# options for every orvproxy, e.g. "--compress off"), ACCEPT_ENCODING (sent by wrk with every
+# request, e.g. "gzip"), UPSTREAM_GZIP (1: the upstream sends every page gzipped, whatever the
+# request offers, so orvproxy decodes each one before screening it).
 set -euo pipefail
 
 ROOT="$(cd "$(dirname "$0")/../.." && pwd)"
@@ -27,6 +30,9 @@ CONNECTIONS="${CONNECTIONS:-32}"
 WORKERS="${WORKERS:-$(nproc)}"
 PAGES="${PAGES:-40}"
 ROUNDS="${ROUNDS:-3}"
+read -r -a EXTRA_ARGS <<<"${ORVPROXY_ARGS:-}"
+ACCEPT_ENCODING="${ACCEPT_ENCODING:-}"
+UPSTREAM_GZIP="${UPSTREAM_GZIP:-}"
 
 need=()
 command -v nginx >/dev/null || need+=(nginx-light)
@@ -118,8 +124,13 @@ http {
   keepalive_requests 100000;
 CONF
 }
+GZIP_LINE=""
+if [ -n "$UPSTREAM_GZIP" ]; then
+  gzip -k -6 "$WORK"/site/*.html
+  GZIP_LINE="gzip_static always;"
+fi
 { common upstream 1; cat <<CONF
-  server { listen 127.0.0.1:$UP_PORT; root $WORK/site; }
+  server { listen 127.0.0.1:$UP_PORT; root $WORK/site; $GZIP_LINE }
 }
 CONF
 } > "$WORK/upstream.conf"
@@ -142,11 +153,11 @@ CONF
 "$NGINX" -p "$WORK" -c "$WORK/upstream.conf" -g 'daemon off;' & PIDS+=($!)
 "$NGINX" -p "$WORK" -c "$WORK/proxy.conf" -g 'daemon off;' & PIDS+=($!); NGX_PID=$!
 "$ORVPROXY" --dir "$WORK/config" --listen "127.0.0.1:$ORV_PORT" \
-  --upstream "http://127.0.0.1:$UP_PORT" --threads "$WORKERS" 2>"$WORK/orvproxy.log" & PIDS+=($!)
+  --upstream "http://127.0.0.1:$UP_PORT" --threads "$WORKERS" "${EXTRA_ARGS[@]}" 2>"$WORK/orvproxy.log" & PIDS+=($!)
 ORV_PID=$!
 cp "$WORK/config/OrvFilter.db" "$WORK/config-off/"
 "$ORVPROXY" --dir "$WORK/config-off" --listen "127.0.0.1:$OFF_PORT" \
-  --upstream "http://127.0.0.1:$UP_PORT" --threads "$WORKERS" 2>"$WORK/orvproxy-off.log" & PIDS+=($!)
+  --upstream "http://127.0.0.1:$UP_PORT" --threads "$WORKERS" "${EXTRA_ARGS[@]}" 2>"$WORK/orvproxy-off.log" & PIDS+=($!)
 OFF_PID=$!
 wait_port "$UP_PORT"; wait_port "$NGX_PORT"; wait_port "$ORV_PORT"; wait_port "$OFF_PORT"
 if [ -n "${ORVPROXY_BEFORE:-}" ]; then
@@ -170,7 +181,9 @@ bytes=0
 while read -r path; do
   a="$(curl -s "http://127.0.0.1:$NGX_PORT$path" | wc -c)"
   b="$(curl -s "http://127.0.0.1:$ORV_PORT$path" | wc -c)"
-  [ "$a" = "$b" ] || { echo "bench: $path differs in length ($a vs $b)" >&2; exit 1; }
+  # A gzipping upstream reaches the client gzipped through nginx and decoded through orvproxy.
+  [ "$a" = "$b" ] || [ -n "$UPSTREAM_GZIP" ] ||
+    { echo "bench: $path differs in length ($a vs $b)" >&2; exit 1; }
   bytes=$((bytes + a))
 done < "$WORK/paths"
 count="$(wc -l < "$WORK/paths")"
@@ -179,11 +192,14 @@ echo "bench: $count pages in rotation, $((bytes / count)) bytes on average"
 {
   echo 'local paths = {}'
   while read -r path; do echo "paths[#paths + 1] = \"$path\""; done < "$WORK/paths"
+  echo "local accept = \"$ACCEPT_ENCODING\""
   cat <<'LUA'
 local i = 0
+local headers = {}
+if accept ~= "" then headers["Accept-Encoding"] = accept end
 request = function()
   i = i % #paths + 1
-  return wrk.format("GET", paths[i])
+  return wrk.format("GET", paths[i], headers)
 end
 LUA
 } > "$WORK/rotate.lua"

@@ -79,5 +79,27 @@ TEST(CommandLine, Mistakes) {
   EXPECT_NE(help.message.find("--upstream"), std::string::npos);
 }
 
+TEST(CommandLine, ResponseBodyOptions) {
+  ParsedCommandLine defaults = Parse({"--root", "site"});
+  ASSERT_TRUE(defaults.options);
+  EXPECT_EQ(defaults.options->decodedLimit, kDefaultDecodedLimit);
+  EXPECT_TRUE(defaults.options->compress);
+  EXPECT_EQ(defaults.options->flushPause.count(), 100);
+
+  ParsedCommandLine set =
+      Parse({"--root", "site", "--decoded-limit", "4096", "--compress", "off", "--flush-ms", "5"});
+  ASSERT_TRUE(set.options) << set.message;
+  EXPECT_EQ(set.options->decodedLimit, 4096u);
+  EXPECT_FALSE(set.options->compress);
+  EXPECT_EQ(set.options->flushPause.count(), 5);
+
+  for (std::vector<std::string_view> args :
+       std::vector<std::vector<std::string_view>>{{"--root", "a", "--decoded-limit", "10"},
+                                                  {"--root", "a", "--compress", "yes"},
+                                                  {"--root", "a", "--flush-ms", "0"},
+                                                  {"--root", "a", "--flush-ms", "-1"}})
+    EXPECT_FALSE(Parse(args).options);
+}
+
 }  // namespace
 }  // namespace orv::proxy

@@ -5,6 +5,7 @@
 #include <boost/beast/http/error.hpp>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "tests/proxy/piecewise_read.h"
 
@@ -71,6 +72,23 @@ TEST(UpstreamParser, BodyArrivesWholeWhateverThePiecesAndReadLimits) {
       }
     }
   }
+}
+
+TEST(UpstreamParser, FieldsNamedInConnectionStayOnTheUpstreamsHop) {
+  UpstreamParser parser;
+  boost::beast::error_code ec;
+  const std::string wire =
+      "HTTP/1.1 200 OK\r\nConnection: keep-alive, X-Hop\r\nX-Hop: 1\r\nx-hop: 2\r\n"
+      "Connection: Content-Length, x-other\r\nX-Other: 3\r\nX-Kept: 4\r\n"
+      "Content-Length: 3\r\n\r\nabc";
+  parser.put(boost::asio::buffer(wire), ec);
+  ASSERT_FALSE(ec);
+  std::vector<std::string> names;
+  for (const HeaderField& field : parser.Head().fields) names.push_back(field.name);
+  // The framing is not the upstream's to nominate away: the length still stands.
+  EXPECT_EQ(names,
+            (std::vector<std::string>{"Connection", "Connection", "X-Kept", "Content-Length"}));
+  EXPECT_EQ(parser.Head().contentLength, 3u);
 }
 
 TEST(UpstreamParser, CutOffOrMalformedBodiesFail) {

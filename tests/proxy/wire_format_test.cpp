@@ -5,6 +5,7 @@
 #include <boost/beast/http/write.hpp>
 #include <sstream>
 
+#include "proxy/head_fields.h"
 #include "proxy/upstream_head.h"
 
 namespace orv::proxy {
@@ -179,6 +180,28 @@ TEST(ResponseFields, HopByHopFieldsAreKnownInAnyCaseAndNothingElse) {
        {"", "T", "TF", "Trailex", "Upgradez", "Connectiox", "Keep-Alivf", "Content-Lengtx",
         "Proxy-Connectiox", "Transfer-Encodinx", "Content-Type", "Set-Cookie", "Location", "Date"})
     EXPECT_FALSE(IsHopByHopField(name)) << name;
+}
+
+TEST(ResponseFields, VaryAndEntityTagWhenTheCodingChanges) {
+  auto vary = [](std::vector<HeaderField> fields) {
+    VaryOnAcceptEncoding(fields);
+    std::string out;
+    for (const HeaderField& field : fields)
+      if (field.name == "Vary" || field.name == "vary") out += field.value + "|";
+    return out;
+  };
+  EXPECT_EQ(vary({}), "Accept-Encoding|");
+  EXPECT_EQ(vary({{"Vary", "Cookie"}, {"Vary", "User-Agent"}}),
+            "Cookie, Accept-Encoding|User-Agent|");
+  EXPECT_EQ(vary({{"Vary", "Cookie"}, {"vary", "accept-encoding"}}), "Cookie|accept-encoding|");
+  EXPECT_EQ(vary({{"Vary", "*"}}), "*|");
+  EXPECT_EQ(vary({{"Vary", " "}}), "Accept-Encoding|");
+
+  std::vector<HeaderField> tags = {{"ETag", "\"a\""}, {"ETag", "W/\"b\""}, {"ETag", "junk"}};
+  WeakenEntityTag(tags);
+  EXPECT_EQ(tags[0].value, "W/\"a\"");
+  EXPECT_EQ(tags[1].value, "W/\"b\"");
+  EXPECT_EQ(tags[2].value, "junk");
 }
 
 }  // namespace
