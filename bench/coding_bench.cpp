@@ -47,7 +47,8 @@ std::vector<std::string> LoadPages(const std::string& folder) {
 }
 
 std::string Encode(Coding coding, const std::string& page) {
-  BodyEncoder encoder(coding);
+  // orvproxy encodes a page it holds whole with its size known, as here.
+  BodyEncoder encoder(coding, page.size());
   std::string wire;
   for (std::size_t at = 0; at < page.size(); at += kPiece)
     encoder.Feed(std::string_view(page).substr(at, kPiece), wire);

@@ -79,7 +79,10 @@ bool CompressibleType(std::string_view contentType);
 // deflate and zstd work as well, and kIdentity passes the bytes through unchanged).
 class BodyEncoder {
  public:
-  explicit BodyEncoder(Coding coding);
+  // `wholeSize`: the size of the whole body when it is known before the first Feed. A small
+  // body then gets a window and match tables to its size, which cost a fraction of the full
+  // ones to set up; the output is the same format either way.
+  explicit BodyEncoder(Coding coding, std::optional<std::uint64_t> wholeSize = std::nullopt);
   ~BodyEncoder();
   BodyEncoder(const BodyEncoder&) = delete;
   BodyEncoder& operator=(const BodyEncoder&) = delete;

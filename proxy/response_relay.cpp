@@ -135,33 +135,45 @@ class PlainBody {
   std::string refusal_;
 };
 
+// Bodies smaller than this are sent as they are: the coding's own framing and the work of
+// setting up an encoder outweigh what it would save.
+constexpr std::size_t kSmallestEncodedBody = 256;
+
 // The screened body in the coding the client gets, piece by piece.
 class ClientCoding {
  public:
-  explicit ClientCoding(Coding coding) {
-    if (coding != Coding::kIdentity) encoder_ = std::make_unique<BodyEncoder>(coding);
-  }
-  bool Encoding() const { return encoder_ != nullptr; }
+  explicit ClientCoding(Coding coding) : coding_(coding) {}
+  bool Encoding() const { return coding_ != Coding::kIdentity; }
 
   // A piece of a streamed body, flushed so that the client can read all of it now.
   std::string Piece(std::string_view data) {
-    if (!encoder_) return std::string(data);
+    if (!Encoding()) return std::string(data);
     std::string out;
     if (data.empty()) return out;
-    encoder_->Feed(data, out);
-    encoder_->Flush(out);
+    BodyEncoder& encoder = Encoder(std::nullopt);
+    encoder.Feed(data, out);
+    encoder.Flush(out);
     return out;
   }
   // The last piece (or the whole body), ending the encoded stream.
   std::string Last(std::string_view data) {
-    if (!encoder_) return std::string(data);
+    if (!Encoding()) return std::string(data);
     std::string out;
-    encoder_->Feed(data, out);
-    encoder_->Finish(out);
+    // A body encoded in one go is sized for its encoder.
+    BodyEncoder& encoder =
+        Encoder(encoder_ ? std::nullopt : std::optional<std::uint64_t>(data.size()));
+    encoder.Feed(data, out);
+    encoder.Finish(out);
     return out;
   }
 
  private:
+  BodyEncoder& Encoder(std::optional<std::uint64_t> wholeSize) {
+    if (!encoder_) encoder_ = std::make_unique<BodyEncoder>(coding_, wholeSize);
+    return *encoder_;
+  }
+
+  Coding coding_;
   std::unique_ptr<BodyEncoder> encoder_;
 };
 
@@ -260,7 +272,7 @@ LoopAwaitable<bool> RelayResponse(RelayContext& context, ForwardRequest& request
   const std::string_view firstBody = std::string_view(chunk).substr(headSize);
 
   if (complete || noBody) {
-    const bool encoded = coding.Encoding() && !noBody;
+    const bool encoded = coding.Encoding() && !noBody && firstBody.size() >= kSmallestEncodedBody;
     MarkCoding(head, plan, body.Decoding(), encoded);
     const std::string encodedBody = encoded ? coding.Last(firstBody) : std::string();
     const std::string_view sent = encoded ? std::string_view(encodedBody) : firstBody;

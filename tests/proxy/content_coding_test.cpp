@@ -408,5 +408,25 @@ TEST(BodyEncoder, EncodedBodiesDecodeBackAndFlushReleasesAPrefix) {
   EXPECT_EQ(LibraryDecode(Coding::kGzip, empty, 0), "");
 }
 
+// A body's announced size only sizes the encoder: bodies of any size, also ones that turn out
+// larger than announced, still come out whole in the standard format.
+TEST(BodyEncoder, SizedForTheWholeBodyStillEncodesAnyBody) {
+  for (Coding coding : {Coding::kGzip, Coding::kBrotli, Coding::kDeflate}) {
+    SCOPED_TRACE(CodingName(coding));
+    for (std::size_t size : {std::size_t{0}, std::size_t{1}, std::size_t{300}, std::size_t{5000},
+                             std::size_t{70'000}}) {
+      SCOPED_TRACE(size);
+      const std::string body = Body(size, true);
+      for (std::uint64_t announced : {std::uint64_t{size}, std::uint64_t{size / 4}}) {
+        BodyEncoder encoder(coding, announced);
+        std::string wire;
+        encoder.Feed(body, wire);
+        encoder.Finish(wire);
+        EXPECT_TRUE(LibraryDecode(coding, wire, body.size()) == body);
+      }
+    }
+  }
+}
+
 }  // namespace
 }  // namespace orv::proxy
