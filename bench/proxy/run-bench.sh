@@ -21,7 +21,10 @@
 # the number of cores), PAGES (how many pages to rotate through, 40), ORVPROXY_ARGS (more
 # options for every orvproxy, e.g. "--compress off"), ACCEPT_ENCODING (sent by wrk with every
 # request, e.g. "gzip"), UPSTREAM_GZIP (1: the upstream sends every page gzipped, whatever the
-# request offers, so orvproxy decodes each one before screening it).
+# request offers, so orvproxy decodes each one before screening it), NGINX_GZIP (1: the nginx
+# proxy compresses what it sends as orvproxy does, gzip level 6 from 256 bytes, so that a run
+# with ACCEPT_ENCODING compares two proxies doing the same work). With ACCEPT_ENCODING set, the
+# bytes each proxy sends per page are printed too.
 set -euo pipefail
 
 ROOT="$(cd "$(dirname "$0")/../.." && pwd)"
@@ -33,6 +36,7 @@ ROUNDS="${ROUNDS:-3}"
 read -r -a EXTRA_ARGS <<<"${ORVPROXY_ARGS:-}"
 ACCEPT_ENCODING="${ACCEPT_ENCODING:-}"
 UPSTREAM_GZIP="${UPSTREAM_GZIP:-}"
+NGINX_GZIP="${NGINX_GZIP:-}"
 
 need=()
 command -v nginx >/dev/null || need+=(nginx-light)
@@ -134,7 +138,12 @@ fi
 }
 CONF
 } > "$WORK/upstream.conf"
+PROXY_GZIP_LINE=""
+if [ -n "$NGINX_GZIP" ]; then
+  PROXY_GZIP_LINE="gzip on; gzip_comp_level 6; gzip_min_length 256; gzip_proxied any; gzip_vary on; gzip_types text/css;"
+fi
 { common proxy "$WORKERS"; cat <<CONF
+  $PROXY_GZIP_LINE
   upstream site { server 127.0.0.1:$UP_PORT; keepalive 256; }
   server {
     listen 127.0.0.1:$NGX_PORT;
@@ -188,6 +197,15 @@ while read -r path; do
 done < "$WORK/paths"
 count="$(wc -l < "$WORK/paths")"
 echo "bench: $count pages in rotation, $((bytes / count)) bytes on average"
+if [ -n "$ACCEPT_ENCODING" ]; then
+  # What goes over the wire to a client with that offer: the bandwidth the screen costs or saves.
+  ngx_wire=0; orv_wire=0
+  while read -r path; do
+    ngx_wire=$((ngx_wire + $(curl -s -H "Accept-Encoding: $ACCEPT_ENCODING" "http://127.0.0.1:$NGX_PORT$path" | wc -c)))
+    orv_wire=$((orv_wire + $(curl -s -H "Accept-Encoding: $ACCEPT_ENCODING" "http://127.0.0.1:$ORV_PORT$path" | wc -c)))
+  done < "$WORK/paths"
+  echo "bench: body bytes per page with Accept-Encoding \"$ACCEPT_ENCODING\": nginx $((ngx_wire / count)), orvproxy $((orv_wire / count)) ($((100 * orv_wire / ngx_wire))% of nginx's)"
+fi
 
 {
   echo 'local paths = {}'
