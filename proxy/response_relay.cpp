@@ -49,22 +49,26 @@ struct CodingPlan {
 CodingPlan PlanCodings(const ResponseHead& head, const RequestFacts& facts, bool filtering,
                        bool noBody, const ProxyOptions& options) {
   CodingPlan plan;
-  // A 206 that may pass here is for a request the engine left alone; a part of an encoded
-  // body cannot be decoded, nor a part encoded on its own.
-  if (!filtering || noBody || head.status == 206 || FirstField(head.fields, "Content-Range"))
-    return plan;
+  if (!filtering || noBody) return plan;
   std::string encoding;
   for (const HeaderField& field : head.fields) {
     if (!EqualsNoCase(field.name, "Content-Encoding")) continue;
     if (!encoding.empty()) encoding += ", ";
     encoding += field.value;
   }
-  if (!encoding.empty()) {
-    plan.decode = ParseContentEncoding(encoding);
-    if (!plan.decode) {
-      plan.undecodable = encoding;
-      return plan;
-    }
+  if (!encoding.empty()) plan.decode = ParseContentEncoding(encoding);
+  // A 206 that may pass here is for a request the engine left alone. A part of an encoded body
+  // cannot be decoded, so it cannot be screened either: it is refused like an unknown coding.
+  const bool part = head.status == 206 || FirstField(head.fields, "Content-Range");
+  if (part) {
+    if (!encoding.empty() && (!plan.decode || !plan.decode->empty()))
+      plan.undecodable = encoding + " (a part of the body)";
+    plan.decode.reset();
+    return plan;
+  }
+  if (!encoding.empty() && !plan.decode) {
+    plan.undecodable = encoding;
+    return plan;
   }
   const std::optional<std::string_view> type = FirstField(head.fields, "Content-Type");
   plan.varies = options.compress && type && CompressibleType(*type);

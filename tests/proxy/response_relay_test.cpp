@@ -420,6 +420,21 @@ TEST_F(DemoEngine, APartOfThePageIsNotAPage) {
   EXPECT_EQ(part.status, 206u);
   EXPECT_EQ(part.body, "<htm");
   EXPECT_EQ(part.fields.count(http::field::content_encoding), 0u);  // a part is never encoded
+
+  // A part of an encoded body cannot be decoded, so it is not passed on unread, whether the
+  // client asked for it or the upstream sends it as a 200 with a range of its own.
+  for (unsigned status : {206u, 200u}) {
+    for (std::string_view coding : {"gzip", "compress"}) {
+      ScriptedSource encoded;
+      encoded.head = Head({{"Content-Type", "text/html"},
+                           {"Content-Range", "bytes 0-3/100"},
+                           {"Content-Encoding", std::string(coding)}},
+                          4, status);
+      encoded.pieces = {"\x1f\x8b\x08\x00"};
+      EXPECT_EQ(Relay(*engine_, encoded, SmallBuffer(1 << 20), "", "bytes=0-3").status, 502u)
+          << status << " " << coding;
+    }
+  }
 }
 
 // The index of word starts is built again for each settings record while other threads ask it.
