@@ -78,7 +78,11 @@ std::optional<std::string> ParseBracketedV6(std::string_view inner) {
   if (::inet_pton(AF_INET6, text.c_str(), &address) != 1) return std::nullopt;
   char canonical[INET6_ADDRSTRLEN];
   if (!::inet_ntop(AF_INET6, &address, canonical, sizeof canonical)) return std::nullopt;
-  return "[" + std::string(canonical) + "]";
+  // Appended in place: GCC 12 at -O3 takes "[" + std::string(...) for an overflow.
+  std::string bracketed = "[";
+  bracketed += canonical;
+  bracketed += ']';
+  return bracketed;
 }
 
 std::optional<std::string> ParsePort(std::string_view digits) {

@@ -39,8 +39,12 @@ SiteLookup StaticSite::Lookup(std::string_view decodedPath, std::string_view raw
       result.kind = SiteLookup::Kind::kRedirect;
       // Exactly one "/" first: "//host/..." or "/\host/..." would send the browser to
       // another site.
-      const std::size_t start = std::min(rawPath.find_first_not_of("/\\"), rawPath.size());
-      result.location = "/" + std::string(rawPath.substr(start)) + "/";
+      std::string_view rest = rawPath;
+      while (!rest.empty() && (rest.front() == '/' || rest.front() == '\\')) rest.remove_prefix(1);
+      result.location.reserve(rest.size() + 2);
+      result.location += '/';
+      result.location.append(rest.begin(), rest.end());
+      result.location += '/';
       return result;
     }
     target = fs::canonical(target / "index.html", ec);
