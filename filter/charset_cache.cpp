@@ -1,5 +1,9 @@
 #include "filter/charset_cache.h"
 
+#include <algorithm>
+#include <array>
+#include <utility>
+
 namespace orv::filter {
 namespace {
 
@@ -23,26 +27,45 @@ bool StartsWithPageStatusLine(std::string_view searchText) {
 
 CharsetCode ExamineCharset(std::string_view text) {
   if (!StartsWithPageStatusLine(text)) return CharsetCode::NotExaminable;
-  if (text.find("charset=") == kNone) return CharsetCode::Unnamed;
 
-  const std::size_t utf8 = text.find("charset=utf-8");
-  const std::size_t gb2312 = text.find("charset=gb2312");
-  const std::size_t gbk = text.find("charset=gbk");
-  const std::size_t big5 = text.find("charset=big5");
+  // Where each named charset first occurs. A page names "charset=" only a few times, so its
+  // occurrences are visited once and the name after each is read, instead of scanning the
+  // whole page once per name: every response's first chunk comes through here.
+  constexpr std::string_view kCharset = "charset=";
+  constexpr std::array<std::pair<std::string_view, CharsetCode>, 4> kNames{{
+      {"utf-8", CharsetCode::Utf8},
+      {"gb2312", CharsetCode::Gb2312},
+      {"gbk", CharsetCode::Gbk},
+      {"big5", CharsetCode::Big5},
+  }};
+  std::array<std::size_t, kNames.size()> first;
+  first.fill(kNone);
+  std::size_t at = text.find(kCharset);
+  if (at == kNone) return CharsetCode::Unnamed;
+  std::size_t lastNamed = 0;
+  for (; at != kNone; at = text.find(kCharset, at + kCharset.size())) {
+    const std::string_view rest = text.substr(at + kCharset.size());
+    for (std::size_t i = 0; i < kNames.size(); ++i) {
+      if (first[i] == kNone && StartsWith(rest, kNames[i].first)) {
+        first[i] = at;
+        lastNamed = std::max(lastNamed, at);
+      }
+    }
+  }
 
   // A charset named before <html> (in the headers or a leading <meta>) wins over any named
-  // later in the page. "<html" with attributes is deliberately not "<html>".
-  const std::size_t html = text.find("<html>");
+  // later in the page. "<html" with attributes is deliberately not "<html>". Only an <html>
+  // ahead of the last named charset can change the outcome: one further on, or none, leaves
+  // the plain order of the names below.
+  const std::size_t html = text.substr(0, lastNamed).find("<html>");
   if (html != kNone) {
-    if (Before(utf8, html)) return CharsetCode::Utf8;
-    if (Before(gb2312, html)) return CharsetCode::Gb2312;
-    if (Before(gbk, html)) return CharsetCode::Gbk;
-    if (Before(big5, html)) return CharsetCode::Big5;
+    for (std::size_t i = 0; i < kNames.size(); ++i) {
+      if (Before(first[i], html)) return kNames[i].second;
+    }
   }
-  if (utf8 != kNone) return CharsetCode::Utf8;
-  if (gb2312 != kNone) return CharsetCode::Gb2312;
-  if (gbk != kNone) return CharsetCode::Gbk;
-  if (big5 != kNone) return CharsetCode::Big5;
+  for (std::size_t i = 0; i < kNames.size(); ++i) {
+    if (first[i] != kNone) return kNames[i].second;
+  }
   return CharsetCode::Unnamed;
 }
 

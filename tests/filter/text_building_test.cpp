@@ -1,6 +1,9 @@
 // Placeholders, starred keywords, event lines and the charset examination.
 #include <gtest/gtest.h>
 
+#include <iterator>
+#include <random>
+
 #include "filter/charset_cache.h"
 #include "filter/event_line.h"
 #include "filter/placeholders.h"
@@ -63,6 +66,40 @@ TEST(ExamineCharset, StatusLineAndCharsetPositionDecide) {
   // "<html lang=...>" is not "<html>": the whole text counts.
   EXPECT_EQ(ExamineCharset("http/1.0 200 ok\r\n\r\n<html lang=zh>charset=big5"), CharsetCode::Big5);
   EXPECT_EQ(ExamineCharset("http/1.1 200 ok\r\ncharset=iso-8859-1"), CharsetCode::Unnamed);
+}
+
+// The examination read literally: every name looked for over the whole text. The one above
+// visits the places "charset=" occurs instead; both must agree on any page.
+CharsetCode ExamineCharsetLiterally(std::string_view text) {
+  constexpr std::size_t kNone = std::string_view::npos;
+  if (!StartsWithPageStatusLine(text)) return CharsetCode::NotExaminable;
+  if (text.find("charset=") == kNone) return CharsetCode::Unnamed;
+  const std::size_t positions[] = {text.find("charset=utf-8"), text.find("charset=gb2312"),
+                                   text.find("charset=gbk"), text.find("charset=big5")};
+  const CharsetCode codes[] = {CharsetCode::Utf8, CharsetCode::Gb2312, CharsetCode::Gbk,
+                               CharsetCode::Big5};
+  const std::size_t html = text.find("<html>");
+  if (html != kNone) {
+    for (int i = 0; i < 4; ++i)
+      if (positions[i] != kNone && positions[i] < html) return codes[i];
+  }
+  for (int i = 0; i < 4; ++i)
+    if (positions[i] != kNone) return codes[i];
+  return CharsetCode::Unnamed;
+}
+
+TEST(ExamineCharset, AgreesWithTheLiteralReadingOnAnyPage) {
+  const std::string_view pieces[] = {
+      "charset=",     "charset=utf-8", "charset=gb2312", "charset=gbk",
+      "charset=big5", "<html>",        "<html lang=x>",  "charset=charset=gbk",
+      "utf-8",        " text ",        "<html",          "charset=gb"};
+  std::mt19937 random(11);
+  for (int round = 0; round < 20000; ++round) {
+    std::string text = round % 7 == 0 ? "http/1.1 404 x\r\n" : "http/1.1 200 ok\r\n";
+    const int count = static_cast<int>(random() % 8);
+    for (int i = 0; i < count; ++i) text += pieces[random() % std::size(pieces)];
+    ASSERT_EQ(ExamineCharset(text), ExamineCharsetLiterally(text)) << text;
+  }
 }
 
 TEST(CharsetCache, FirstExaminableChunkOfAPathDecides) {
