@@ -347,7 +347,10 @@ LoopAwaitable<void> Session::Serve() {
     facts.query = target->query;
     const std::optional<std::string> forwardedFor = facts.Header("X-Forwarded-For");
     if (!peerText.empty()) {
-      facts.remoteAddr = ClientAddress(peer, forwardedFor.value_or(""), options.trustedProxies);
+      // The peer's own text is known already; the chain is read only for a trusted peer.
+      facts.remoteAddr = forwardedFor && !options.trustedProxies.empty()
+                             ? ClientAddress(peer, *forwardedFor, options.trustedProxies)
+                             : peerText;
       facts.forwardedFor = forwardedFor ? *forwardedFor + ", " + peerText : peerText;
     } else {
       facts.forwardedFor = forwardedFor.value_or("");
