@@ -502,9 +502,9 @@ class BrotliEncoder final : public EncodeCodec {
   explicit BrotliEncoder(std::optional<std::uint64_t> wholeSize)
       : state_(BrotliEncoderCreateInstance(nullptr, nullptr, nullptr)) {
     if (state_ == nullptr) throw std::bad_alloc();
-    // Quality 5 with a 4 MiB window: several times brotli's default speed, still ahead of gzip
-    // on pages. A body of known size gets a window to its size, and the hint lets the encoder
-    // size its tables to it.
+    // Quality 4 with a 4 MiB window: on pages it costs about what gzip's level 6 costs and still
+    // comes out smaller; quality 5 saves a few per cent more for a third more time. A body of known
+    // size gets a window to its size, and the hint lets the encoder size its tables to it.
     int windowBits = 22;
     if (wholeSize) {
       windowBits = std::clamp(BitsFor(*wholeSize), BROTLI_MIN_WINDOW_BITS, windowBits);
@@ -512,7 +512,7 @@ class BrotliEncoder final : public EncodeCodec {
                                 static_cast<std::uint32_t>(std::min<std::uint64_t>(
                                     *wholeSize, std::numeric_limits<std::uint32_t>::max())));
     }
-    BrotliEncoderSetParameter(state_, BROTLI_PARAM_QUALITY, 5);
+    BrotliEncoderSetParameter(state_, BROTLI_PARAM_QUALITY, 4);
     BrotliEncoderSetParameter(state_, BROTLI_PARAM_LGWIN, static_cast<std::uint32_t>(windowBits));
     BrotliEncoderSetParameter(state_, BROTLI_PARAM_MODE, BROTLI_MODE_TEXT);
   }
