@@ -36,6 +36,9 @@ struct RequestMemo {
   // Set once a final (not 1xx) response head decided it: a later chunk whose body happens to
   // begin like a status line does not decide again.
   bool charsetFinal = false;
+  // The response's head declared a text type: a NUL byte in its body is then no sign of binary
+  // data (a page can carry one to be passed unscreened), and its chunks are screened anyway.
+  bool textResponse = false;
 };
 
 }  // namespace orv::filter

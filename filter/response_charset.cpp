@@ -57,7 +57,7 @@ std::optional<CharsetCode> CharsetParameter(std::string_view value) {
 
 }  // namespace
 
-std::optional<CharsetCode> DeclaredCharset(std::string_view chunk) {
+std::optional<std::string> DeclaredContentType(std::string_view chunk) {
   if (!StartsWithStatusLine(chunk)) return std::nullopt;
   std::size_t lineStart = chunk.find('\n');
   while (lineStart != kNone) {
@@ -68,11 +68,41 @@ std::optional<CharsetCode> DeclaredCharset(std::string_view chunk) {
     constexpr std::string_view kField = "content-type:";
     if (line.size() >= kField.size() &&
         codepage::LowerAscii(line.substr(0, kField.size())) == kField) {
-      return CharsetParameter(codepage::LowerAscii(line.substr(kField.size())));
+      return codepage::LowerAscii(Trimmed(line.substr(kField.size())));
     }
     lineStart = lineEnd;
   }
   return std::nullopt;
+}
+
+std::optional<CharsetCode> DeclaredCharset(std::string_view chunk) {
+  const std::optional<std::string> type = DeclaredContentType(chunk);
+  if (!type) return std::nullopt;
+  return CharsetParameter(*type);
+}
+
+bool IsTextType(std::string_view type) {
+  type = type.substr(0, type.find(';'));
+  type = Trimmed(type);
+  const std::size_t slash = type.find('/');
+  if (slash == kNone) return false;
+  const std::string_view top = type.substr(0, slash);
+  const std::string_view sub = type.substr(slash + 1);
+  auto endsWith = [&](std::string_view suffix) {
+    return sub.size() >= suffix.size() && sub.substr(sub.size() - suffix.size()) == suffix;
+  };
+  if (top == "text") return true;
+  if (top != "application") return false;
+  return sub == "xml" || sub == "json" || sub == "javascript" || sub == "x-javascript" ||
+         sub == "ecmascript" || endsWith("+xml") || endsWith("+json");
+}
+
+bool TextResponse(RequestMemo& memo, std::string_view chunk) {
+  if (!memo.charsetFinal && StartsWithStatusLine(chunk)) {
+    const std::optional<std::string> type = DeclaredContentType(chunk);
+    memo.textResponse = type && IsTextType(*type);
+  }
+  return memo.textResponse;
 }
 
 CharsetCode CharsetOfChunk(RequestMemo& memo, std::string_view chunk, std::string_view searchText) {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <optional>
+#include <string>
 #include <string_view>
 
 #include "filter/charset_code.h"
@@ -14,6 +15,17 @@ namespace orv::filter {
 // utf8, gb2312, gbk or gb18030, big5; any other name is Unnamed); nothing when the chunk does
 // not start with a status line or the head declares none.
 std::optional<CharsetCode> DeclaredCharset(std::string_view chunk);
+
+// The value of the chunk's response head's first Content-Type field, lower-cased and trimmed;
+// nothing when the chunk does not start with a status line or the head has none.
+std::optional<std::string> DeclaredContentType(std::string_view chunk);
+
+// A media type whose body is text a browser shows or runs: text/*, XML, JSON, scripts.
+bool IsTextType(std::string_view type);
+
+// Whether the response this chunk belongs to declared a text type. The chunk that starts the
+// response (as for CharsetOfChunk) decides and stores it in the memo; later chunks read it.
+bool TextResponse(RequestMemo& memo, std::string_view chunk);
 
 // The code for this chunk of the request's response. A chunk that starts with a status line
 // (before any final response head was seen) decides it, from its declared charset or else by

@@ -109,16 +109,18 @@ std::uint32_t ScreenWorker::ScreenResponse(const store::FilterSettings& settings
 
   // The host's buffer stays as it is until ReplaceRawData, which is the last use of it.
   const std::string_view chunk = host.RawData();
-  // Images and other binary data.
-  if (chunk.find('\0') != std::string_view::npos) return kStatusNextNotification;
+  // A host that keeps a memo per request has each response decide its own charset and type;
+  // the shared cache by path is only for a host that keeps none.
+  RequestMemo* memo = host.Memo();
+  // Images and other binary data. A response that declared itself text is screened whatever
+  // bytes it holds: a NUL put into a page must not let the page through unread.
+  const bool declaredText = memo != nullptr && TextResponse(*memo, chunk);
+  if (!declaredText && chunk.find('\0') != std::string_view::npos) return kStatusNextNotification;
 
   bool decoded = false;
   bool decodedTwice = false;
   // Valid until the next chunk this thread screens.
   const std::string_view search = SearchTextOf(chunk, decoded, decodedTwice);
-  // A host that keeps a memo per request has each response decide its own charset; the shared
-  // cache by path is only for a host that keeps none.
-  RequestMemo* memo = host.Memo();
   const CharsetCode code =
       memo != nullptr ? CharsetOfChunk(*memo, chunk, search) : charsets_.Lookup(path, search);
   const bool utf8 = code == CharsetCode::Utf8 ||

@@ -139,6 +139,23 @@ class PlainBody {
   std::string refusal_;
 };
 
+// Text in UTF-16 or UTF-32, by its declared charset or a byte-order mark: every other byte of
+// it is a NUL and no keyword list is spelled that way, so it cannot be screened. Browsers show
+// such a page all the same.
+bool WideText(const ResponseHead& head, std::string_view body) {
+  const std::optional<std::string_view> type = FirstField(head.fields, "Content-Type");
+  if (!type || !CompressibleType(*type)) return false;
+  std::string lowered(*type);
+  for (char& c : lowered)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  for (std::string_view wide : {"utf-16", "utf-32", "ucs-2", "ucs-4", "utf16", "utf32"})
+    if (lowered.find(wide) != std::string::npos) return true;
+  for (std::string_view mark : {std::string_view("\xff\xfe", 2), std::string_view("\xfe\xff", 2),
+                                std::string_view("\0\0\xfe\xff", 4)})
+    if (body.substr(0, mark.size()) == mark) return true;
+  return false;
+}
+
 // Bodies smaller than this are sent as they are: the coding's own framing and the work of
 // setting up an encoder outweigh what it would save.
 constexpr std::size_t kSmallestEncodedBody = 256;
@@ -252,6 +269,8 @@ LoopAwaitable<bool> RelayResponse(RelayContext& context, ForwardRequest& request
     co_return co_await gatewayError(result);
   }
   if (!body.Refusal().empty()) co_return co_await refuse(body.Refusal());
+  if (filtering && !noBody && WideText(head, std::string_view(chunk).substr(headSize)))
+    co_return co_await refuse("a page in UTF-16 or UTF-32, which the screen cannot read");
   // A whole body counts with its own length. With a length announced that is the same one
   // (the parser holds the upstream to it); the check keeps the head true regardless.
   const std::optional<std::uint64_t> knownLength =

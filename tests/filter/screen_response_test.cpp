@@ -277,6 +277,24 @@ TEST_F(ResponseScreening, ChunksThatCannotBeScreenedPass) {
   EXPECT_TRUE(result.statuses.empty());
 }
 
+// A NUL byte marks binary data only where the response does not say what it is: a page that
+// declared itself text is screened with the NUL in it, in its first chunk and its later ones.
+TEST_F(ResponseScreening, ANulByteDoesNotExemptAPageThatDeclaredText) {
+  const std::string nul(1, '\0');
+  MemoResponse page(*engine, "/nul.htm");
+  EXPECT_TRUE(
+      page.Blocks("HTTP/1.1 200 OK\r\nContent-Type: text/html\r\n\r\n<p>" + nul + "forbidden</p>"));
+  MemoResponse later(*engine, "/nul-later.htm");
+  EXPECT_FALSE(later.Blocks("HTTP/1.1 200 OK\r\nContent-Type: application/xhtml+xml\r\n\r\n<p>"));
+  EXPECT_TRUE(later.Blocks(nul + "forbidden"));
+  // Binary types, and responses that name no type, keep passing on a NUL.
+  MemoResponse image(*engine, "/nul-image.htm");
+  EXPECT_FALSE(
+      image.Blocks("HTTP/1.1 200 OK\r\nContent-Type: image/png\r\n\r\n" + nul + "forbidden"));
+  MemoResponse untyped(*engine, "/nul-untyped.htm");
+  EXPECT_FALSE(untyped.Blocks("HTTP/1.1 200 OK\r\n\r\n" + nul + "forbidden"));
+}
+
 TEST_F(ResponseScreening, SiteRootsAndFoldersAreScreened) {
   MemoryRequest root = GetRequest("/");
   EXPECT_TRUE(SendChunk(*engine, root, Page("forbidden")).replaced);

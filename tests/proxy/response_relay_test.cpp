@@ -437,6 +437,27 @@ TEST_F(DemoEngine, APartOfThePageIsNotAPage) {
   }
 }
 
+// A page in UTF-16 would hide every word behind NUL bytes: it is refused, whether its head says
+// so or only its byte-order mark does. Binary types may begin with any bytes.
+TEST_F(DemoEngine, WideTextIsRefusedNotPassedUnread) {
+  const std::string utf16 = std::string("\xff\xfe", 2) + std::string("f\0o\0r\0b\0i\0d\0", 12);
+  struct Case {
+    std::string type;
+    std::string body;
+    unsigned status;
+  };
+  for (const Case& c :
+       {Case{"text/html", utf16, 502}, Case{"text/html; charset=UTF-16LE", "x", 502},
+        Case{"image/png", utf16, 200}, Case{"text/html", "<p>plain</p>", 200},
+        // A NUL in a page that says it is text does not make it binary.
+        Case{"text/html", std::string("<p>\0forbiddenword</p>", 21), 401}}) {
+    ScriptedSource source;
+    source.head = Head({{"Content-Type", c.type}}, c.body.size());
+    source.pieces = {c.body};
+    EXPECT_EQ(Relay(*engine_, source, SmallBuffer(1 << 20)).status, c.status) << c.type;
+  }
+}
+
 // The index of word starts is built again for each settings record while other threads ask it.
 TEST_F(DemoEngine, KeptEndsHoldThroughReloads) {
   std::atomic<bool> stop{false};
