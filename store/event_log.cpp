@@ -34,6 +34,10 @@ struct EventLog::State {
   // Set when the writes are left to a writer thread (DeferWrites).
   std::function<void()> wake;
   bool writeWanted = false;
+  // After a file that could not be opened, the next full batch is tried only once the lines
+  // waiting have doubled (or the flush clock comes): the same failure is not paid for at
+  // every further event.
+  std::size_t retryAt = 0;
 };
 
 namespace {
@@ -42,12 +46,20 @@ using Lock = std::unique_lock<std::mutex>;
 
 // A pending line that contains both the matched list and the URL stands for the new one: the
 // same hit on the same page is logged once per batch. With both texts empty nothing repeats.
+// Only the last few batches' worth of lines are looked at: that is all there is while the file
+// can be written (or a writer thread catches up), and it keeps each event cheap while lines
+// pile up in front of a file that cannot be opened.
+constexpr std::size_t kRepeatWindow = 10 * kMaxPendingLines;
+
 bool IsRepeat(const std::vector<std::string>& pending, std::string_view matched,
               std::string_view url) {
   if (matched.empty() && url.empty()) return false;
-  return std::any_of(pending.begin(), pending.end(), [&](const std::string& line) {
-    return line.find(matched) != std::string::npos && line.find(url) != std::string::npos;
-  });
+  const std::size_t from = pending.size() > kRepeatWindow ? pending.size() - kRepeatWindow : 0;
+  return std::any_of(pending.begin() + static_cast<std::ptrdiff_t>(from), pending.end(),
+                     [&](const std::string& line) {
+                       return line.find(matched) != std::string::npos &&
+                              line.find(url) != std::string::npos;
+                     });
 }
 
 void MoveOverflowToPending(EventLog::State& s) {
@@ -101,6 +113,9 @@ void Flush(EventLog::State& s, Lock& lock) {
   if (outcome == FlushOutcome::NoDirectory) s.dropped += batch;
   if (outcome != FlushOutcome::NotOpened) {
     s.pending.erase(s.pending.begin(), s.pending.begin() + static_cast<std::ptrdiff_t>(batch));
+    s.retryAt = 0;
+  } else {
+    s.retryAt = 2 * batch;
   }
   s.flushing = false;
   s.flushDone.notify_all();
@@ -144,7 +159,8 @@ bool AddLocked(EventLog::State& s, Lock& lock, bool force, std::string_view line
     if (!IsRepeat(s.pending, matched, url)) {
       // A full batch is written before the line joins the next one: a burst of distinct
       // events must not be thrown away while it waits for the flush clock.
-      if (s.pending.size() >= kMaxPendingLines) wake |= FlushOrAsk(s, lock);
+      if (s.pending.size() >= kMaxPendingLines && s.pending.size() >= s.retryAt)
+        wake |= FlushOrAsk(s, lock);
       if (Queued(s) >= kMaxQueuedLines) {
         ++s.dropped;
         return wake;
@@ -156,7 +172,7 @@ bool AddLocked(EventLog::State& s, Lock& lock, bool force, std::string_view line
   }
 
   // An empty (flush-only) call or a repeat: the moments at which a batch is written.
-  if (force || s.pending.size() >= kFlushAtPendingLines) {
+  if (force || (s.pending.size() >= kFlushAtPendingLines && s.pending.size() >= s.retryAt)) {
     wake |= FlushOrAsk(s, lock);
   } else if (!s.overflow.empty()) {
     MoveOverflowToPending(s);

@@ -223,7 +223,10 @@ TEST_F(EventLogTest, UnwritableLogHoldsABoundedNumberOfLines) {
   AddDistinct(log, 0, static_cast<int>(kMaxQueuedLines) + 5);
   EXPECT_EQ(log.PendingCount(), kMaxQueuedLines);
   EXPECT_EQ(log.DroppedCount(), 5u);
+  // Tried again as the lines double, not at every event: ten thousand events behind a file
+  // that cannot be opened cost a handful of attempts, each joining every line waiting.
   EXPECT_GT(attempts, 0);
+  EXPECT_LT(attempts, 16);
 }
 
 TEST_F(EventLogTest, FirstEventAfterMidnightFlushesPendingIntoTheNewDaysFile) {
