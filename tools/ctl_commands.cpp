@@ -273,11 +273,12 @@ class Command {
       }
       io_.out << "created an empty " << databasePath_ << '\n';
     }
+    // The configured folder, made again when it is gone; without a usable one (or with a
+    // path of another system, which would land relative to wherever orvctl runs) the folder
+    // beside the files, where the filter looks next.
     std::string logFolder = settings.GetLogPath();
-    if (!store::IsUsableLogPath(logFolder) && !files::IsDirectory(logFolder)) {
-      // A configured folder that is gone is made again; without one, the folder beside the
-      // files, where the filter looks next.
-      if (logFolder.size() <= 2) logFolder = files::JoinPath(directory_, "log");
+    if (!store::IsUsableLogPath(logFolder) && !logFolder.starts_with('/')) {
+      logFolder = files::JoinPath(directory_, "log");
     }
     if (!files::IsDirectory(logFolder)) {
       if (!files::CreateDirectories(logFolder)) {
@@ -305,12 +306,19 @@ class Command {
 
   int Unload() {
     store::SettingsFile settings(settingsPath_);
-    if (settings.GetIsSystem()) {
+    RequireReadableSettings();
+    const bool switchedOff = settings.GetIsSystem();
+    if (switchedOff) {
       Require(store::SaveKeyToDisk(settings, store::keys::kIsSystem, "0"), settingsPath_);
       io_.out << "switched the filter off (KeyIsSystem=0)\n";
     }
     // Only a running web service is reloaded; a stopped one filters nothing already.
-    Unit("try-reload-or-restart");
+    try {
+      Unit("try-reload-or-restart");
+    } catch (const CommandError& error) {
+      if (!switchedOff) throw;
+      throw CommandError{"KeyIsSystem is now 0, but " + error.message};
+    }
     return kCtlDone;
   }
 
