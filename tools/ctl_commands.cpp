@@ -238,13 +238,14 @@ class Command {
     } else if (!logPath.empty() && files::IsDirectory(logPath)) {
       io_.out << "log: on, folder " << Shown(logPath) << '\n';
     } else {
+      const std::string named = logPath.empty() ? std::string("(none set)") : Shown(logPath);
       const std::string fallback = files::JoinPath(directory_, "log");
       if (files::IsDirectory(fallback)) {
         io_.out << "log: on, folder " << Shown(fallback) << '\n';
-        problem("log folder " + Shown(logPath) + " does not exist; events go to " + fallback);
+        problem("log folder " + named + " does not exist; events go to " + fallback);
       } else {
         io_.out << "log: off (no log folder)\n";
-        problem("log folder " + Shown(logPath) + " does not exist; no events are logged");
+        problem("log folder " + named + " does not exist; no events are logged");
       }
     }
     if (problems != 0) {
