@@ -137,8 +137,22 @@ TEST(OrvctlWords, TextGbkCannotHoldIsRefusedWithItsLineAndNothingChanges) {
   EXPECT_NE(run.err.find("line 3"), std::string::npos) << run.err;
   EXPECT_EQ(run.err.find('\n'), run.err.size() - 1);  // one line
   EXPECT_EQ(ReadFile(folder.File("OrvFilter.db")), before);
-  EXPECT_EQ(folder.Run("words deny save", "x", "").exitCode, 0);
   EXPECT_EQ(folder.Run("words deny save '" + folder.File("absent").string() + "'").exitCode, 1);
+}
+
+TEST(OrvctlWords, AFileThatCannotBeReadOrWrittenIsReportedNotSaved) {
+  CtlFolder folder;
+  fs::remove(folder.File("OrvFilter.db"));
+  fs::create_directory(folder.File("OrvFilter.db"));
+  CtlRun run = folder.Run("words deny save", "x\n");
+  EXPECT_EQ(run.exitCode, 1);
+  EXPECT_NE(run.err.find("cannot read"), std::string::npos) << run.err;
+  EXPECT_EQ(folder.Run("words deny show").exitCode, 1);
+  fs::remove(folder.File("OrvFilter.ini"));
+  fs::create_directory(folder.File("OrvFilter.ini"));
+  EXPECT_EQ(folder.Run("lists url-black save", "/a\n").exitCode, 1);
+  EXPECT_EQ(folder.Run("set KeyIsGzip 1").exitCode, 1);
+  EXPECT_EQ(folder.Run("get KeyIsGzip").exitCode, 1);
 }
 
 TEST(OrvctlLists, ShowCountAndSaveUseTheBarForm) {
