@@ -76,7 +76,8 @@ class KeywordDatabase {
   std::string text_;
 };
 
-// Editing convention of the keyword pages: one entry per line on screen.
+// Editing convention of the keyword pages: one entry per line on screen. A "@@" counts only
+// where a GBK character starts (never on the trail byte "@" of a double-byte character).
 // Edited text -> section text: every CR LF becomes "@@", then every "@@@@" becomes "@@"
 // (one pass, left to right).
 std::string EditedTextToSection(std::string_view edited);
@@ -96,8 +97,8 @@ struct LoadedKeywordLists {
   RawKeywordLists utf8;  // the same entries converted to UTF-8, values equalised in UTF-8
 };
 
-// One section's entries: lower-cased ("A".."Z" only), split on "@@", pieces shorter than two
-// bytes dropped, file order and duplicates kept.
+// One section's entries: lower-cased ("A".."Z" only), split on "@@" where a character starts,
+// pieces shorter than two bytes dropped, file order and duplicates kept.
 keywords::KeywordList SplitSectionEntries(std::string_view sectionText);
 
 // Replace entries "key=value" split into keys and values; each value cut or padded with "*"

@@ -3,9 +3,29 @@
 #include <cstdlib>
 #include <ctime>
 
+#include "platform/codepage.h"
+
 namespace orv::console {
 
 namespace {
+
+// The next occurrence of `delimiter` at or after `from` (a character start) that starts a GBK
+// character: a delimiter whose first byte is the trail byte of a double-byte character ("@"
+// and "|" both are trail bytes) is part of that character, not a separator. A delimiter
+// beginning below 0x40 cannot be a trail byte and is found anywhere.
+std::size_t FindDelimiter(std::string_view text, std::string_view delimiter, std::size_t from) {
+  const bool walkCharacters = static_cast<unsigned char>(delimiter[0]) >= 0x40;
+  for (std::size_t i = from; i < text.size();) {
+    if (text.size() - i >= delimiter.size() && text.compare(i, delimiter.size(), delimiter) == 0) {
+      return i;
+    }
+    const bool pair = walkCharacters && codepage::IsLeadByte(static_cast<unsigned char>(text[i])) &&
+                      i + 1 < text.size();
+    i += pair ? 2 : 1;
+  }
+  return std::string_view::npos;
+}
+
 template <typename AddPiece>
 std::size_t SplitInto(std::string_view text, std::string_view delimiter, std::size_t minimumLength,
                       AddPiece add) {
@@ -23,7 +43,7 @@ std::size_t SplitInto(std::string_view text, std::string_view delimiter, std::si
   }
   std::size_t from = 0;
   for (;;) {
-    const std::size_t at = text.find(delimiter, from);
+    const std::size_t at = FindDelimiter(text, delimiter, from);
     if (at == std::string_view::npos) {
       offer(text.substr(from));
       return added;

@@ -10,9 +10,10 @@
 
 namespace orv::console {
 
-// Splits `text` at every `delimiter` and appends the pieces of at least `minimumLength`
-// bytes (0 means 2) to `pieces`, emptied first when `clear` is set. Returns how many pieces
-// were added. An empty delimiter adds the whole text as one piece (when long enough).
+// Splits `text` at every `delimiter` that starts a GBK character (never at one whose first
+// byte is the trail byte of a double-byte character) and appends the pieces of at least
+// `minimumLength` bytes (0 means 2) to `pieces`, emptied first when `clear` is set. Returns how
+// many pieces were added. An empty delimiter adds the whole text as one piece (when long enough).
 std::size_t SplitText(std::string_view text, std::string_view delimiter,
                       std::vector<std::string>& pieces, bool clear, std::size_t minimumLength);
 // The same for a linked list of byte strings.

@@ -41,6 +41,17 @@ TEST(SplitText, ListFormFillsTheSamePieces) {
   EXPECT_EQ(pieces.back(), "de");
 }
 
+TEST(SplitText, ATrailByteNeverStartsADelimiter) {
+  // 丂 is 0x81 0x40 and 晐 is 0x95 0x7C: their trail bytes are "@" and "|".
+  std::vector<std::string> pieces;
+  EXPECT_EQ(SplitText("ab\x81\x40@@cd", "@@", pieces, true, 1), 2u);
+  EXPECT_EQ(pieces, (std::vector<std::string>{"ab\x81\x40", "cd"}));
+  EXPECT_EQ(SplitText("/a\x95\x7C|/b", "|", pieces, true, 1), 2u);
+  EXPECT_EQ(pieces, (std::vector<std::string>{"/a\x95\x7C", "/b"}));
+  // A line break still ends a line after a stray lead byte.
+  EXPECT_EQ(SplitText("abc\x81\r\ndef", "\r\n", pieces, true, 3), 2u);
+}
+
 TEST(TextBetween, FirstMarkersInOrderOnly) {
   EXPECT_EQ(TextBetween("x<s>1<e>", "<s>", "<e>"), "1");
   EXPECT_EQ(TextBetween("<e>x<s>1", "<s>", "<e>"), "");
