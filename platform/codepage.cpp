@@ -98,6 +98,11 @@ bool DecodePair(unsigned char lead, unsigned char trail, char32_t& codePoint) {
   return true;
 }
 
+std::uint16_t EncodeCodePoint(char32_t codePoint) {
+  if (codePoint < 0x80) return static_cast<std::uint16_t>(codePoint);
+  return codePoint < 0x10000 ? detail::Table().fromUnicode[codePoint] : 0;
+}
+
 std::string AnsiToUtf8(std::string_view ansi) {
   std::string out;
   out.reserve(ansi.size() + ansi.size() / 2);

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -30,6 +31,11 @@ std::string Utf8ToAnsi(std::string_view utf8);
 
 // One double-byte character to its code point; false when code page 936 does not define it.
 bool DecodePair(unsigned char lead, unsigned char trail, char32_t& codePoint);
+
+// One code point to its code page 936 bytes (lead << 8 | trail, or a single byte below
+// 0x100, for which 0x80 is the euro sign); 0 when code page 936 cannot hold it. Code points
+// below 0x80 are themselves.
+std::uint16_t EncodeCodePoint(char32_t codePoint);
 
 // Lower-cases "A".."Z" only, byte by byte, trail bytes of double-byte characters included.
 void LowerAsciiInPlace(std::string& text);

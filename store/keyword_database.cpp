@@ -23,21 +23,6 @@ TagPositions FindTags(std::string_view text, Section section) {
   return {text.find(tags.open), text.find(tags.close)};
 }
 
-void ReplaceAll(std::string& text, std::string_view from, std::string_view to) {
-  std::string out;
-  out.reserve(text.size());
-  std::size_t start = 0;
-  while (true) {
-    const std::size_t at = text.find(from, start);
-    if (at == std::string::npos) break;
-    out.append(text, start, at - start);
-    out.append(to);
-    start = at + from.size();
-  }
-  out.append(text, start, std::string::npos);
-  text.swap(out);
-}
-
 keywords::KeywordList ToUtf8(const keywords::KeywordList& entries) {
   keywords::KeywordList converted;
   converted.reserve(entries.size());
@@ -130,18 +115,18 @@ bool KeywordDatabase::SaveDatabase(const std::string& path) const {
 }
 
 std::string EditedTextToSection(std::string_view edited) {
-  std::string text(edited);
-  ReplaceAll(text, "\r\n", kEntrySeparator);
-  ReplaceAll(text, "@@@@", kEntrySeparator);
-  return text;
+  return ReplaceAllOnCharacters(ReplaceAllOnCharacters(edited, "\r\n", kEntrySeparator), "@@@@",
+                                kEntrySeparator);
 }
 
 std::string SectionToEditedText(std::string_view section) {
   if (section.starts_with(kEntrySeparator)) section.remove_prefix(kEntrySeparator.size());
-  if (section.ends_with(kEntrySeparator)) section.remove_suffix(kEntrySeparator.size());
-  std::string text(section);
-  ReplaceAll(text, kEntrySeparator, "\r\n");
-  return text;
+  // A trailing "@@" whose first byte ends a double-byte character is part of the last entry.
+  if (section.ends_with(kEntrySeparator) &&
+      StartsCharacter(section, section.size() - kEntrySeparator.size())) {
+    section.remove_suffix(kEntrySeparator.size());
+  }
+  return ReplaceAllOnCharacters(section, kEntrySeparator, "\r\n");
 }
 
 keywords::KeywordList SplitSectionEntries(std::string_view sectionText) {
