@@ -131,8 +131,8 @@ void CMainDlg::CreateTabButtons() {
 }
 
 void CMainDlg::CreateSections() {
-  sections_ = {new CSettingsSection(this), new CKeywordSection(this), new CListSection(this),
-               new CLogSection(this)};
+  sections_ = {new CSettingsSection(this), new CKeywordSection(state_, boxes_, this),
+               new CListSection(state_, boxes_, this), new CLogSection(this)};
   for (CPageContainer* section : sections_) {
     section->setGeometry(140, 68, 546, 403);
     section->hide();

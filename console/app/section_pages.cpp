@@ -1,6 +1,8 @@
 #include "console/app/section_pages.h"
 
+#include "console/app/list_pages.h"
 #include "console/app/upcoming_page.h"
+#include "console/app/words_pages.h"
 
 namespace orv::console {
 
@@ -12,31 +14,20 @@ CSettingsSection::CSettingsSection(QWidget* parent) : CPageContainer(parent) {
                                            "日志目录和受监控的文件类型，并控制 Web 服务。")));
 }
 
-CKeywordSection::CKeywordSection(QWidget* parent) : CPageContainer(parent) {
+CKeywordSection::CKeywordSection(ConsoleState& state, MessageBoxes& boxes, QWidget* parent)
+    : CPageContainer(parent) {
   setObjectName(QStringLiteral("CKeywordSection"));
-  AddPage(1013, QStringLiteral("拦截词库"),
-          new CUpcomingPage(QStringLiteral("拦截词库"),
-                            QStringLiteral("编辑拦截关键词：含有这些词的页面将被拦截。")));
-  AddPage(1014, QStringLiteral("替换词库"),
-          new CUpcomingPage(QStringLiteral("替换词库"),
-                            QStringLiteral("编辑替换关键词：这些词在页面中被等长替换后再发送。")));
-  AddPage(
-      1016, QStringLiteral("记录词库"),
-      new CUpcomingPage(QStringLiteral("记录词库"),
-                        QStringLiteral("编辑记录关键词：含有这些词的页面照常发送并记入日志。")));
-  AddPage(1015, QStringLiteral("白名单词库"),
-          new CUpcomingPage(QStringLiteral("白名单词库"),
-                            QStringLiteral("编辑白名单关键词：含有这些词的页面不再检查。")));
+  AddPage(1013, QStringLiteral("拦截词库"), new CDenyWordsPage(state, boxes));
+  AddPage(1014, QStringLiteral("替换词库"), new CReplaceWordsPage(state, boxes));
+  AddPage(1016, QStringLiteral("记录词库"), new CRecordWordsPage(state, boxes));
+  AddPage(1015, QStringLiteral("白名单词库"), new CFreeWordsPage(state, boxes));
 }
 
-CListSection::CListSection(QWidget* parent) : CPageContainer(parent) {
+CListSection::CListSection(ConsoleState& state, MessageBoxes& boxes, QWidget* parent)
+    : CPageContainer(parent) {
   setObjectName(QStringLiteral("CListSection"));
-  AddPage(
-      1009, QStringLiteral("黑名单"),
-      new CUpcomingPage(QStringLiteral("黑名单"), QStringLiteral("总是拦截的 URL 和 IP 地址。")));
-  AddPage(
-      1010, QStringLiteral("白名单"),
-      new CUpcomingPage(QStringLiteral("白名单"), QStringLiteral("从不过滤的 URL 和 IP 地址。")));
+  AddPage(1009, QStringLiteral("黑名单"), new CBlackListPage(state, boxes));
+  AddPage(1010, QStringLiteral("白名单"), new CWhiteListPage(state, boxes));
 }
 
 CLogSection::CLogSection(QWidget* parent) : CPageContainer(parent) {

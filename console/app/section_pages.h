@@ -5,6 +5,9 @@
 
 namespace orv::console {
 
+class ConsoleState;
+class MessageBoxes;
+
 class CSettingsSection : public CPageContainer {
   Q_OBJECT
  public:
@@ -14,13 +17,13 @@ class CSettingsSection : public CPageContainer {
 class CKeywordSection : public CPageContainer {
   Q_OBJECT
  public:
-  explicit CKeywordSection(QWidget* parent = nullptr);
+  CKeywordSection(ConsoleState& state, MessageBoxes& boxes, QWidget* parent = nullptr);
 };
 
 class CListSection : public CPageContainer {
   Q_OBJECT
  public:
-  explicit CListSection(QWidget* parent = nullptr);
+  CListSection(ConsoleState& state, MessageBoxes& boxes, QWidget* parent = nullptr);
 };
 
 class CLogSection : public CPageContainer {
