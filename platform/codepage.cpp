@@ -37,6 +37,12 @@ const Cp936Table& Table() {
 
 namespace {
 
+constexpr bool IsTrailByte(unsigned char c) {
+  return c >= 0x40 && c <= 0xFE && c != 0x7F;
+}
+
+}  // namespace
+
 void AppendUtf8(std::string& out, char32_t cp) {
   if (cp < 0x80) {
     out.push_back(static_cast<char>(cp));
@@ -55,12 +61,6 @@ void AppendUtf8(std::string& out, char32_t cp) {
   }
 }
 
-constexpr bool IsTrailByte(unsigned char c) {
-  return c >= 0x40 && c <= 0xFE && c != 0x7F;
-}
-
-// Decodes one UTF-8 sequence at text[i]; returns its length, or 0 when it is malformed
-// (overlong forms, surrogates and values above U+10FFFF included).
 std::size_t DecodeUtf8(std::string_view text, std::size_t i, char32_t& cp) {
   const auto at = [&](std::size_t k) { return static_cast<unsigned char>(text[k]); };
   const unsigned char c = at(i);
@@ -87,8 +87,6 @@ std::size_t DecodeUtf8(std::string_view text, std::size_t i, char32_t& cp) {
   if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return 0;
   return len;
 }
-
-}  // namespace
 
 bool DecodePair(unsigned char lead, unsigned char trail, char32_t& codePoint) {
   if (!IsLeadByte(lead) || !IsTrailByte(trail)) return false;

@@ -29,6 +29,13 @@ std::string AnsiToUtf8(std::string_view ansi);
 // a broken sequence), become "?".
 std::string Utf8ToAnsi(std::string_view utf8);
 
+// Appends the UTF-8 encoding of one code point.
+void AppendUtf8(std::string& out, char32_t cp);
+
+// One UTF-8 sequence at text[i]: its length, or 0 when it is malformed (overlong forms,
+// surrogates and values above U+10FFFF included); `cp` is its code point.
+std::size_t DecodeUtf8(std::string_view text, std::size_t i, char32_t& cp);
+
 // One double-byte character to its code point; false when code page 936 does not define it.
 bool DecodePair(unsigned char lead, unsigned char trail, char32_t& codePoint);
 

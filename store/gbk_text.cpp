@@ -7,51 +7,8 @@
 namespace orv::store {
 namespace {
 
-void AppendUtf8(std::string& out, char32_t cp) {
-  if (cp < 0x80) {
-    out.push_back(static_cast<char>(cp));
-  } else if (cp < 0x800) {
-    out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
-    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-  } else if (cp < 0x10000) {
-    out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
-    out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-  } else {
-    out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
-    out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-  }
-}
-
-// One UTF-8 sequence at text[i]: its length, or 0 when malformed (overlong forms, surrogates
-// and values above U+10FFFF included).
-std::size_t DecodeUtf8(std::string_view text, std::size_t i, char32_t& cp) {
-  const auto c = static_cast<unsigned char>(text[i]);
-  std::size_t len;
-  char32_t min;
-  if (c < 0x80) {
-    cp = c;
-    return 1;
-  } else if (c >= 0xC2 && c <= 0xDF) {
-    len = 2, cp = c & 0x1F, min = 0x80;
-  } else if (c >= 0xE0 && c <= 0xEF) {
-    len = 3, cp = c & 0x0F, min = 0x800;
-  } else if (c >= 0xF0 && c <= 0xF4) {
-    len = 4, cp = c & 0x07, min = 0x10000;
-  } else {
-    return 0;
-  }
-  if (text.size() - i < len) return 0;
-  for (std::size_t k = 1; k < len; ++k) {
-    const auto t = static_cast<unsigned char>(text[i + k]);
-    if ((t & 0xC0) != 0x80) return 0;
-    cp = (cp << 6) | (t & 0x3F);
-  }
-  if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return 0;
-  return len;
-}
+using codepage::AppendUtf8;
+using codepage::DecodeUtf8;
 
 bool IsRawByteStandIn(char32_t cp) {
   return cp >= kRawByteBase + 0x80 && cp <= kRawByteBase + 0xFF;
