@@ -41,7 +41,7 @@ RetentionResult RemoveOldDays(const std::string& folder, int keepDays, const Civ
   for (const std::string& name : OrderByDate(ListLogFolder(folder))) {
     CivilDate date;
     const std::string lower = codepage::LowerAscii(name);
-    if (!ParseDateLabel(DateLabel(WithoutAll(lower, ".log")), date) ||
+    if (!ParseDateLabel(DateLabel(WithoutAll(WithoutAll(lower, "orv"), ".log")), date) ||
         DaysSinceEpoch(date) >= cutoff) {
       continue;
     }

@@ -24,8 +24,9 @@ struct RetentionResult {
 // Removes one file; false with `reason` set when it could not be removed.
 using RemoveFunction = std::function<bool(const std::string& path, std::string& reason)>;
 
-// Removes the day files in `folder` dated more than `keepDays` days before `today`. Only
-// regular files whose name gives a valid calendar date count; nothing is removed when
+// Removes the day files in `folder` dated more than `keepDays` days before `today` (the date
+// the ordering reads from the name: lower-cased, "orv" and ".log" removed). Only regular
+// files whose name gives a valid calendar date count; nothing is removed when
 // keepDays <= 0 or the folder is not an existing directory. Every failed removal is listed.
 RetentionResult RemoveOldDays(const std::string& folder, int keepDays, const CivilDate& today,
                               const RemoveFunction& remove = {});
