@@ -92,6 +92,10 @@ DayStats ComputeDayStats(const DayLog& day, std::size_t topEntries) {
   Tally keywords;
   Tally urls;
   Tally clients;
+  const std::size_t events = day.Count(kKindAll);
+  keywords.reserve(std::min<std::size_t>(events, 1 << 16));
+  urls.reserve(events);
+  clients.reserve(std::min<std::size_t>(events, 1 << 16));
   std::array<std::string_view, 6> fields;
   for (int kind = kKindDeny; kind <= kKindOther; ++kind) {
     const std::size_t count = day.Count(kind);
