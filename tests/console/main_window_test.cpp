@@ -12,7 +12,7 @@
 #include "console/foundation/icon_button.h"
 #include "console/foundation/page_container.h"
 #include "console/foundation/scramble.h"
-#include "fakes.h"
+#include "fake_system.h"
 #include "temp_folder.h"
 
 namespace orv::console {
@@ -31,7 +31,7 @@ class MainWindowTest : public ::testing::Test {
 
   CMainDlg& Window() {
     if (!window_) {
-      window_ = std::make_unique<CMainDlg>(*state_, boxes_, processes_, shell_);
+      window_ = std::make_unique<CMainDlg>(*state_, boxes_, system_.control);
     }
     return *window_;
   }
@@ -41,8 +41,9 @@ class MainWindowTest : public ::testing::Test {
   TempFolder folder_;
   std::unique_ptr<ConsoleState> state_;
   FakeMessageBoxes boxes_;
-  FakeProcessList processes_;
-  FakeShell shell_;
+  FakeSystem system_;
+  FakeProcessList& processes_ = system_.processes;
+  FakeShell& shell_ = system_.shell;
   std::unique_ptr<CMainDlg> window_;
 };
 
