@@ -79,6 +79,9 @@ CSkinButton* MakeButton(int id, const QString& caption, QWidget* parent) {
 
 QLabel* Hint(const QString& text, QWidget* parent) {
   auto* hint = new QLabel(text, parent);
+  QFont small = hint->font();
+  small.setPointSizeF(small.pointSizeF() - 1);
+  hint->setFont(small);
   hint->setStyleSheet(
       QStringLiteral("QLabel { color: %1; background: transparent; }").arg(kHintGrey.name()));
   return hint;
@@ -255,15 +258,14 @@ void CSettingsPage::BuildControls() {
   password_ = new QLineEdit(this);
   password_->setObjectName(QStringLiteral("edit1017"));
   password_->setEchoMode(QLineEdit::Password);
-  accountRow->addWidget(new QLabel(QStringLiteral("用户名："), this));
+  accountRow->addWidget(new QLabel(QStringLiteral("在线词库账号　用户名："), this));
   accountRow->addWidget(user_, 1);
   accountRow->addWidget(new QLabel(QStringLiteral("密码："), this));
   accountRow->addWidget(password_, 1);
   links_[3] = new CLinkLabel(
       kVerifyLinkId, QStringLiteral("验证后获取非法词库"), [this] { VerifyAccount(); }, this);
   accountRow->addWidget(links_[3]);
-  grid->addWidget(new QLabel(QStringLiteral("在线词库账号："), this), row, 0);
-  grid->addLayout(accountRow, row++, 1);
+  grid->addLayout(accountRow, row++, 0, 1, 2);
   page->addLayout(grid);
   page->addStretch(1);
 
@@ -313,6 +315,10 @@ void CSettingsPage::Load() {
   autoHour_->setText(FromGbk(loaded_.autoHour));
   user_->setText(FromGbk(TextBetween(UnscrambleAccountRecord(file.GetUser()), "<u>", "</u>")));
   password_->clear();
+  // Long texts (a deep log folder) show from their beginning.
+  for (QLineEdit* field : {fileTypes_, sendWords_, safeCode_, logPath_, user_}) {
+    field->setCursorPosition(0);
+  }
 }
 
 void CSettingsPage::ShowSwitchCaption() {
@@ -540,6 +546,7 @@ void CSettingsPage::ChooseLogFolder() {
   const int result = control_.folders.Choose(this, Gbk(logPath_->text()), chosen);
   if (result == 1) {
     logPath_->setText(FromGbk(WithoutTrailingSeparator(chosen)));
+    logPath_->setCursorPosition(0);
   } else if (result < 0) {
     boxes_.Show(this, BoxIcon::Warning, kMessageCaption,
                 QStringLiteral("无法打开文件夹选择窗口，请直接填写日志路径。"));
