@@ -74,6 +74,19 @@ TEST_F(MainWindowTest, StartsWithTheLoadingStatusAndTheSettingsSection) {
   EXPECT_EQ(window.Section(1002)->PageCount(), 2);
 }
 
+TEST_F(MainWindowTest, ShowsAPageByName) {
+  CMainDlg& window = Window();
+  EXPECT_TRUE(window.Section(1000)->Page(1011)->inherits("orv::console::CSettingsPage"));
+  EXPECT_TRUE(window.ShowPage(QStringLiteral("list-white")));
+  EXPECT_EQ(window.SelectedTabId(), 1002);
+  EXPECT_EQ(window.CurrentSection()->CurrentTabId(), 1010);
+  EXPECT_TRUE(window.ShowPage(QStringLiteral("words-free")));
+  EXPECT_EQ(window.CurrentSection(), window.Section(1001));
+  EXPECT_EQ(window.CurrentSection()->CurrentTabId(), 1015);
+  EXPECT_FALSE(window.ShowPage(QStringLiteral("logs")));
+  EXPECT_EQ(window.SelectedTabId(), 1001);
+}
+
 TEST_F(MainWindowTest, TimersHaveTheirPeriods) {
   CMainDlg& window = Window();
   EXPECT_EQ(window.StatusTimer().interval(), 200);
