@@ -110,6 +110,7 @@ class CSettingsPage : public QWidget {
   bool Restarting() const { return restarting_; }
 
  private:
+  static QString RestartCaption();
   void BuildControls();
   void ShowSwitchCaption();
   bool ReadFields(store::SettingsPageFields& fields);
