@@ -238,6 +238,13 @@ TEST_F(SettingsPageTest, TextGbkCannotHoldIsRefusedBeforeAnyWrite) {
   EXPECT_TRUE(system.runner.commands.isEmpty());
 }
 
+TEST_F(SettingsPageTest, BytesThatAreNotGbkSurviveALoadAndSave) {
+  const std::string odd = Gbk("提示") + "\xFF\x81";
+  store::SettingsFile(state.SettingsPath()).WriteKey(keys::kSendWords, odd);
+  EXPECT_TRUE(Page().Save());
+  EXPECT_EQ(Key(keys::kSendWords), odd);
+}
+
 TEST_F(SettingsPageTest, KeysChangedByAnotherProgramAreOverwrittenOnlyWhenAllowed) {
   CSettingsPage& page = Page();
   store::SettingsFile(state.SettingsPath()).WriteKey(keys::kSafeCode, "from-orvctl");
