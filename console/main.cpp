@@ -5,7 +5,7 @@
 // Options for tests and installs: --dir DIR uses DIR instead of the program's folder for the
 // settings file, the keyword database and the log folder; --screenshot FILE saves a picture of
 // the main window after start-up and leaves (message boxes are then answered with OK and
-// their texts printed).
+// their texts printed); --page NAME shows that page first (settings, words-deny, ...).
 #include <QApplication>
 #include <QDir>
 #include <QTimer>
@@ -15,6 +15,8 @@
 #include "console/app/console_state.h"
 #include "console/app/loader_dlg.h"
 #include "console/app/main_dlg.h"
+#include "console/app/settings_page.h"
+#include "console/app/sibling_programs.h"
 #include "console/foundation/dates_paths.h"
 #include "console/foundation/desktop_services.h"
 #include "console/foundation/program_runner.h"
@@ -76,14 +78,24 @@ int main(int argc, char** argv) {
                                              : static_cast<MessageBoxes&>(unattendedBoxes);
   SystemProcessList processes;
   DesktopShell shell;
+  ProcessRunner runner;
+  SystemdServiceControl services(runner);
+  SiblingPrograms siblings(runner, OrvctlBesideConsole(), appDirectory);
+  DialogFolderChooser folders;
+  SystemControl control{services, siblings, processes, shell, folders};
 
   {
     CLoaderDlg loader(state, boxes);
     loader.exec();
   }
 
-  CMainDlg mainDlg(state, boxes, processes, shell);
+  CMainDlg mainDlg(state, boxes, control);
   int result = 0;
+  const QString page = OptionValue(arguments, QStringLiteral("--page"));
+  if (!page.isEmpty() && !mainDlg.ShowPage(page)) {
+    std::fprintf(stderr, "OrvConsole: no page named %s\n", qPrintable(page));
+    return 2;
+  }
   if (!screenshot.isEmpty()) {
     mainDlg.SetCloseWithoutAsking(true);
     // After the start-up status has gone and the verification mark is in place.

@@ -123,6 +123,26 @@ SettingsPageFields LoadSettingsPage(const SettingsFile& file) {
   return fields;
 }
 
+std::vector<std::string_view> ChangedPageKeys(const SettingsPageFields& loaded,
+                                              const SettingsPageFields& now) {
+  std::vector<std::string_view> changed;
+  const auto compare = [&](std::string_view key, const auto& a, const auto& b) {
+    if (a != b) changed.push_back(key);
+  };
+  compare(keys::kIsSystem, loaded.isSystem, now.isSystem);
+  compare(keys::kIsGzip, loaded.isGzip, now.isGzip);
+  compare(keys::kIsLog, loaded.isLog, now.isLog);
+  compare(keys::kIsShowWords, loaded.isShowWords, now.isShowWords);
+  compare(keys::kIsAutoWords, loaded.isAutoWords, now.isAutoWords);
+  compare(keys::kAutoHour, loaded.autoHour, now.autoHour);
+  compare(keys::kClearLog, loaded.clearLog, now.clearLog);
+  compare(keys::kFileType, loaded.fileType, now.fileType);
+  compare(keys::kSendWords, loaded.sendWords, now.sendWords);
+  compare(keys::kSafeCode, loaded.safeCode, now.safeCode);
+  compare(keys::kLogPath, loaded.logPath, now.logPath);
+  return changed;
+}
+
 SettingsPageSave SaveSettingsPage(SettingsFile& file, const SettingsPageFields& fields,
                                   const std::string& databasePath) {
   SettingsPageSave save;

@@ -67,6 +67,11 @@ struct SettingsPageFields {
 
 SettingsPageFields LoadSettingsPage(const SettingsFile& file);
 
+// The keys whose values, as the page reads them, differ between two loads: what another
+// program changed on disk since the page loaded the file, in the page's save order.
+std::vector<std::string_view> ChangedPageKeys(const SettingsPageFields& loaded,
+                                              const SettingsPageFields& now);
+
 struct SettingsPageSave {
   // The hour and days as the page shows them after the save (a refused value shows "0").
   std::string shownHour;

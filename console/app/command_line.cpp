@@ -21,7 +21,8 @@ std::string SwitchTextFromArguments(const QStringList& argumentsWithProgram) {
   std::string text;
   for (qsizetype i = 1; i < argumentsWithProgram.size(); ++i) {
     const QString& argument = argumentsWithProgram.at(i);
-    if (argument == QStringLiteral("--dir") || argument == QStringLiteral("--screenshot")) {
+    if (argument == QStringLiteral("--dir") || argument == QStringLiteral("--screenshot") ||
+        argument == QStringLiteral("--page")) {
       ++i;  // and its value
       continue;
     }

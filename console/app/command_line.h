@@ -16,7 +16,8 @@ enum class CommandLineMode { Normal, Unload, IisReset };
 CommandLineMode ModeFromCommandLine(std::string_view commandLine);
 
 // The command line searched for the switches: the arguments after the program path, joined
-// by spaces, without our own options and their values (--dir DIR, --screenshot FILE). The
+// by spaces, without our own options and their values (--dir DIR, --screenshot FILE,
+// --page NAME). The
 // program path is left out because "/" separates folders here: an install folder named
 // "unload" would otherwise stop the service at every start.
 std::string SwitchTextFromArguments(const QStringList& argumentsWithProgram);

@@ -12,6 +12,7 @@
 #include "console/app/console_state.h"
 #include "console/app/product_texts.h"
 #include "console/app/section_pages.h"
+#include "console/app/settings_page.h"
 #include "console/foundation/desktop_services.h"
 #include "console/foundation/icon_button.h"
 #include "console/foundation/system_info.h"
@@ -60,14 +61,15 @@ QLabel* StaticText(QWidget* parent, int id, const QString& text, const QRect& ge
 }
 }  // namespace
 
-CMainDlg::CMainDlg(ConsoleState& state, MessageBoxes& boxes, ProcessList& processes, Shell& shell,
+CMainDlg::CMainDlg(ConsoleState& state, MessageBoxes& boxes, SystemControl& control,
                    MainDlgTimings timings, QWidget* parent)
     : QDialog(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                           Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
       state_(state),
       boxes_(boxes),
-      processes_(processes),
-      shell_(shell),
+      control_(control),
+      processes_(control.processes),
+      shell_(control.shell),
       timings_(timings),
       background_(QStringLiteral(":/orvane/main_background.png")) {
   setObjectName(QStringLiteral("CMainDlg"));
@@ -131,8 +133,9 @@ void CMainDlg::CreateTabButtons() {
 }
 
 void CMainDlg::CreateSections() {
-  sections_ = {new CSettingsSection(this), new CKeywordSection(state_, boxes_, this),
-               new CListSection(state_, boxes_, this), new CLogSection(this)};
+  sections_ = {new CSettingsSection(state_, boxes_, control_, this),
+               new CKeywordSection(state_, boxes_, this), new CListSection(state_, boxes_, this),
+               new CLogSection(this)};
   for (CPageContainer* section : sections_) {
     section->setGeometry(140, 68, 546, 403);
     section->hide();
@@ -236,6 +239,25 @@ void CMainDlg::OnTabClicked(int tabId) {
   selectedTab_ = tabId;
   StyleTab(TabButton(selectedTab_), true);
   PumpMessages();
+}
+
+bool CMainDlg::ShowPage(const QString& name) {
+  static const struct {
+    const char* name;
+    int tab;
+    int subTab;
+  } kPages[] = {{"settings", 1000, 1011},      {"words-deny", 1001, 1013},
+                {"words-replace", 1001, 1014}, {"words-record", 1001, 1016},
+                {"words-free", 1001, 1015},    {"list-black", 1002, 1009},
+                {"list-white", 1002, 1010}};
+  for (const auto& page : kPages) {
+    if (name == QLatin1String(page.name)) {
+      OnTabClicked(page.tab);
+      Section(page.tab)->SelectTab(page.subTab);
+      return true;
+    }
+  }
+  return false;
 }
 
 void CMainDlg::SetTitleStatus(const std::string& status) {

@@ -20,6 +20,7 @@ class ConsoleState;
 class MessageBoxes;
 class ProcessList;
 class Shell;
+struct SystemControl;
 
 struct MainDlgTimings {
   int statusMs = 200;        // timer 1: status line into the title
@@ -35,7 +36,7 @@ class CMainDlg : public QDialog {
   static constexpr int kFirstTabId = 1000;
   static constexpr int kAboutTabId = 1004;
 
-  CMainDlg(ConsoleState& state, MessageBoxes& boxes, ProcessList& processes, Shell& shell,
+  CMainDlg(ConsoleState& state, MessageBoxes& boxes, SystemControl& control,
            MainDlgTimings timings = {}, QWidget* parent = nullptr);
 
   // Tab buttons 1000..1003 switch sections; 1004 opens the maker's site.
@@ -63,6 +64,10 @@ class CMainDlg : public QDialog {
 
   void OpenAboutDialog();
 
+  // Shows one leaf page by its short name (settings, words-deny, words-replace, words-record,
+  // words-free, list-black, list-white), as a click on its tabs would; false for another name.
+  bool ShowPage(const QString& name);
+
  protected:
   void paintEvent(QPaintEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
@@ -83,6 +88,7 @@ class CMainDlg : public QDialog {
 
   ConsoleState& state_;
   MessageBoxes& boxes_;
+  SystemControl& control_;
   ProcessList& processes_;
   Shell& shell_;
   MainDlgTimings timings_;

@@ -1,17 +1,17 @@
 #include "console/app/section_pages.h"
 
 #include "console/app/list_pages.h"
+#include "console/app/settings_page.h"
 #include "console/app/upcoming_page.h"
 #include "console/app/words_pages.h"
 
 namespace orv::console {
 
-CSettingsSection::CSettingsSection(QWidget* parent) : CPageContainer(parent) {
+CSettingsSection::CSettingsSection(ConsoleState& state, MessageBoxes& boxes, SystemControl& control,
+                                   QWidget* parent)
+    : CPageContainer(parent) {
   setObjectName(QStringLiteral("CSettingsSection"));
-  AddPage(1011, QStringLiteral("系统设置"),
-          new CUpcomingPage(QStringLiteral("系统设置"),
-                            QStringLiteral("开启或关闭过滤、日志、压缩处理和拦截提示，设置安全码、"
-                                           "日志目录和受监控的文件类型，并控制 Web 服务。")));
+  AddPage(1011, QStringLiteral("系统设置"), new CSettingsPage(state, boxes, control));
 }
 
 CKeywordSection::CKeywordSection(ConsoleState& state, MessageBoxes& boxes, QWidget* parent)

@@ -7,11 +7,13 @@ namespace orv::console {
 
 class ConsoleState;
 class MessageBoxes;
+struct SystemControl;
 
 class CSettingsSection : public CPageContainer {
   Q_OBJECT
  public:
-  explicit CSettingsSection(QWidget* parent = nullptr);
+  CSettingsSection(ConsoleState& state, MessageBoxes& boxes, SystemControl& control,
+                   QWidget* parent = nullptr);
 };
 
 class CKeywordSection : public CPageContainer {

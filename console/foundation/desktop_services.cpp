@@ -19,6 +19,11 @@ bool DesktopShell::Open(const QString& target) {
   return QDesktopServices::openUrl(url);
 }
 
+int DialogFolderChooser::Choose(QWidget* owner, const std::string& initialFolder,
+                                std::string& chosen) {
+  return BrowseForFolder(owner, initialFolder, chosen);
+}
+
 BoxAnswer QtMessageBoxes::Show(QWidget* owner, BoxIcon icon, const QString& caption,
                                const QString& text, BoxButtons buttons) {
   QMessageBox box(owner);

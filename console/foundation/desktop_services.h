@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QString>
+#include <string>
 #include <string_view>
 
 class QWidget;
@@ -31,6 +32,20 @@ class Shell {
 class DesktopShell : public Shell {
  public:
   bool Open(const QString& target) override;
+};
+
+// The folder browser, so that tests can answer it.
+class FolderChooser {
+ public:
+  virtual ~FolderChooser() = default;
+  // 1 with `chosen` (GBK) filled, 0 when cancelled, -1 when no browser can be shown.
+  virtual int Choose(QWidget* owner, const std::string& initialFolder, std::string& chosen) = 0;
+};
+
+// BrowseForFolder: the desktop's folder dialog.
+class DialogFolderChooser : public FolderChooser {
+ public:
+  int Choose(QWidget* owner, const std::string& initialFolder, std::string& chosen) override;
 };
 
 enum class BoxIcon { Information, Warning, Question, Error };

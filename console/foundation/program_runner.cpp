@@ -1,7 +1,9 @@
 #include "console/foundation/program_runner.h"
 
+#include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QProcess>
+#include <QThread>
 
 #include "console/foundation/system_info.h"
 
@@ -19,11 +21,15 @@ ProgramResult ProcessRunner::Run(const QString& program, const QStringList& argu
     return result;
   }
   QDeadlineTimer deadline(timeoutMs);
+  // Only the user-interface thread has a window to keep alive; a worker thread (the web
+  // service restart) just waits.
+  const QCoreApplication* app = QCoreApplication::instance();
+  const bool onUiThread = app != nullptr && QThread::currentThread() == app->thread();
   while (!process.waitForFinished(50)) {
     if (process.state() == QProcess::NotRunning) {
       break;
     }
-    PumpMessages();
+    if (onUiThread) PumpMessages();
     if (deadline.hasExpired()) {
       process.kill();
       process.waitForFinished(1000);

@@ -48,6 +48,11 @@ ServiceResult SystemdServiceControl::SetServiceRunning(const QString& serviceNam
                    UnitForService(serviceName, webServiceUnit_));
 }
 
+ServiceResult SystemdServiceControl::SetServiceEnabled(const QString& serviceName, bool enabled) {
+  return Systemctl(enabled ? QStringLiteral("enable") : QStringLiteral("disable"),
+                   UnitForService(serviceName, webServiceUnit_));
+}
+
 ServiceResult SystemdServiceControl::RestartService(const QString& serviceName) {
   const QString unit = UnitForService(serviceName, webServiceUnit_);
   // systemctl stop returns once the unit has stopped; our bound replaces the unbounded poll.

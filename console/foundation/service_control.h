@@ -18,6 +18,8 @@ class ServiceControl {
  public:
   virtual ~ServiceControl() = default;
   virtual ServiceResult SetServiceRunning(const QString& serviceName, bool start) = 0;
+  // Whether the service starts with the system (installed, in the background service's terms).
+  virtual ServiceResult SetServiceEnabled(const QString& serviceName, bool enabled) = 0;
   // Stops the service, waits (bounded) until it is stopped, then starts it again.
   virtual ServiceResult RestartService(const QString& serviceName) = 0;
 };
@@ -36,6 +38,7 @@ class SystemdServiceControl : public ServiceControl {
                                  int timeoutMs = kDefaultTimeoutMs, int settleMs = 500);
 
   ServiceResult SetServiceRunning(const QString& serviceName, bool start) override;
+  ServiceResult SetServiceEnabled(const QString& serviceName, bool enabled) override;
   ServiceResult RestartService(const QString& serviceName) override;
 
  private:

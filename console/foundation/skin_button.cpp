@@ -106,7 +106,21 @@ void CSkinButton::paintEvent(QPaintEvent*) {
       break;
   }
   const QPoint offset = choice.shifted ? QPoint(1, 1) : QPoint(0, 0);
-  if (!image->isNull()) {
+  if (normal_.isNull()) {
+    // A page button without images of its own still looks like a button.
+    painter.setRenderHint(QPainter::Antialiasing);
+    QColor face(236, 242, 248);
+    if (!isEnabled()) {
+      face = QColor(240, 240, 240);
+    } else if (pressed) {
+      face = QColor(206, 221, 236);
+    } else if (mouseOver_) {
+      face = QColor(224, 236, 250);
+    }
+    painter.setPen(QColor(isEnabled() ? QColor(140, 165, 190) : QColor(190, 190, 190)));
+    painter.setBrush(face);
+    painter.drawRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), 3, 3);
+  } else if (!image->isNull()) {
     const QRect target = rect().translated(offset);
     if (choice.greyed) {
       QStyleOption option;

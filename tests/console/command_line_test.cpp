@@ -23,6 +23,7 @@ TEST(SwitchTextFromArguments, LeavesOutTheProgramPathAndOurOptions) {
   EXPECT_EQ(SwitchTextFromArguments(
                 {"/opt/OrvConsole", "--dir", "/srv/-iisreset", "/UNLOAD", "--screenshot", "a"}),
             "/UNLOAD");
+  EXPECT_EQ(SwitchTextFromArguments({"OrvConsole", "--page", "/unload"}), "");
   EXPECT_EQ(SwitchTextFromArguments({"OrvConsole", "a", "-IISRESET"}), "a -IISRESET");
   EXPECT_EQ(ModeFromCommandLine(SwitchTextFromArguments({"/srv/iisreset/OrvConsole"})),
             CommandLineMode::Normal);

@@ -59,13 +59,30 @@ class FakeShell : public Shell {
   }
 };
 
+class FakeFolderChooser : public FolderChooser {
+ public:
+  int answer = 0;
+  std::string folder;              // given as chosen when answer == 1
+  std::vector<std::string> asked;  // the initial folders
+
+  int Choose(QWidget*, const std::string& initialFolder, std::string& chosen) override {
+    asked.push_back(initialFolder);
+    if (answer == 1) chosen = folder;
+    return answer;
+  }
+};
+
 class FakeServiceControl : public ServiceControl {
  public:
-  QStringList calls;  // "start X", "stop X", "restart X"
+  QStringList calls;  // "start X", "stop X", "enable X", "disable X", "restart X"
   ServiceResult result{true, {}};
 
   ServiceResult SetServiceRunning(const QString& serviceName, bool start) override {
     calls.append((start ? QStringLiteral("start ") : QStringLiteral("stop ")) + serviceName);
+    return result;
+  }
+  ServiceResult SetServiceEnabled(const QString& serviceName, bool enabled) override {
+    calls.append((enabled ? QStringLiteral("enable ") : QStringLiteral("disable ")) + serviceName);
     return result;
   }
   ServiceResult RestartService(const QString& serviceName) override {

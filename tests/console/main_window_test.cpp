@@ -12,7 +12,7 @@
 #include "console/foundation/icon_button.h"
 #include "console/foundation/page_container.h"
 #include "console/foundation/scramble.h"
-#include "fakes.h"
+#include "fake_system.h"
 #include "temp_folder.h"
 
 namespace orv::console {
@@ -31,7 +31,7 @@ class MainWindowTest : public ::testing::Test {
 
   CMainDlg& Window() {
     if (!window_) {
-      window_ = std::make_unique<CMainDlg>(*state_, boxes_, processes_, shell_);
+      window_ = std::make_unique<CMainDlg>(*state_, boxes_, system_.control);
     }
     return *window_;
   }
@@ -41,8 +41,9 @@ class MainWindowTest : public ::testing::Test {
   TempFolder folder_;
   std::unique_ptr<ConsoleState> state_;
   FakeMessageBoxes boxes_;
-  FakeProcessList processes_;
-  FakeShell shell_;
+  FakeSystem system_;
+  FakeProcessList& processes_ = system_.processes;
+  FakeShell& shell_ = system_.shell;
   std::unique_ptr<CMainDlg> window_;
 };
 
@@ -71,6 +72,19 @@ TEST_F(MainWindowTest, StartsWithTheLoadingStatusAndTheSettingsSection) {
   }
   EXPECT_EQ(window.Section(1001)->PageCount(), 4);
   EXPECT_EQ(window.Section(1002)->PageCount(), 2);
+}
+
+TEST_F(MainWindowTest, ShowsAPageByName) {
+  CMainDlg& window = Window();
+  EXPECT_TRUE(window.Section(1000)->Page(1011)->inherits("orv::console::CSettingsPage"));
+  EXPECT_TRUE(window.ShowPage(QStringLiteral("list-white")));
+  EXPECT_EQ(window.SelectedTabId(), 1002);
+  EXPECT_EQ(window.CurrentSection()->CurrentTabId(), 1010);
+  EXPECT_TRUE(window.ShowPage(QStringLiteral("words-free")));
+  EXPECT_EQ(window.CurrentSection(), window.Section(1001));
+  EXPECT_EQ(window.CurrentSection()->CurrentTabId(), 1015);
+  EXPECT_FALSE(window.ShowPage(QStringLiteral("logs")));
+  EXPECT_EQ(window.SelectedTabId(), 1001);
 }
 
 TEST_F(MainWindowTest, TimersHaveTheirPeriods) {

@@ -29,8 +29,12 @@ TEST(SystemdServiceControl, StartsAndStopsUnitsWithABound) {
   SystemdServiceControl services(runner, "orvproxy", 30000, 0);
   EXPECT_TRUE(services.SetServiceRunning("OrvFilter", false).ok);
   EXPECT_TRUE(services.SetServiceRunning("w3svc", true).ok);
-  EXPECT_EQ(runner.commands, (QStringList{"systemctl stop orvfilter", "systemctl start orvproxy"}));
-  EXPECT_EQ(runner.timeouts, (std::vector<int>{30000, 30000}));
+  EXPECT_TRUE(services.SetServiceEnabled("OrvFilter", false).ok);
+  EXPECT_TRUE(services.SetServiceEnabled("OrvFilter", true).ok);
+  EXPECT_EQ(runner.commands,
+            (QStringList{"systemctl stop orvfilter", "systemctl start orvproxy",
+                         "systemctl disable orvfilter", "systemctl enable orvfilter"}));
+  EXPECT_EQ(runner.timeouts, (std::vector<int>{30000, 30000, 30000, 30000}));
 }
 
 TEST(SystemdServiceControl, RestartStopsThenStarts) {
