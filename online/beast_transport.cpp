@@ -43,7 +43,7 @@ error_code RunOne(asio::io_context& ioc, Start start) {
 
 template <class Stream>
 HttpReply Exchange(asio::io_context& ioc, Stream& stream, const ServiceUrlParts& parts,
-                   const std::string& userAgent) {
+                   const std::string& userAgent, std::size_t maxReplyBytes) {
   http::request<http::empty_body> request{http::verb::get, parts.target, 11};
   const bool defaultPort = parts.port == (parts.tls ? "443" : "80");
   const std::string hostField =
@@ -59,14 +59,20 @@ HttpReply Exchange(asio::io_context& ioc, Stream& stream, const ServiceUrlParts&
   beast::flat_buffer buffer;
   http::response_parser<http::string_body> parser;
   parser.header_limit(kMaxHeaderBytes);
-  parser.body_limit(kMaxReplyBytes);
-  if (error_code ec =
-          RunOne(ioc, [&](auto handler) { http::async_read(stream, buffer, parser, handler); })) {
-    if (ec == http::error::body_limit) {
-      return Failure("the reply is larger than " + std::to_string(kMaxReplyBytes) + " bytes");
-    }
-    return Failure("cannot read the reply: " + ec.message());
+  parser.body_limit(maxReplyBytes);
+  const std::string tooLarge =
+      "the reply is larger than " + std::to_string(maxReplyBytes) + " bytes";
+  error_code ec =
+      RunOne(ioc, [&](auto handler) { http::async_read_header(stream, buffer, parser, handler); });
+  // A length announced beyond the bound ends the exchange before any of the body is read.
+  if (!ec && parser.content_length() && *parser.content_length() > maxReplyBytes) {
+    return Failure(tooLarge);
   }
+  if (!ec) {
+    ec = RunOne(ioc, [&](auto handler) { http::async_read(stream, buffer, parser, handler); });
+  }
+  if (ec == http::error::body_limit) return Failure(tooLarge);
+  if (ec) return Failure("cannot read the reply: " + ec.message());
   HttpReply reply;
   const unsigned status = parser.get().result_int();
   if (status == 200 || status == 500) {
@@ -166,7 +172,7 @@ HttpReply BeastTransport::HttpGet(const std::string& url) {
     ec = RunOne(ioc, [&](auto handler) { tcpStream.async_connect(endpoints, handler); });
     if (ec)
       return Failure("cannot connect to " + parts.host + ":" + parts.port + ": " + ec.message());
-    if (!parts.tls) return Exchange(ioc, tcpStream, parts, userAgent_);
+    if (!parts.tls) return Exchange(ioc, tcpStream, parts, userAgent_, maxReplyBytes_);
 
     asio::ssl::context tls(asio::ssl::context::tls_client);
     tls.set_default_verify_paths();
@@ -180,7 +186,7 @@ HttpReply BeastTransport::HttpGet(const std::string& url) {
       stream.async_handshake(asio::ssl::stream_base::client, handler);
     });
     if (ec) return Failure("TLS handshake with " + parts.host + " failed: " + ec.message());
-    return Exchange(ioc, stream, parts, userAgent_);
+    return Exchange(ioc, stream, parts, userAgent_, maxReplyBytes_);
   } catch (const std::exception& error) {
     return Failure(error.what());
   }

@@ -26,8 +26,9 @@ class BeastTransport final : public HttpTransport {
  public:
   static constexpr std::chrono::seconds kDefaultTimeout{30};
   explicit BeastTransport(std::chrono::milliseconds timeout = kDefaultTimeout,
-                          std::string userAgent = "orvctl")
-      : timeout_(timeout), userAgent_(std::move(userAgent)) {}
+                          std::string userAgent = "orvctl",
+                          std::size_t maxReplyBytes = kMaxReplyBytes)
+      : timeout_(timeout), userAgent_(std::move(userAgent)), maxReplyBytes_(maxReplyBytes) {}
 
   // The whole exchange (name lookup to last body byte) is bounded by the timeout.
   HttpReply HttpGet(const std::string& url) override;
@@ -35,6 +36,7 @@ class BeastTransport final : public HttpTransport {
  private:
   std::chrono::milliseconds timeout_;
   std::string userAgent_;
+  std::size_t maxReplyBytes_;
 };
 
 }  // namespace orv::online
