@@ -1,8 +1,9 @@
 #include "tools/ctl_daemon.h"
 
+#include <algorithm>
 #include <csignal>
-#include <filesystem>
 
+#include "loganalyzer/log_retention.h"
 #include "online/beast_transport.h"
 #include "online/client.h"
 #include "platform/files.h"
@@ -32,56 +33,19 @@ std::string OneLine(const std::string& gbk) {
   return line;
 }
 
-// "Y-M-D.log" (month and day with or without a leading zero) -> its date, or false.
-bool DayFileDate(const std::string& name, std::tm& date) {
-  int year = 0;
-  int month = 0;
-  int day = 0;
-  char tail[8] = {};
-  int consumed = 0;
-  if (std::sscanf(name.c_str(), "%4d-%2d-%2d%7s%n", &year, &month, &day, tail, &consumed) != 4 ||
-      static_cast<std::size_t>(consumed) != name.size() || std::string_view(tail) != ".log" ||
-      month < 1 || month > 12 || day < 1 || day > 31 || year < 1970) {
-    return false;
-  }
-  date = std::tm{};
-  date.tm_year = year - 1900;
-  date.tm_mon = month - 1;
-  date.tm_mday = day;
-  date.tm_hour = 12;
-  date.tm_isdst = -1;
-  return true;
-}
-
 }  // namespace
 
-// Stand-in for the log analyzer's retention (being built alongside): day files named by their
-// local date, removed when older than `days` days. Replace the default of KeywordDaemon with
-// the library's function once it is available.
 RetentionReport RemoveOldDayFiles(const std::string& logFolder, unsigned days, std::time_t now) {
+  const std::tm local = store::LocalTime(now);
+  const loganalyzer::RetentionResult result = loganalyzer::RemoveOldDays(
+      logFolder, static_cast<int>(std::min<unsigned>(days, 1000000)),
+      loganalyzer::CivilDate{local.tm_year + 1900, local.tm_mon + 1, local.tm_mday});
   RetentionReport report;
-  std::tm cutoff = store::LocalTime(now);
-  cutoff.tm_mday -= static_cast<int>(std::min<unsigned>(days, 100000));
-  cutoff.tm_hour = 12;
-  cutoff.tm_min = cutoff.tm_sec = 0;
-  cutoff.tm_isdst = -1;
-  const std::time_t oldestKept = std::mktime(&cutoff);
-  std::error_code ec;
-  for (const auto& entry : std::filesystem::directory_iterator(logFolder, ec)) {
-    std::tm date;
-    if (!entry.is_regular_file(ec) || !DayFileDate(entry.path().filename().string(), date)) {
-      continue;
-    }
-    if (std::mktime(&date) >= oldestKept) continue;
-    std::error_code removeError;
-    if (std::filesystem::remove(entry.path(), removeError)) {
-      ++report.removed;
-    } else {
-      report.failures.push_back("cannot remove " + entry.path().string() + ": " +
-                                removeError.message());
-    }
+  report.removed = result.removed.size();
+  for (const loganalyzer::RetentionFailure& failure : result.failed) {
+    report.failures.push_back("cannot remove " + store::GbkToUtf8Lossless(failure.path) + ": " +
+                              failure.reason);
   }
-  if (ec) report.failures.push_back("cannot list " + logFolder + ": " + ec.message());
   return report;
 }
 

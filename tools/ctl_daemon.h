@@ -24,7 +24,8 @@ struct RetentionReport {
 using LogRetention =
     std::function<RetentionReport(const std::string& logFolder, unsigned days, std::time_t now)>;
 
-// The retention the daemon uses unless told otherwise.
+// The retention the daemon uses unless told otherwise: the log analyzer's, on the local date
+// of `now`.
 RetentionReport RemoveOldDayFiles(const std::string& logFolder, unsigned days, std::time_t now);
 
 class KeywordDaemon {

