@@ -8,13 +8,11 @@
 #include <string>
 #include <string_view>
 
-namespace orv::store {
-class SettingsFile;
-}
+#include "store/settings_file.h"
 
 namespace orv::online {
 
-inline constexpr std::string_view kServiceUrlKey = "KeyServiceUrl";
+inline constexpr std::string_view kServiceUrlKey = store::keys::kServiceUrl;
 inline constexpr std::string_view kDefaultServiceUrl = "https://keywords.orvane.net";
 inline constexpr std::string_view kServicePath = "/free/api_feifa.asp";
 inline constexpr std::string_view kClientVersion = "2.1";

@@ -104,8 +104,8 @@ class OrvctlOnline : public ::testing::Test {
     WriteFile(data_.Path() / "deny.txt", "赌博\r\n代开发票\r\nabc+def\r\n");
     WriteFile(data_.Path() / "replace.txt", "法轮=**\n");
     service_.emplace(data_);
-    WriteFile(site_.Path() / "OrvFilter.ini",
-              "[OrvFilter]\r\nKeyServiceUrl=" + service_->Url() + "\r\n");
+    WriteFile(site_.Path() / "OrvFilter.ini", "[OrvFilter]\r\nKeyIsSystem=1\r\n");
+    EXPECT_EQ(Ctl("set KeyServiceUrl " + service_->Url()).exitCode, 0);
     WriteFile(site_.Path() / "OrvFilter.db",
               "<OrvKeyDeny>bb</OrvKeyDeny>\r\n<OrvKeyRepl></OrvKeyRepl>\r\n<KeyWordsJilu>x@@yy</"
               "KeyWordsJilu>\r\n");
