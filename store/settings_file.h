@@ -30,6 +30,8 @@ inline constexpr std::string_view kBaiIp = "KeyBaiIp";
 inline constexpr std::string_view kHeiIp = "KeyHeiIp";
 inline constexpr std::string_view kUser = "KeyUser";
 inline constexpr std::string_view kIsAutoWords = "KeyIsAutoWords";
+// Base URL of the online keyword service ("" for the built-in address).
+inline constexpr std::string_view kServiceUrl = "KeyServiceUrl";
 }  // namespace keys
 
 // Defaults written at the console's first start (besides the title line, the random safe code

@@ -23,10 +23,10 @@ bool IsAllDigits(std::string_view text) {
 
 const std::vector<std::string_view>& AllSettingsKeys() {
   static const std::vector<std::string_view> all = {
-      keys::kSoft,     keys::kVersion,     keys::kIsSystem,   keys::kIsLog,     keys::kSafeCode,
-      keys::kIsGzip,   keys::kIsShowWords, keys::kLogPath,    keys::kFileType,  keys::kAutoHour,
-      keys::kClearLog, keys::kBaiUrl,      keys::kHeiUrl,     keys::kSendWords, keys::kBaiIp,
-      keys::kHeiIp,    keys::kUser,        keys::kIsAutoWords};
+      keys::kSoft,     keys::kVersion,     keys::kIsSystem,    keys::kIsLog,     keys::kSafeCode,
+      keys::kIsGzip,   keys::kIsShowWords, keys::kLogPath,     keys::kFileType,  keys::kAutoHour,
+      keys::kClearLog, keys::kBaiUrl,      keys::kHeiUrl,      keys::kSendWords, keys::kBaiIp,
+      keys::kHeiIp,    keys::kUser,        keys::kIsAutoWords, keys::kServiceUrl};
   return all;
 }
 

@@ -14,6 +14,42 @@ bool OneOf(const std::string& word, const std::array<std::string_view, N>& choic
 
 constexpr std::array<std::string_view, 3> kListActions = {"show", "count", "save"};
 
+// account verify --user USER (--password PASSWORD | --password-stdin), from args[i] on.
+bool ParseAccountArguments(const std::vector<std::string>& args, std::size_t i,
+                           CtlArguments& parsed, std::string& error) {
+  if (i >= args.size() || args[i] != "verify") {
+    error = "account needs verify";
+    return false;
+  }
+  parsed.action = "verify";
+  bool haveUser = false;
+  bool havePassword = false;
+  for (++i; i < args.size(); ++i) {
+    const std::string& option = args[i];
+    if (option == "--password-stdin" && !havePassword) {
+      parsed.passwordStdin = havePassword = true;
+    } else if ((option == "--user" && !haveUser) || (option == "--password" && !havePassword)) {
+      if (i + 1 >= args.size()) {
+        error = option + " needs a value";
+        return false;
+      }
+      (option == "--user" ? parsed.user : parsed.password) = args[++i];
+      (option == "--user" ? haveUser : havePassword) = true;
+    } else {
+      error =
+          "account verify takes --user USER and one of --password PASSWORD or "
+          "--password-stdin, once each (got " +
+          option + ")";
+      return false;
+    }
+  }
+  if (!haveUser || !havePassword) {
+    error = "account verify needs --user USER and --password PASSWORD or --password-stdin";
+    return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 bool ParseCtlArguments(const std::vector<std::string>& args, CtlArguments& parsed,
@@ -50,6 +86,11 @@ bool ParseCtlArguments(const std::vector<std::string>& args, CtlArguments& parse
   const std::size_t rest = args.size() - i;
   const auto at = [&](std::size_t k) -> const std::string& { return args[i + k]; };
 
+  if (parsed.command == "words" && rest == 1 && at(0) == "fetch") {
+    parsed.action = "fetch";
+    return true;
+  }
+  if (parsed.command == "account") return ParseAccountArguments(args, i, parsed, error);
   if (parsed.command == "words" || parsed.command == "lists") {
     if (rest < 2) {
       error = parsed.command + " needs a list and show, count or save";
@@ -79,7 +120,8 @@ bool ParseCtlArguments(const std::vector<std::string>& args, CtlArguments& parse
     if (wanted == 2) parsed.value = at(1);
     return true;
   }
-  if (parsed.command == "check" || parsed.command == "repair" || parsed.command == "unload") {
+  if (parsed.command == "check" || parsed.command == "repair" || parsed.command == "unload" ||
+      parsed.command == "daemon") {
     if (rest != 0) {
       error = parsed.command + " takes no arguments";
       return false;

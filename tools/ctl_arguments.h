@@ -21,6 +21,10 @@ inline constexpr const char* kCtlUsage =
     " [--kind all|deny|replace|record|other] [--search TEXT] [--page N]\n"
     "       orvctl [--dir DIR] [--gbk] logs stats [--day LABEL]\n"
     "       orvctl [--dir DIR] logs clean\n"
+    "       orvctl [--dir DIR] [--gbk] account verify --user USER"
+    " (--password PASSWORD | --password-stdin)\n"
+    "       orvctl [--dir DIR] [--gbk] words fetch\n"
+    "       orvctl [--dir DIR] daemon\n"
     "\n"
     "Administers the filter's settings (OrvFilter.ini) and keyword database (OrvFilter.db)\n"
     "in DIR, by default the folder that holds orvctl.\n"
@@ -51,21 +55,32 @@ inline constexpr const char* kCtlUsage =
     "                      client addresses, and the events per day and kind of every day\n"
     "  logs clean          remove the day files older than KeyClearLog days (by the date in\n"
     "                      their names; 0 keeps all), printing each removed file\n"
+    "  account verify      check the account with the online keyword service (KeyServiceUrl)\n"
+    "                      and store it (KeyUser); --password-stdin reads the first line\n"
+    "  words fetch         fetch the service's deny and replace keywords for the stored\n"
+    "                      account and add the ones missing locally (nothing is removed)\n"
+    "  daemon              the background service: the daily fetch in hour KeyAutoHour when\n"
+    "                      KeyIsAutoWords is 1 (then a reload of the web service when\n"
+    "                      something was added) and the daily log retention of KeyClearLog\n"
     "\n"
     "Text is UTF-8 in and out, stored as GBK; with --gbk the bytes pass unchanged.\n"
     "A save changes only its own list or key. Exit status: 0 done, 1 failed (nothing\n"
-    "changed), 2 bad usage.\n";
+    "changed), 2 bad usage; account and fetch print the console's message on standard\n"
+    "output (exit 0) or, for an error, on standard error (exit 1).\n";
 
 struct CtlArguments {
   bool help = false;
   std::string directory;  // empty: the program's own folder
   bool gbk = false;
-  std::string command;  // words, lists, get, set, check, repair, unload, logs
-  std::string list;     // words / lists: which list
-  std::string action;   // words / lists: show, count, save
-  std::string file;     // save: the input file ("" for standard input)
-  std::string key;      // get / set
-  std::string value;    // set
+  std::string command;   // words, lists, get, set, check, repair, unload, logs, account, daemon
+  std::string list;      // words / lists: which list
+  std::string action;    // words / lists: show, count, save; words: fetch
+  std::string file;      // save: the input file ("" for standard input)
+  std::string key;       // get / set
+  std::string value;     // set
+  std::string user;      // account verify
+  std::string password;  // account verify
+  bool passwordStdin = false;
 
   CtlLogsArguments logs;  // logs: its action and options
 };

@@ -1,13 +1,17 @@
 // orvctl: the console's administration from a shell, for servers without a desktop. The
 // word and URL/IP lists and the settings are edited with the same rules as the console's
-// pages; repair and unload stand in for the Windows repair tool.
+// pages; repair and unload stand in for the Windows repair tool, and daemon for its background
+// service.
 #include <iostream>
 #include <string>
 #include <vector>
 
+#include "online/beast_transport.h"
 #include "platform/files.h"
 #include "tools/ctl_arguments.h"
 #include "tools/ctl_commands.h"
+#include "tools/ctl_daemon.h"
+#include "tools/ctl_online.h"
 #include "tools/service_units.h"
 
 int main(int argc, char** argv) {
@@ -28,9 +32,13 @@ int main(int argc, char** argv) {
     std::cerr << "orvctl: no such folder: " << directory << "\n";
     return orv::tools::kCtlFailed;
   }
+  if (parsed.command == "daemon") return orv::tools::RunDaemon(directory, std::cerr);
   orv::tools::SystemctlUnits units;
-  const int status =
-      orv::tools::RunCtlCommand(parsed, directory, units, {std::cin, std::cout, std::cerr});
+  orv::online::BeastTransport transport;
+  const orv::tools::CtlIo io{std::cin, std::cout, std::cerr};
+  const int status = orv::tools::IsOnlineCommand(parsed)
+                         ? orv::tools::RunOnlineCommand(parsed, directory, transport, io)
+                         : orv::tools::RunCtlCommand(parsed, directory, units, io);
   std::cout.flush();
   if (!std::cout) {
     std::cerr << "orvctl: cannot write the output\n";

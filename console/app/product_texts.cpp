@@ -1,14 +1,9 @@
 #include "console/app/product_texts.h"
 
-#include "console/foundation/scramble.h"
+#include "online/account.h"
 #include "store/settings_file.h"
 
 namespace orv::console {
-
-namespace {
-// Changing it makes every stored account record unreadable.
-constexpr char kAccountKeyText[] = "orvane-console-account";
-}  // namespace
 
 QString ProductTitle() {
   return QStringLiteral("Orvane·非法信息过滤系统");
@@ -42,7 +37,7 @@ QString WelcomeText() {
 }
 
 std::uint32_t AccountKey() {
-  return KeyFromText(kAccountKeyText);
+  return online::AccountKey();
 }
 
 }  // namespace orv::console

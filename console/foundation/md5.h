@@ -1,29 +1,11 @@
-// MD5 message digest (RFC 1321), our own, as the online keyword service and KeyFromText use it.
+// The console's names for the MD5 digest, which lives with the online service client.
 #pragma once
 
-#include <array>
-#include <cstdint>
-#include <string>
-#include <string_view>
+#include "online/md5.h"
 
 namespace orv::console {
 
-class Md5 {
- public:
-  Md5();
-  void Update(std::string_view bytes);
-  // Finishes the digest; the object must not be updated afterwards.
-  std::array<std::uint8_t, 16> Finish();
-
- private:
-  void Transform(const std::uint8_t* block);
-
-  std::array<std::uint32_t, 4> state_;
-  std::uint64_t length_ = 0;  // bytes seen
-  std::array<std::uint8_t, 64> buffer_{};
-};
-
-// The digest of `bytes` as 32 lower-case hexadecimal digits.
-std::string Md5Hex(std::string_view bytes);
+using online::Md5;
+using online::Md5Hex;
 
 }  // namespace orv::console

@@ -1,8 +1,8 @@
-#include "console/foundation/scramble.h"
+#include "online/scramble.h"
 
-#include "console/foundation/md5.h"
+#include "online/md5.h"
 
-namespace orv::console {
+namespace orv::online {
 
 namespace {
 std::uint8_t K1(std::uint32_t key) {
@@ -121,4 +121,4 @@ std::string ScrambleLetterPairs(std::string_view text, std::uint32_t startKey,
   return out;
 }
 
-}  // namespace orv::console
+}  // namespace orv::online

@@ -2,10 +2,10 @@
 
 #include <string>
 
-#include "console/foundation/md5.h"
-#include "console/foundation/scramble.h"
+#include "online/md5.h"
+#include "online/scramble.h"
 
-namespace orv::console {
+namespace orv::online {
 namespace {
 
 TEST(Md5, Rfc1321TestSuite) {
@@ -105,4 +105,4 @@ TEST(UnscrambleLetterPairs, MatchesIndependentDecoderAndRoundTrips) {
 }
 
 }  // namespace
-}  // namespace orv::console
+}  // namespace orv::online

@@ -1,10 +1,18 @@
-#include "console/app/account_record.h"
+#include "online/account.h"
 
-#include "console/app/product_texts.h"
-#include "console/foundation/scramble.h"
-#include "console/foundation/text_ops.h"
+#include "online/reply.h"
+#include "online/scramble.h"
 
-namespace orv::console {
+namespace orv::online {
+
+namespace {
+constexpr char kAccountKeyText[] = "orvane-console-account";
+}  // namespace
+
+std::uint32_t AccountKey() {
+  static const std::uint32_t key = KeyFromText(kAccountKeyText);
+  return key;
+}
 
 std::string MakeAccountRecord(std::string_view user, std::string_view password) {
   std::string record = "1<u>";
@@ -20,6 +28,11 @@ std::string UnscrambleAccountRecord(std::string_view stored) {
   return UnscrambleWithKey(stored, AccountKey(), false);
 }
 
+Account ReadStoredAccount(std::string_view storedKeyUser) {
+  const std::string record = UnscrambleAccountRecord(storedKeyUser);
+  return {TextBetween(record, "<u>", "</u>"), TextBetween(record, "<p>", "</p>")};
+}
+
 std::string VersionMarkFor(std::string_view storedKeyUser) {
   const std::string record = UnscrambleAccountRecord(storedKeyUser);
   const bool verified =
@@ -27,4 +40,4 @@ std::string VersionMarkFor(std::string_view storedKeyUser) {
   return std::string(verified ? kMarkVerified : kMarkUnverified);
 }
 
-}  // namespace orv::console
+}  // namespace orv::online

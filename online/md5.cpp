@@ -1,9 +1,9 @@
-#include "console/foundation/md5.h"
+#include "online/md5.h"
 
 #include <algorithm>
 #include <cstring>
 
-namespace orv::console {
+namespace orv::online {
 
 namespace {
 constexpr std::uint32_t Rotate(std::uint32_t x, int n) {
@@ -115,4 +115,4 @@ std::string Md5Hex(std::string_view bytes) {
   return hex;
 }
 
-}  // namespace orv::console
+}  // namespace orv::online
