@@ -132,7 +132,7 @@ void CMainDlg::CreateTabButtons() {
 
 void CMainDlg::CreateSections() {
   sections_ = {new CSettingsSection(this), new CKeywordSection(state_, boxes_, this),
-               new CListSection(state_, boxes_, this), new CLogSection(this)};
+               new CListSection(state_, boxes_, this), new CLogSection(state_, boxes_, this)};
   for (CPageContainer* section : sections_) {
     section->setGeometry(140, 68, 546, 403);
     section->hide();
