@@ -50,7 +50,7 @@ void LowerGbkInto(std::string_view text, std::string& out) {
   }
 }
 
-// The first occurrence of `word` that starts a character: candidates come from the plain byte
+// Whether `word` occurs in `text` starting on a character: candidates come from the plain byte
 // search, and only those are checked against the character starts counted from the front.
 bool ContainsOnBoundary(std::string_view text, std::string_view word) {
   std::size_t boundary = 0;
@@ -60,6 +60,54 @@ bool ContainsOnBoundary(std::string_view text, std::string_view word) {
       boundary += codepage::IsLeadByte(static_cast<unsigned char>(text[boundary])) ? 2 : 1;
     }
     if (boundary == at) {
+      return true;
+    }
+  }
+  return false;
+}
+
+char LowerByte(char c) {
+  return static_cast<unsigned char>(c - 'A') < 26 ? static_cast<char>(c + ('a' - 'A')) : c;
+}
+
+// Whether the line, lower-cased as LowerGbk does, holds `word` (already lower-cased so) at
+// `at`, a character start of the line.
+bool FoldedMatchAt(std::string_view line, std::size_t at, std::string_view word) {
+  std::size_t i = at;
+  const std::size_t end = at + word.size();
+  while (i < end) {
+    if (codepage::IsLeadByte(static_cast<unsigned char>(line[i])) && i + 1 < line.size()) {
+      if (line[i] != word[i - at] || (i + 1 < end && line[i + 1] != word[i + 1 - at])) {
+        return false;
+      }
+      i += 2;
+    } else {
+      if (LowerByte(line[i]) != word[i - at]) {
+        return false;
+      }
+      ++i;
+    }
+  }
+  return true;
+}
+
+// The search with ASCII case folded. Lower-casing every byte (trail bytes too) is a plain
+// loop the compiler vectorises; it finds every real match and a few false ones, which the
+// character-aware check then drops. `everyByte` is `word` with every byte lower-cased.
+bool ContainsFolded(std::string_view line, std::string_view word, std::string_view everyByte,
+                    std::string& scratch) {
+  scratch.resize(line.size());
+  for (std::size_t i = 0; i < line.size(); ++i) {
+    scratch[i] = LowerByte(line[i]);
+  }
+  const std::string_view folded = scratch;
+  std::size_t boundary = 0;
+  for (std::size_t at = folded.find(everyByte); at != std::string_view::npos;
+       at = folded.find(everyByte, at + 1)) {
+    while (boundary < at) {
+      boundary += codepage::IsLeadByte(static_cast<unsigned char>(line[boundary])) ? 2 : 1;
+    }
+    if (boundary == at && FoldedMatchAt(line, at, word)) {
       return true;
     }
   }
@@ -125,7 +173,8 @@ bool BuildRow(std::string_view line, DisplayRow& row) {
     return false;
   }
   if (pieces == 6) {
-    row[7] = "-";
+    row[7].clear();
+    row[7].push_back('-');
   }
   row[0].clear();
   return true;
@@ -185,7 +234,7 @@ bool DayLog::BeginLoad(const std::string& path) {
   const auto size = std::filesystem::file_size(path, error);
   bytesTotal_ = error ? 0 : static_cast<std::uint64_t>(size);
   // Room for the whole file, and a little for lines the filter appends while we read.
-  bytes_.reserve(static_cast<std::size_t>(bytesTotal_ + bytesTotal_ / 64 + 4096));
+  bytes_.reserve(static_cast<std::size_t>(bytesTotal_ + bytesTotal_ / 256 + 4096));
   reader_ = std::make_shared<Reader>();
   reader_->file = std::move(file);
   lastResult_ = LoadResult::kLoaded;
@@ -200,12 +249,18 @@ bool DayLog::LoadStep(std::size_t maxBytes) {
     maxBytes = kDefaultStepBytes;
   }
   const std::size_t before = bytes_.size();
-  bytes_.resize(before + maxBytes);
-  const std::size_t got = std::fread(bytes_.data() + before, 1, maxBytes, reader_->file.get());
+  // Read into the room reserved for the file; only a file that grew since loading began needs
+  // more, and then a little more at a time, never a doubling of the whole day.
+  if (bytes_.capacity() == before) {
+    bytes_.reserve(before + std::max<std::size_t>(maxBytes, before / 64));
+  }
+  const std::size_t room = std::min(maxBytes, bytes_.capacity() - before);
+  bytes_.resize(before + room);
+  const std::size_t got = std::fread(bytes_.data() + before, 1, room, reader_->file.get());
   bytes_.resize(before + got);
   bytesRead_ += got;
   const bool failed = std::ferror(reader_->file.get()) != 0;
-  const bool atEnd = failed || got < maxBytes;
+  const bool atEnd = failed || got < room;
   const std::size_t linesBefore = all_.size();
   IndexLines(atEnd);
   Classify(linesBefore);
@@ -228,7 +283,7 @@ bool DayLog::Loading() const {
 
 void DayLog::LoadBytes(std::string content) {
   Clear();
-  bytes_ = std::move(content);
+  bytes_.assign(content.begin(), content.end());
   bytesRead_ = bytesTotal_ = bytes_.size();
   IndexLines(true);
   Classify(0);
@@ -276,7 +331,7 @@ void DayLog::Classify(std::size_t fromLine) {
 }
 
 std::string_view DayLog::Text(const LineRef& ref) const {
-  return std::string_view(bytes_).substr(static_cast<std::size_t>(ref.offset), ref.length);
+  return std::string_view(bytes_.data() + ref.offset, ref.length);
 }
 
 std::size_t DayLog::Count(int kind) const {
@@ -320,20 +375,15 @@ LogPage DayLog::Page(int n) {
   page.firstRow = base - (kPageRows - 1);
 
   const bool foldCase = HasAsciiLetter(search_);
-  std::string lowered;
+  const std::string everyByte = codepage::LowerAscii(search_);
+  std::string scratch;
   DisplayRow row;
   for (std::size_t position = static_cast<std::size_t>(base - kPageRows);
        position < size && page.rows.size() < static_cast<std::size_t>(kPageRows); ++position) {
     const std::string_view line = Line(kind_, position);
-    if (!search_.empty()) {
-      std::string_view haystack = line;
-      if (foldCase) {
-        LowerGbkInto(line, lowered);
-        haystack = lowered;
-      }
-      if (!ContainsOnBoundary(haystack, search_)) {
-        continue;
-      }
+    if (!search_.empty() && !(foldCase ? ContainsFolded(line, search_, everyByte, scratch)
+                                       : ContainsOnBoundary(line, search_))) {
+      continue;
     }
     if (!BuildRow(line, row)) {
       continue;

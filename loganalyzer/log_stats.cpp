@@ -6,12 +6,86 @@
 #include <memory>
 #include <string_view>
 #include <system_error>
-#include <unordered_map>
 
 namespace orv::loganalyzer {
 
 namespace {
-using Tally = std::unordered_map<std::string_view, std::size_t>;
+// Counts of texts that live in the day's buffer. An open-addressing table of views: a day can
+// hold a million distinct URLs, and a node per entry would cost more than the counting.
+class Tally {
+ public:
+  void Add(std::string_view text) {
+    if ((used_ + 1) * 2 > slots_.size()) {
+      Grow();
+    }
+    const std::size_t hash = std::hash<std::string_view>{}(text);
+    const std::size_t mask = slots_.size() - 1;
+    for (std::size_t i = hash & mask;; i = (i + 1) & mask) {
+      Slot& slot = slots_[i];
+      if (slot.count == 0) {
+        slot = Slot{text, hash, 1};
+        ++used_;
+        return;
+      }
+      if (slot.hash == hash && slot.text == text) {
+        ++slot.count;
+        return;
+      }
+    }
+  }
+
+  // Most frequent first, equal counts in byte order of the text.
+  std::vector<RankedText> Top(std::size_t entries) const {
+    std::vector<const Slot*> best;
+    const auto before = [](const Slot* a, const Slot* b) {
+      return a->count != b->count ? a->count > b->count : a->text < b->text;
+    };
+    for (const Slot& slot : slots_) {
+      if (slot.count == 0 || entries == 0) {
+        continue;
+      }
+      if (best.size() == entries && !before(&slot, best.back())) {
+        continue;
+      }
+      best.insert(std::upper_bound(best.begin(), best.end(), &slot, before), &slot);
+      if (best.size() > entries) {
+        best.pop_back();
+      }
+    }
+    std::vector<RankedText> top;
+    top.reserve(best.size());
+    for (const Slot* slot : best) {
+      top.push_back(RankedText{std::string(slot->text), slot->count});
+    }
+    return top;
+  }
+
+ private:
+  struct Slot {
+    std::string_view text;
+    std::size_t hash = 0;
+    std::size_t count = 0;  // 0: free
+  };
+
+  void Grow() {
+    std::vector<Slot> old = std::move(slots_);
+    slots_.assign(old.empty() ? 1024 : old.size() * 2, Slot{});
+    const std::size_t mask = slots_.size() - 1;
+    for (const Slot& slot : old) {
+      if (slot.count == 0) {
+        continue;
+      }
+      std::size_t i = slot.hash & mask;
+      while (slots_[i].count != 0) {
+        i = (i + 1) & mask;
+      }
+      slots_[i] = slot;
+    }
+  }
+
+  std::vector<Slot> slots_;
+  std::size_t used_ = 0;
+};
 
 // The hour of a time field "2012-10-31 9:5:7": the number after the first space; -1 when
 // there is none or it is not 0..23.
@@ -50,22 +124,6 @@ bool RowFields(std::string_view line, std::array<std::string_view, 6>& fields) {
     start = tab + 1;
   }
   return count == fields.size();
-}
-
-std::vector<RankedText> Top(const Tally& tally, std::size_t entries) {
-  std::vector<std::pair<std::string_view, std::size_t>> all(tally.begin(), tally.end());
-  const auto before = [](const auto& a, const auto& b) {
-    return a.second != b.second ? a.second > b.second : a.first < b.first;
-  };
-  const std::size_t kept = std::min(entries, all.size());
-  std::partial_sort(all.begin(), all.begin() + static_cast<std::ptrdiff_t>(kept), all.end(),
-                    before);
-  std::vector<RankedText> top;
-  top.reserve(kept);
-  for (std::size_t i = 0; i < kept; ++i) {
-    top.push_back(RankedText{std::string(all[i].first), all[i].second});
-  }
-  return top;
 }
 
 struct FileCloser {
@@ -117,20 +175,20 @@ DayStats ComputeDayStats(const DayLog& day, std::size_t topEntries) {
         const std::size_t comma = keys.find(',');
         const std::string_view rule = keys.substr(0, comma);
         if (!rule.empty()) {
-          ++keywords[rule];
+          keywords.Add(rule);
         }
         if (comma == std::string_view::npos) {
           break;
         }
         keys.remove_prefix(comma + 1);
       }
-      ++clients[fields[4]];
-      ++urls[fields[5]];
+      clients.Add(fields[4]);
+      urls.Add(fields[5]);
     }
   }
-  stats.topKeywords = Top(keywords, topEntries);
-  stats.topUrls = Top(urls, topEntries);
-  stats.topClients = Top(clients, topEntries);
+  stats.topKeywords = keywords.Top(topEntries);
+  stats.topUrls = urls.Top(topEntries);
+  stats.topClients = clients.Top(topEntries);
   return stats;
 }
 

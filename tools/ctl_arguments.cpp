@@ -90,6 +90,11 @@ bool ParseCtlArguments(const std::vector<std::string>& args, CtlArguments& parse
     }
     return true;
   }
+  if (parsed.command == "logs") {
+    return ParseCtlLogsArguments(
+        std::vector<std::string>(args.begin() + static_cast<long>(i), args.end()), parsed.gbk,
+        parsed.logs, error);
+  }
   error = "unknown command " + parsed.command;
   return false;
 }

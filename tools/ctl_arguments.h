@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "tools/ctl_logs_arguments.h"
+
 namespace orv::tools {
 
 inline constexpr const char* kCtlUsage =
@@ -14,6 +16,11 @@ inline constexpr const char* kCtlUsage =
     "       orvctl [--dir DIR] [--gbk] set KEY VALUE\n"
     "       orvctl [--dir DIR] check\n"
     "       orvctl [--dir DIR] repair | unload\n"
+    "       orvctl [--dir DIR] [--gbk] logs days\n"
+    "       orvctl [--dir DIR] [--gbk] logs show [--day LABEL]"
+    " [--kind all|deny|replace|record|other] [--search TEXT] [--page N]\n"
+    "       orvctl [--dir DIR] [--gbk] logs stats [--day LABEL]\n"
+    "       orvctl [--dir DIR] logs clean\n"
     "\n"
     "Administers the filter's settings (OrvFilter.ini) and keyword database (OrvFilter.db)\n"
     "in DIR, by default the folder that holds orvctl.\n"
@@ -32,6 +39,18 @@ inline constexpr const char* kCtlUsage =
     "  repair              create missing files and the log folder, enable and reload the\n"
     "                      web service (systemd unit orvproxy)\n"
     "  unload              switch the filter off and reload the web service now\n"
+    "  logs days           the day files of the log folder (KeyLogPath), newest first:\n"
+    "                      serial, date label, file name\n"
+    "  logs show           one page of a day as the log window shows it: the kind tabs with\n"
+    "                      their counts, the line counts, the page status, then the rows\n"
+    "                      (50 a page, eight tab-separated columns). The day is today's or\n"
+    "                      the newest unless --day names one (yyyy-mm-dd); --kind and\n"
+    "                      --search act as the window's tab and search box; --page is\n"
+    "                      clamped to the pages there are\n"
+    "  logs stats          a day's events per hour and kind, its top 10 keywords, URLs and\n"
+    "                      client addresses, and the events per day and kind of every day\n"
+    "  logs clean          remove the day files older than KeyClearLog days (by the date in\n"
+    "                      their names; 0 keeps all), printing each removed file\n"
     "\n"
     "Text is UTF-8 in and out, stored as GBK; with --gbk the bytes pass unchanged.\n"
     "A save changes only its own list or key. Exit status: 0 done, 1 failed (nothing\n"
@@ -41,12 +60,14 @@ struct CtlArguments {
   bool help = false;
   std::string directory;  // empty: the program's own folder
   bool gbk = false;
-  std::string command;  // words, lists, get, set, check, repair, unload
+  std::string command;  // words, lists, get, set, check, repair, unload, logs
   std::string list;     // words / lists: which list
   std::string action;   // words / lists: show, count, save
   std::string file;     // save: the input file ("" for standard input)
   std::string key;      // get / set
   std::string value;    // set
+
+  CtlLogsArguments logs;  // logs: its action and options
 };
 
 // False with `error` set for bad usage. List names and keys are checked by the commands

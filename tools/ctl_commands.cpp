@@ -17,6 +17,7 @@
 #include "store/section_store.h"
 #include "store/settings_file.h"
 #include "store/settings_rules.h"
+#include "tools/ctl_logs.h"
 
 namespace orv::tools {
 namespace {
@@ -46,6 +47,7 @@ class Command {
     if (args_.command == "get") return Get();
     if (args_.command == "set") return Set();
     if (args_.command == "check") return Check();
+    if (args_.command == "logs") return RunCtlLogs(args_.logs, args_.gbk, directory_, io_);
     if (args_.command == "repair") return Repair();
     return Unload();
   }

@@ -200,6 +200,18 @@ TEST(Search, MatchesOnlyWholeDoubleByteCharacters) {
   day.SetSearch("\x81\x41");
   EXPECT_EQ(day.Search(), "\x81\x41");
   EXPECT_EQ(Column(day.Page(1), 4), (std::vector<std::string>{"\x81\x41"}));
+
+  // The same with ASCII letters around, which folds the case of the lines.
+  DayLog mixed;
+  mixed.LoadBytes(Lines({EventLine("2012-11-1 9:0:0", kDeny, "K1X\x81\x41"),
+                         EventLine("2012-11-1 9:0:1", kDeny, "K2x\x81\x61"),
+                         EventLine("2012-11-1 9:0:2", kDeny, "K3\x81X\x81\x41"),
+                         EventLine("2012-11-1 9:0:3", kDeny, "K4\xC0\xB9x\x81\x41y")}));
+  mixed.SetSearch("X\x81\x41");
+  EXPECT_EQ(mixed.Search(), "x\x81\x41");
+  // K2's character differs in its trail byte's case; K3's "X" is the trail byte of 0x81 0x58.
+  EXPECT_EQ(Column(mixed.Page(1), 4),
+            (std::vector<std::string>{"K1X\x81\x41", "K4\xC0\xB9x\x81\x41y"}));
 }
 
 TEST(Loading, StepsGiveTheSameDayAsOneReadWhateverTheStepSize) {
