@@ -94,6 +94,8 @@ CLogListPage::CLogListPage(ConsoleState& state, MessageBoxes& boxes,
   list_->setColumnWidth(kColumnDate, 280);
   list_->setColumnWidth(kColumnLines, 85);
   list_->setColumnHidden(kColumnPath, true);
+  list_->header()->setStretchLastSection(false);
+  list_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   list_->setContextMenuPolicy(Qt::CustomContextMenu);
   layout->addWidget(list_, 1);
 
@@ -108,7 +110,11 @@ CLogListPage::CLogListPage(ConsoleState& state, MessageBoxes& boxes,
   refresh_->setObjectName(QStringLiteral("button1037"));
   refresh_->setText(QStringLiteral("刷 新"));
   for (CSkinButton* button : {detail_, refresh_}) {
-    button->setFixedSize(72, 26);
+    // The section tabs' skin, so the page's buttons match the tab above them.
+    button->SetBitmaps(QStringLiteral(":/orvane/tab_normal.png"),
+                       QStringLiteral(":/orvane/tab_pressed.png"),
+                       QStringLiteral(":/orvane/tab_over.png"), QString());
+    button->setFixedSize(65, 25);
     button->setCursor(Qt::PointingHandCursor);
     bottom->addWidget(button);
   }

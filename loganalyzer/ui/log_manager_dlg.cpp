@@ -8,6 +8,8 @@
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QResizeEvent>
+#include <QScrollBar>
 #include <QSignalBlocker>
 #include <QTabBar>
 #include <QTableView>
@@ -142,7 +144,7 @@ void CLogManagerDlg::BuildControls() {
   lineList_->verticalHeader()->setDefaultSectionSize(22);
   lineList_->horizontalHeader()->setStretchLastSection(true);
   lineList_->horizontalHeader()->setHighlightSections(false);
-  const int widths[kRowColumns] = {45, 130, 50, 50, 110, 90, 250, 200};
+  const int widths[kRowColumns] = {45, 150, 50, 50, 110, 110, 250, 120};
   for (int column = 0; column < kRowColumns; ++column) {
     lineList_->setColumnWidth(column, widths[column]);
   }
@@ -534,6 +536,12 @@ void CLogManagerDlg::ShowStatistics() {
 }
 
 bool CLogManagerDlg::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == lineList_ && event->type() == QEvent::Resize && initialised_) {
+    FitLineColumns(static_cast<QResizeEvent*>(event)->size().width() - 2 * lineList_->frameWidth() -
+                   (lineList_->verticalScrollBar()->isVisible()
+                        ? lineList_->verticalScrollBar()->width()
+                        : 0));
+  }
   if (event->type() == QEvent::KeyPress) {
     auto* key = static_cast<QKeyEvent*>(event);
     switch (key->key()) {
@@ -581,14 +589,18 @@ void CLogManagerDlg::keyPressEvent(QKeyEvent* event) {
 void CLogManagerDlg::resizeEvent(QResizeEvent* event) {
   QDialog::resizeEvent(event);
   if (initialised_ && !isMinimized()) {
-    FitLineColumns(width());
+    FitLineColumns(lineList_->viewport()->width());
   }
 }
 
-// The URL column gets the room a wide window gives; the last column takes what is left.
-void CLogManagerDlg::FitLineColumns(int clientWidth) {
-  lineList_->setColumnWidth(6, clientWidth < 950 ? 250 : (clientWidth < 1050 ? 300 : 350));
-  lineList_->setColumnWidth(7, 200);
+// The URL column takes the room the other columns leave, keeping some for the last one, so a
+// wide window shows whole addresses and a narrow one scrolls.
+void CLogManagerDlg::FitLineColumns(int listWidth) {
+  int others = 0;
+  for (int column = 0; column < 6; ++column) {
+    others += lineList_->columnWidth(column);
+  }
+  lineList_->setColumnWidth(6, std::max(250, listWidth - others - 130));
 }
 
 void CLogManagerDlg::done(int result) {

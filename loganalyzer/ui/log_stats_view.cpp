@@ -4,6 +4,7 @@
 #include <QBarSet>
 #include <QChart>
 #include <QChartView>
+#include <QCursor>
 #include <QDate>
 #include <QDateTimeAxis>
 #include <QGridLayout>
@@ -11,6 +12,7 @@
 #include <QLabel>
 #include <QLineSeries>
 #include <QStackedBarSeries>
+#include <QToolTip>
 #include <QVBoxLayout>
 #include <QValueAxis>
 #include <algorithm>
@@ -24,7 +26,7 @@ namespace orv::loganalyzer {
 namespace {
 
 constexpr int kEventKinds[] = {kKindDeny, kKindReplace, kKindRecord, kKindOther};
-constexpr int kLabelChars = 34;
+constexpr int kLabelChars = 28;
 
 QString KindName(int kind) {
   return FromGbk(KindWord(kind));
@@ -63,8 +65,11 @@ QValueAxis* CountAxis(double maximum) {
   return axis;
 }
 
+// Long URLs keep their start and their end (the page and its query), which tell them apart.
 QString Elided(const QString& text) {
-  return text.size() <= kLabelChars ? text : text.left(kLabelChars - 1) + QChar(0x2026);
+  if (text.size() <= kLabelChars) return text;
+  const int head = kLabelChars / 2 - 2;
+  return text.left(head) + QChar(0x2026) + text.right(kLabelChars - head - 1);
 }
 
 }  // namespace
@@ -99,11 +104,14 @@ CLogStatsView::CLogStatsView(QWidget* parent) : QWidget(parent) {
   tops_[kTopKeywords] = MakeView(QStringLiteral("关键词 前10"), this);
   tops_[kTopUrls] = MakeView(QStringLiteral("网址 前10"), this);
   tops_[kTopClients] = MakeView(QStringLiteral("来自IP 前10"), this);
-  grid->addWidget(hours_, 0, 0, 1, 3);
-  grid->addWidget(days_, 0, 3, 1, 3);
-  grid->addWidget(tops_[kTopKeywords], 1, 0, 1, 2);
-  grid->addWidget(tops_[kTopUrls], 1, 2, 1, 2);
-  grid->addWidget(tops_[kTopClients], 1, 4, 1, 2);
+  grid->addWidget(hours_, 0, 0, 1, 7);
+  grid->addWidget(days_, 0, 7, 1, 5);
+  grid->addWidget(tops_[kTopKeywords], 1, 0, 1, 3);
+  grid->addWidget(tops_[kTopUrls], 1, 3, 1, 5);
+  grid->addWidget(tops_[kTopClients], 1, 8, 1, 4);
+  for (int column = 0; column < 12; ++column) {
+    grid->setColumnStretch(column, 1);
+  }
   grid->setRowStretch(0, 1);
   grid->setRowStretch(1, 1);
   layout->addLayout(grid, 1);
@@ -147,6 +155,9 @@ void CLogStatsView::ShowDay(const std::string& dateLabel, const DayStats& stats)
   }
   auto* hourAxis = new QBarCategoryAxis;
   hourAxis->append(hours);
+  QFont small = hourAxis->labelsFont();
+  small.setPointSizeF(std::max(6.0, small.pointSizeF() - 2));
+  hourAxis->setLabelsFont(small);
   chart->addAxis(hourAxis, Qt::AlignBottom);
   series->attachAxis(hourAxis);
   QValueAxis* countAxis = CountAxis(static_cast<double>(busiest));
@@ -174,6 +185,15 @@ void CLogStatsView::ShowDay(const std::string& dateLabel, const DayStats& stats)
       names << QStringLiteral("%1. %2").arg(list.rend() - entry).arg(Elided(FromGbk(entry->text)));
       most = std::max(most, entry->count);
     }
+    QStringList full;
+    for (auto entry = list.rbegin(); entry != list.rend(); ++entry) full << FromGbk(entry->text);
+    connect(set, &QBarSet::hovered, top, [full](bool over, int index) {
+      if (over && index >= 0 && index < full.size()) {
+        QToolTip::showText(QCursor::pos(), full[index]);
+      } else {
+        QToolTip::hideText();
+      }
+    });
     bars->append(set);
     bars->setLabelsVisible(true);
     bars->setLabelsPosition(QAbstractBarSeries::LabelsInsideEnd);
@@ -264,11 +284,13 @@ void CLogStatsView::ShowDays(const std::vector<DayTotals>& days) {
     line->attachAxis(dateAxis);
     line->attachAxis(countAxis);
   }
-  const qint64 halfDay = qint64{12} * 3600 * 1000;
   if (any) {
-    dateAxis->setRange(QDateTime::fromMSecsSinceEpoch(first - halfDay),
-                       QDateTime::fromMSecsSinceEpoch(last + halfDay));
-    dateAxis->setTickCount(static_cast<int>(std::clamp<std::size_t>(days.size() + 1, 2, 9)));
+    // One tick per day up to a week or so, so each label stands under its points.
+    const qint64 day = qint64{24} * 3600 * 1000;
+    dateAxis->setRange(QDateTime::fromMSecsSinceEpoch(first),
+                       QDateTime::fromMSecsSinceEpoch(std::max(last, first + day)));
+    const qint64 spanDays = (last - first) / day + 1;
+    dateAxis->setTickCount(spanDays <= 9 ? static_cast<int>(std::max<qint64>(spanDays, 2)) : 9);
   }
 }
 
