@@ -276,6 +276,8 @@ void CLogManagerDlg::RelabelTabs(bool withCounts) {
 
 void CLogManagerDlg::Scan() {
   if (busy_) {
+    // A refresh asked for while a day loads runs once the load is over.
+    scanTimer_.start(timings_.scanMs);
     return;
   }
   scanTimer_.stop();
