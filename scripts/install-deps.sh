@@ -14,7 +14,8 @@ BASE=(build-essential cmake ninja-build pkg-config git ca-certificates
       libgtest-dev libgmock-dev libbenchmark-dev
       clang clang-format libclang-rt-14-dev
       libboost-dev libgoogle-perftools-dev
-      qt6-base-dev qt6-base-dev-tools libgl-dev xvfb xauth fonts-wqy-microhei
+      qt6-base-dev qt6-base-dev-tools qt6-charts-dev libqt6opengl6-dev libgl-dev
+      xvfb xauth fonts-wqy-microhei
       zlib1g-dev libbrotli-dev libzstd-dev brotli zstd python3-brotli python3-zstandard
       curl python3 iproute2)
 WINDOWS=(g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine wine64)

@@ -135,7 +135,7 @@ void CMainDlg::CreateTabButtons() {
 void CMainDlg::CreateSections() {
   sections_ = {new CSettingsSection(state_, boxes_, control_, this),
                new CKeywordSection(state_, boxes_, this), new CListSection(state_, boxes_, this),
-               new CLogSection(this)};
+               new CLogSection(state_, boxes_, this)};
   for (CPageContainer* section : sections_) {
     section->setGeometry(140, 68, 546, 403);
     section->hide();

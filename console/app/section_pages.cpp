@@ -1,9 +1,10 @@
 #include "console/app/section_pages.h"
 
 #include "console/app/list_pages.h"
+#include "console/app/log_list_page.h"
 #include "console/app/settings_page.h"
-#include "console/app/upcoming_page.h"
 #include "console/app/words_pages.h"
+#include "loganalyzer/ui/log_desktop.h"
 
 namespace orv::console {
 
@@ -30,11 +31,11 @@ CListSection::CListSection(ConsoleState& state, MessageBoxes& boxes, QWidget* pa
   AddPage(1010, QStringLiteral("白名单"), new CWhiteListPage(state, boxes));
 }
 
-CLogSection::CLogSection(QWidget* parent) : CPageContainer(parent) {
+CLogSection::CLogSection(ConsoleState& state, MessageBoxes& boxes, QWidget* parent)
+    : CPageContainer(parent) {
   setObjectName(QStringLiteral("CLogSection"));
   AddPage(1012, QStringLiteral("系统日志"),
-          new CUpcomingPage(QStringLiteral("系统日志"),
-                            QStringLiteral("按日期列出拦截、替换和记录日志，统计、查看和删除。")));
+          new CLogListPage(state, boxes, loganalyzer::DefaultLogDesktop()));
 }
 
 }  // namespace orv::console

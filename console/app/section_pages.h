@@ -31,7 +31,7 @@ class CListSection : public CPageContainer {
 class CLogSection : public CPageContainer {
   Q_OBJECT
  public:
-  explicit CLogSection(QWidget* parent = nullptr);
+  CLogSection(ConsoleState& state, MessageBoxes& boxes, QWidget* parent = nullptr);
 };
 
 }  // namespace orv::console

@@ -17,6 +17,8 @@
 #include "console/foundation/switch_button.h"
 #include "console/foundation/system_info.h"
 #include "console/foundation/text_ops.h"
+#include "loganalyzer/ui/log_desktop.h"
+#include "loganalyzer/ui/log_manager_dlg.h"
 #include "store/gbk_text.h"
 
 namespace orv::console {
@@ -359,9 +361,12 @@ void CSettingsPage::OpenLogFolder() {
 }
 
 void CSettingsPage::OpenLogManager() {
-  boxes_.Show(this, BoxIcon::Information, kMessageCaption,
-              QStringLiteral("日志管理窗口将在后续版本中提供。\n\n"
-                             "目前可点“打开”在文件管理器中查看日志文件夹。"));
+  const std::string folder = state_.Settings().GetLogPath();
+  if (logWindowOpener_) {
+    logWindowOpener_(this, folder);
+  } else {
+    loganalyzer::OpenLogManager(this, folder, boxes_, loganalyzer::DefaultLogDesktop());
+  }
 }
 
 void CSettingsPage::VerifyAccount() {

@@ -5,8 +5,10 @@
 
 #include <QTimer>
 #include <QWidget>
+#include <functional>
 #include <string>
 #include <thread>
+#include <utility>
 
 #include "console/foundation/service_control.h"
 #include "store/settings_rules.h"
@@ -68,6 +70,12 @@ class CSettingsPage : public QWidget {
   // Waits for a web service restart still running, which reports back to this page.
   ~CSettingsPage() override;
 
+  // Runs the log manager window for 详细; without one the window runs modally on the stored
+  // log folder.
+  void SetLogWindowOpener(std::function<void(QWidget*, const std::string&)> opener) {
+    logWindowOpener_ = std::move(opener);
+  }
+
   void Load();
   // True when every key was written and the system was set; the boxes say what was not.
   bool Save();
@@ -124,6 +132,7 @@ class CSettingsPage : public QWidget {
   MessageBoxes& boxes_;
   SystemControl& control_;
   SettingsPageTimings timings_;
+  std::function<void(QWidget*, const std::string&)> logWindowOpener_;
   // The page's keys as loaded (or last saved), to notice another program's changes.
   store::SettingsPageFields loaded_;
 
