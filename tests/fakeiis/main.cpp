@@ -75,6 +75,7 @@ int main(int argc, char** argv) {
     append(fakeiis::RequestScenarios());
     append(fakeiis::ResponseScenarios());
     append(fakeiis::BodyScenarios());
+    append(fakeiis::ConnectionScenarios());
   }
   scenarios.push_back(fakeiis::UnloadScenario(!switchedOff));
 
