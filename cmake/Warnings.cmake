@@ -1,9 +1,9 @@
-# orv_warnings(target): the project's warning set; warnings are errors unless ORV_WERROR is off.
+# orv_warnings(target): the project's warning set; warnings are errors when ORV_WARNINGS_AS_ERRORS is on.
 function(orv_warnings target)
   if(MSVC)
-    target_compile_options(${target} PRIVATE /W4 $<$<BOOL:${ORV_WERROR}>:/WX>)
+    target_compile_options(${target} PRIVATE /W4 $<$<BOOL:${ORV_WARNINGS_AS_ERRORS}>:/WX>)
   else()
     target_compile_options(${target} PRIVATE -Wall -Wextra -Wshadow -Wnon-virtual-dtor
-                           $<$<BOOL:${ORV_WERROR}>:-Werror>)
+                           $<$<BOOL:${ORV_WARNINGS_AS_ERRORS}>:-Werror>)
   endif()
 endfunction()

@@ -179,8 +179,12 @@ FilterEngine::FilterEngine(std::string moduleDirectory, std::shared_ptr<const st
                                      clock ? std::move(clock) : store::MakeSystemClock())) {}
 
 // Destroying the state stops the upkeep thread first, then destroys the event log writer,
-// which writes what is still pending.
-FilterEngine::~FilterEngine() = default;
+// which writes what is still pending. The screens' idle working memory goes with the engine:
+// in a module that is being unloaded nothing else would ever free it.
+FilterEngine::~FilterEngine() {
+  state_.reset();
+  ReleaseIdleScreenScratch();
+}
 
 void FilterEngine::StartUpkeepThread() {
   state_->StartUpkeep();
@@ -231,6 +235,9 @@ std::uint32_t FilterEngine::HttpExtensionProc(ExtensionHost& host) {
 }
 
 bool FilterEngine::TerminateExtension() {
+  // The host may end its process right after this call without unloading the module: every
+  // line still in memory is written now, also when another thread is in the middle of a write.
+  state_->log.WriteAll();
   return true;
 }
 

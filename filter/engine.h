@@ -43,6 +43,7 @@ class FilterEngine {
   // Extension role.
   bool GetExtensionVersion(ExtensionVersion& version);
   std::uint32_t HttpExtensionProc(ExtensionHost& host);
+  // Writes every event line still in memory before it returns.
   bool TerminateExtension();
 
   // Loads the settings and keyword database again at once (orvproxy's SIGHUP), whether or

@@ -73,9 +73,9 @@ class FilterHost : public RequestHost {
 
   // SF_NOTIFY_SEND_RAW_DATA only: the chunk about to be sent (pvInData, cbInData).
   virtual std::string_view RawData() = 0;
-  // Replaces the chunk by `chunk` copied into request-lifetime memory (AllocMem of its size
-  // plus one, then pvInData / cbInData / cbInBuffer). False when no memory could be had;
-  // the chunk then stays as it was.
+  // Replaces the chunk by `chunk` copied into memory the host keeps until the chunk is sent
+  // (IIS: the connection's AllocMem buffer, then pvInData / cbInData / cbInBuffer). False when
+  // no memory could be had; the chunk then stays as it was.
   virtual bool ReplaceRawData(std::string_view chunk) = 0;
 
   // ServerSupportFunction(SF_REQ_SEND_RESPONSE_HEADER, status, 0, 0).

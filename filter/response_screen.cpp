@@ -14,6 +14,7 @@
 #include "keywords/matching.h"
 #include "keywords/page_text.h"
 #include "platform/codepage.h"
+#include "platform/scratch_pool.h"
 
 namespace orv::filter {
 namespace {
@@ -36,16 +37,29 @@ constexpr std::string_view kHeaderGb2312 =
 
 constexpr std::string_view kDeniedStatus = "401 Access Denied";
 
+// The buffers a chunk's search text is built in, kept from chunk to chunk: a fresh string per
+// chunk would be allocated and zero-filled before the text is written over it. Lent to one
+// screen at a time.
+struct SearchBuffers {
+  std::string once;
+  std::string twice;
+};
+
+ScratchPool<SearchBuffers>& SearchBufferPool() {
+  // Never deleted: nothing of it may run at process exit (see scratch_pool.h).
+  static ScratchPool<SearchBuffers>* const pool = new ScratchPool<SearchBuffers>();
+  return *pool;
+}
+
 // The chunk as the keyword lists see it: percent-decoded (twice when it was encoded twice,
 // "%25"), lower-cased. `decoded` tells whether a decode ran; when none did, the text is just
-// the lower-cased chunk.
-std::string_view SearchTextOf(std::string_view chunk, bool& decoded, bool& decodedTwice) {
-  // This thread's buffers, kept from chunk to chunk: a fresh string per chunk would be
-  // allocated and zero-filled before the text is written over it.
-  thread_local std::string once;
-  thread_local std::string twice;
-  // A buffer a rare large chunk grew is let go again by the next ordinary one, so a thread
-  // holds no more than this between chunks for long.
+// the lower-cased chunk. The text lives in `buffers`.
+std::string_view SearchTextOf(std::string_view chunk, SearchBuffers& buffers, bool& decoded,
+                              bool& decodedTwice) {
+  std::string& once = buffers.once;
+  std::string& twice = buffers.twice;
+  // A buffer a rare large chunk grew is let go again by the next ordinary one, so an idle
+  // buffer holds no more than this for long.
   constexpr std::size_t kKeptBytes = std::size_t{1} << 20;
   for (std::string* buffer : {&once, &twice}) {
     if (buffer->capacity() > kKeptBytes && chunk.size() <= kKeptBytes) std::string().swap(*buffer);
@@ -95,6 +109,11 @@ std::string DeniedChunk(std::string_view sent, std::string_view searchText, bool
 
 }  // namespace
 
+void ReleaseIdleScreenScratch() {
+  SearchBufferPool().ReleaseIdle();
+  keywords::ReleaseIdleScanScratch();
+}
+
 std::uint32_t ScreenWorker::ScreenResponse(const store::FilterSettings& settings,
                                            FilterHost& host) {
   ListedRequest request;
@@ -119,8 +138,9 @@ std::uint32_t ScreenWorker::ScreenResponse(const store::FilterSettings& settings
 
   bool decoded = false;
   bool decodedTwice = false;
-  // Valid until the next chunk this thread screens.
-  const std::string_view search = SearchTextOf(chunk, decoded, decodedTwice);
+  const ScratchPool<SearchBuffers>::Lease buffers(SearchBufferPool());
+  // Valid while this screen holds `buffers`.
+  const std::string_view search = SearchTextOf(chunk, *buffers, decoded, decodedTwice);
   const CharsetCode code =
       memo != nullptr ? CharsetOfChunk(*memo, chunk, search) : charsets_.Lookup(path, search);
   const bool utf8 = code == CharsetCode::Utf8 ||
@@ -145,9 +165,8 @@ std::uint32_t ScreenWorker::ScreenResponse(const store::FilterSettings& settings
   std::string matched;
   long position = -1;
   {
-    // `search` stays as it is in this block (its buffer is only written by the next chunk's
-    // screen), so the lists' scans of it share one pass without a copy of the page to compare
-    // with.
+    // `search` stays as it is in this block (its buffer is this screen's alone), so the lists'
+    // scans of it share one pass without a copy of the page to compare with.
     const keywords::StableText unchanged(search);
     if (!lists.free.empty() && keywords::FindFirstWord(search, lists.free, matched, position)) {
       return kStatusNextNotification;

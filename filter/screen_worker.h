@@ -42,4 +42,8 @@ class ScreenWorker {
   CharsetCache charsets_;
 };
 
+// Frees the working memory of the screens (search texts, scan arrays) that no screen uses
+// now. An engine calls it as it is torn down.
+void ReleaseIdleScreenScratch();
+
 }  // namespace orv::filter

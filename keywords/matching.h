@@ -87,6 +87,10 @@ class StableText {
   StableText* outer_;  // the word given before this one on the thread, if it still stands
 };
 
+// Frees the scan working memory that no scan on any thread uses now. An engine calls it as it
+// is torn down; scans made later simply build theirs again.
+void ReleaseIdleScanScratch();
+
 // True when at least one rule holds. `matched` gets the rule texts joined by "," in list
 // order (a text already contained in it is not appended); `position` the byte offset of the
 // first occurrence that made a rule hold, or -1. With stopAtFirst it returns at the first rule.

@@ -1,18 +1,28 @@
 #include "keywords/text_scan.h"
 
 #include "platform/codepage.h"
+#include "platform/scratch_pool.h"
 
 namespace orv::keywords {
 
 namespace {
 
 // Texts up to this size are kept for reuse; a larger one is scanned afresh each time rather
-// than pinned in every thread's memory.
+// than pinned in every idle scratch's memory.
 constexpr std::size_t kReusableText = std::size_t{4} << 20;
 
+ScratchPool<ScanScratch>& Pool() {
+  // Never deleted: nothing of it may run at process exit (see scratch_pool.h).
+  static ScratchPool<ScanScratch>* const pool = new ScratchPool<ScanScratch>();
+  return *pool;
+}
+
+// The arrays in use on this thread, or null. A plain pointer: nothing runs at thread exit,
+// and a thread that ends holds no arrays (every use has ended by then).
+thread_local ScanScratch* t_scratch = nullptr;
+
 ScanScratch& ThreadScratch() {
-  thread_local ScanScratch scratch;
-  return scratch;
+  return *t_scratch;
 }
 
 // The same bytes by identity, not by content: a word is about one place in memory.
@@ -22,8 +32,33 @@ bool SameSpan(std::string_view promised, std::string_view text) {
 
 }  // namespace
 
+namespace detail {
+
+ScanScratch& EnterScratch() {
+  if (t_scratch == nullptr) t_scratch = Pool().Take().release();
+  ++t_scratch->users;
+  return *t_scratch;
+}
+
+void LeaveScratch() noexcept {
+  ScanScratch* scratch = t_scratch;
+  if (--scratch->users != 0) return;
+  t_scratch = nullptr;
+  Pool().Give(std::unique_ptr<ScanScratch>(scratch));
+}
+
+std::size_t IdleScratchCount() {
+  return Pool().IdleCount();
+}
+
+}  // namespace detail
+
+void ReleaseIdleScanScratch() {
+  Pool().ReleaseIdle();
+}
+
 StableText::StableText(std::string_view text) : text_(text) {
-  ScanScratch& s = ThreadScratch();
+  ScanScratch& s = detail::EnterScratch();
   id_ = ++s.lastPromise;
   outer_ = s.promises;
   s.promises = this;
@@ -39,10 +74,10 @@ StableText::~StableText() {
       break;
     }
   }
+  detail::LeaveScratch();
 }
 
-TextScan::TextScan(const RuleTable& table, std::string_view text)
-    : table_(table), s_(ThreadScratch()) {
+TextScan::TextScan(const RuleTable& table, std::string_view text) : table_(table), s_(*use_) {
   s_.candidates.assign(table.rules.size() / 64 + 1, 0);
   if (s_.passSerial == table.Set().serial) {
     if (s_.passPromise == 0) {
@@ -55,7 +90,8 @@ TextScan::TextScan(const RuleTable& table, std::string_view text)
 }
 
 std::uint32_t TextScan::ThreadPasses() {
-  return ThreadScratch().generation;
+  const detail::ScratchUse use;
+  return (*use).generation;
 }
 
 bool TextScan::KeptUnderPromiseOver(std::string_view text) const {

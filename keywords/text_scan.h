@@ -2,11 +2,13 @@
 // occurrence, and for patterns of at most 2 bytes whether some occurrence starts on a
 // character boundary of code page 936 (the short-word check).
 //
-// The working arrays live per thread and are reused from call to call; a generation stamp
-// tells this call's entries from stale ones, so a call touches only what it finds. The last
-// pass is kept: lists that share a pattern set and are asked about the same text again (a
-// page screen asks free, record and deny in a row) reuse it. A text under a StableText is
-// known by its address and the word's id; any other is kept as a copy and compared.
+// The working arrays come from a pool and are reused from call to call; a generation stamp
+// tells this call's entries from stale ones, so a call touches only what it finds. While a
+// scan or a StableText stands on a thread, every scan on that thread uses the same arrays;
+// when the last one ends they go back to the pool. The last pass is kept: lists that share a
+// pattern set and are asked about the same text again (a page screen asks free, record and
+// deny in a row) reuse it. A text under a StableText is known by its address and the word's
+// id; any other is kept as a copy and compared.
 #pragma once
 
 #include <algorithm>
@@ -22,8 +24,10 @@
 
 namespace orv::keywords {
 
-// Working arrays of one thread's scans, indexed by pattern, state and rule.
+// Working arrays of the scans of one thread at a time, indexed by pattern, state and rule.
 struct ScanScratch {
+  // Scans and words on the thread that use these arrays now; 0 while they are in the pool.
+  std::uint32_t users = 0;
   std::uint32_t generation = 0;
   std::vector<std::uint32_t> stamp;  // == generation: the pattern was seen in this pass
   std::vector<std::uint32_t> first;
@@ -39,10 +43,33 @@ struct ScanScratch {
   std::uint64_t passSerial = 0;
   std::uint64_t passPromise = 0;
   std::string passText;
-  // The words standing on this thread, newest first, and the last id given out.
+  // The words standing on the thread that uses the arrays, newest first, and the last id given
+  // out (ids stay unique across the threads that use the arrays in turn).
   StableText* promises = nullptr;
   std::uint64_t lastPromise = 0;
 };
+
+namespace detail {
+// The arrays the calling thread scans with: those already in use on it, else a set from the
+// pool. Each call is matched by one LeaveScratch on the same thread.
+ScanScratch& EnterScratch();
+void LeaveScratch() noexcept;
+// Sets of arrays in the pool, not in use on any thread.
+std::size_t IdleScratchCount();
+
+// EnterScratch for as long as it lives.
+class ScratchUse {
+ public:
+  ScratchUse() : scratch_(EnterScratch()) {}
+  ~ScratchUse() { LeaveScratch(); }
+  ScratchUse(const ScratchUse&) = delete;
+  ScratchUse& operator=(const ScratchUse&) = delete;
+  ScanScratch& operator*() const { return scratch_; }
+
+ private:
+  ScanScratch& scratch_;
+};
+}  // namespace detail
 
 class TextScan {
  public:
@@ -72,7 +99,8 @@ class TextScan {
     return First(pattern) != kAbsent && PassesShortWordCheck(pattern);
   }
 
-  // Whole-text passes made on this thread so far (wraps): tells whether a call shared one.
+  // Whole-text passes made so far (wraps) with the arrays this thread scans with, or would
+  // scan with next: tells whether a call shared one.
   static std::uint32_t ThreadPasses();
 
   // Patterns that occurred at some point during this pass (some may be absent by now).
@@ -97,6 +125,7 @@ class TextScan {
   void Record(std::uint32_t pattern, std::uint32_t at);
 
   const RuleTable& table_;
+  detail::ScratchUse use_;
   ScanScratch& s_;
   bool changed_ = false;  // Update has run: s_.watched is in use
 };

@@ -8,11 +8,12 @@ namespace detail {
 namespace {
 Cp936Table* BuildTable() {
   auto* table = new Cp936Table();
+  SystemPairDecoder system;
   for (unsigned lead = 0x81; lead <= 0xFE; ++lead) {
     for (unsigned trail = 0x40; trail <= 0xFE; ++trail) {
       if (trail == 0x7F) continue;
       const char16_t cp =
-          DecodePairWithSystem(static_cast<unsigned char>(lead), static_cast<unsigned char>(trail));
+          system.Decode(static_cast<unsigned char>(lead), static_cast<unsigned char>(trail));
       table->toUnicode[lead - 0x81][trail - 0x40] = cp;
       // The first pair that maps to a code point wins the reverse direction, as with the
       // system's best-fit-free conversion.

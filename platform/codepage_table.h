@@ -14,9 +14,21 @@ struct Cp936Table {
   std::array<std::uint16_t, 0x10000> fromUnicode{};
 };
 
-// Provided by posix/ (iconv) or win32/ (MultiByteToWideChar): the code point of one pair,
-// or 0 when the pair is not defined.
-char16_t DecodePairWithSystem(unsigned char lead, unsigned char trail);
+// The system's own converter, provided by posix/ (iconv) or win32/ (MultiByteToWideChar).
+// Whatever it holds open is closed with it: the table is built once, by one caller.
+class SystemPairDecoder {
+ public:
+  SystemPairDecoder();
+  ~SystemPairDecoder();
+  SystemPairDecoder(const SystemPairDecoder&) = delete;
+  SystemPairDecoder& operator=(const SystemPairDecoder&) = delete;
+
+  // The code point of one pair, or 0 when the pair is not defined.
+  char16_t Decode(unsigned char lead, unsigned char trail);
+
+ private:
+  void* converter_ = nullptr;
+};
 
 const Cp936Table& Table();
 

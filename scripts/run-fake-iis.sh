@@ -5,7 +5,8 @@
 # Needs a finished `cmake --build build/mingw-ARCH` (ORV_WIN_BUILD_DIR overrides the folder).
 # The 32-bit pair runs under `wine`, the 64-bit pair under `wine64`, both in a private
 # 64-bit Wine prefix under build/ (ORV_WINEPREFIX overrides it). No display is needed.
-# Exits non-zero when anything fails; the work folder is then kept for inspection.
+# Exits non-zero when anything fails; the work folder is then kept for inspection. A run that
+# gives no verdict within ORV_FAKEIIS_TIMEOUT seconds (default 120) is killed and fails.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root="$PWD"
@@ -68,7 +69,7 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
   mkdir -p "$WINEPREFIX"
   # A 64-bit prefix runs both the 32-bit and the 64-bit programs.
   WINEARCH=win64 timeout 600 "$wine64" wineboot -i >/dev/null 2>&1 || true
-  wineserver -w || true
+  timeout 60 wineserver -w 2>/dev/null || wineserver -k 2>/dev/null || true
 fi
 
 work="$(mktemp -d "$root/build/fakeiis-$arch.XXXXXX")"
@@ -100,6 +101,8 @@ write_fixture() { # folder, KeyIsSystem value
     '<OrvKeyFree>freepass</OrvKeyFree>' >"$folder/OrvFilter.db"
 }
 
+# A run takes seconds; the limit only turns a hang into a clear failure.
+limit="${ORV_FAKEIIS_TIMEOUT:-120}"
 status=0
 run_mode() { # mode name, KeyIsSystem value, extra fakeiis arguments
   local mode="$1" system="$2"
@@ -109,12 +112,26 @@ run_mode() { # mode name, KeyIsSystem value, extra fakeiis arguments
   write_fixture "$folder" "$system"
   echo "--- fake IIS, $arch, filter $mode"
   local rc=0
-  (cd "$folder" && timeout 600 "$wine" fakeiis.exe '.\OrvFilter.dll' "$@") \
+  (cd "$folder" && timeout -k 5 "$limit" "$wine" fakeiis.exe '.\OrvFilter.dll' "$@") \
     >"$folder/fakeiis.raw" 2>&1 || rc=$?
   tr -d '\r' <"$folder/fakeiis.raw" | tee "$folder/fakeiis.out"
-  # The exit code counts the failures; a crash or a hang leaves no summary line.
-  if [ "$rc" != 0 ] || ! grep -q 'scenario(s), 0 failed$' "$folder/fakeiis.out"; then
-    echo "run-fake-iis: $arch, filter $mode: FAILED, exit code $rc (see $folder)" >&2
+  # The summary line decides: it says how many scenarios ran and how many failed, and the fake
+  # IIS ends itself right after printing it. The exit code must agree.
+  local summary
+  summary="$(grep -E '^[0-9]+ scenario\(s\), [0-9]+ failed$' "$folder/fakeiis.out" | tail -n 1 || true)"
+  if [ "$rc" = 124 ] || [ "$rc" = 137 ]; then
+    if [ -n "$summary" ]; then
+      echo "run-fake-iis: $arch, filter $mode: FAILED: printed '$summary' but did not exit within ${limit}s" >&2
+    else
+      echo "run-fake-iis: $arch, filter $mode: FAILED: no verdict within ${limit}s (hung; killed)" >&2
+    fi
+    wineserver -k 2>/dev/null || true
+    status=1
+  elif [ -z "$summary" ]; then
+    echo "run-fake-iis: $arch, filter $mode: FAILED: ended without a verdict, exit code $rc (crashed?)" >&2
+    status=1
+  elif [[ "$summary" != *" 0 failed" ]] || [ "$rc" != 0 ]; then
+    echo "run-fake-iis: $arch, filter $mode: FAILED: $summary, exit code $rc (see $folder)" >&2
     status=1
   fi
 }
@@ -122,7 +139,8 @@ run_mode() { # mode name, KeyIsSystem value, extra fakeiis arguments
 run_mode on 1
 run_mode off 0 --off
 
-wineserver -w || true
+# Wine's own services linger a few seconds after the last program; never wait on them for long.
+timeout 30 wineserver -w 2>/dev/null || wineserver -k 2>/dev/null || true
 if [ "$status" = 0 ]; then
   rm -rf "$work"
   echo "run-fake-iis: $arch passed"

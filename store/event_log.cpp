@@ -204,17 +204,24 @@ EventLog::EventLog(std::shared_ptr<const Clock> clock, AppendFunction append)
 }
 
 EventLog::~EventLog() {
-  // An orderly unload writes everything still waiting, the lines set aside during a flush
-  // included, so that no event of the last minutes is lost.
+  // An orderly unload writes everything still waiting, so that no event of the last minutes
+  // is lost.
+  WriteAll();
+}
+
+void EventLog::WriteAll() {
   try {
     State& s = *state_;
     Lock lock(s.mutex);
+    // A forced Add returns at once while another thread writes; this waits for that write,
+    // or the lines it did not take would stay behind.
     s.flushDone.wait(lock, [&] { return !s.flushing; });
-    MoveOverflowToPending(s);
     DayChanged(s);
     Flush(s, lock);
+    // Lines that came in during the write just made.
+    if (!s.overflow.empty()) Flush(s, lock);
   } catch (...) {
-    // Unloading never fails.
+    // Never fails: the host is going away.
   }
 }
 

@@ -49,6 +49,11 @@ class EventLog {
   // flush clock (kForcedFlushSeconds since the last flush) is due. True when a write ran.
   bool WriteIfDue();
 
+  // Writes every line waiting (the lines set aside during a write included) on the calling
+  // thread, once a write another thread has begun is over: for a host's last call before its
+  // process may end. Also when the writes are left to a writer thread.
+  void WriteAll();
+
   // Ignored when `directory` is empty.
   void SetDirectory(std::string_view directory);
 

@@ -16,6 +16,7 @@
 #include "filter/isapi/isapi_extension_host.h"
 #include "filter/isapi/isapi_filter_host.h"
 #include "filter/isapi/module_engine.h"
+#include "filter/isapi/own_write_guard.h"
 #include "filter/isapi/resource_ids.h"
 
 namespace {
@@ -71,6 +72,8 @@ DWORD WINAPI HttpFilterProc(HTTP_FILTER_CONTEXT* context, DWORD notificationType
   try {
     orv::filter::FilterEngine* engine = orv::isapi::Engine();
     if (!engine || !context) return SF_STATUS_REQ_NEXT_NOTIFICATION;
+    // What our own block page causes while it is being written is not screened again.
+    if (orv::isapi::OwnWriteGuard::Inside(context)) return SF_STATUS_REQ_NEXT_NOTIFICATION;
     orv::isapi::IsapiFilterHost host(context, notificationType, notification);
     return engine->HttpFilterProc(host, notificationType);
   } catch (...) {
@@ -121,7 +124,6 @@ BOOL WINAPI TerminateExtension(DWORD /*flags*/) {
   // FreeLibrary, since the filter role may still be called after the extension role ends.
   try {
     if (orv::filter::FilterEngine* engine = orv::isapi::Engine()) {
-      engine->FlushLog();
       return engine->TerminateExtension() ? TRUE : FALSE;
     }
   } catch (...) {

@@ -1,10 +1,11 @@
 #include "filter/isapi/isapi_filter_host.h"
 
-#include <cstring>
 #include <limits>
 
 #include "filter/isapi/block_page_head.h"
 #include "filter/isapi/bounded_read.h"
+#include "filter/isapi/connection_buffer.h"
+#include "filter/isapi/own_write_guard.h"
 
 namespace orv::isapi {
 
@@ -46,6 +47,7 @@ bool IsapiFilterHost::WriteClient(std::string_view bytes) {
   }
   if (bytes.size() > std::numeric_limits<DWORD>::max()) return false;
   DWORD length = static_cast<DWORD>(bytes.size());
+  const OwnWriteGuard guard(context_);
   // IIS only reads the buffer; the prototype merely lacks the const.
   return context_->WriteClient(context_, const_cast<char*>(bytes.data()), &length, 0) != FALSE;
 }
@@ -89,15 +91,13 @@ std::string_view IsapiFilterHost::RawData() {
 
 bool IsapiFilterHost::ReplaceRawData(std::string_view chunk) {
   HTTP_FILTER_RAW_DATA* raw = RawDataRecord();
-  if (!context_ || !raw || !context_->AllocMem) return false;
-  if (chunk.size() >= std::numeric_limits<DWORD>::max()) return false;
+  if (!context_ || !raw) return false;
+  // The connection's own buffer: IIS has sent the previous chunk from it before it asks
+  // about the next one, and frees it when the connection ends.
+  char* bytes = CopyIntoConnectionBuffer(*context_, chunk);
+  if (!bytes) return false;
   const DWORD length = static_cast<DWORD>(chunk.size());
-  // Request-lifetime memory: IIS frees it with the request, after the chunk has been sent.
-  void* memory = context_->AllocMem(context_, length + 1, 0);
-  if (!memory) return false;
-  if (length) std::memcpy(memory, chunk.data(), length);
-  static_cast<char*>(memory)[length] = '\0';
-  raw->pvInData = memory;
+  raw->pvInData = bytes;
   raw->cbInData = length;
   raw->cbInBuffer = length;
   return true;

@@ -5,7 +5,10 @@
 
 namespace orv::codepage::detail {
 
-char16_t DecodePairWithSystem(unsigned char lead, unsigned char trail) {
+SystemPairDecoder::SystemPairDecoder() = default;
+SystemPairDecoder::~SystemPairDecoder() = default;
+
+char16_t SystemPairDecoder::Decode(unsigned char lead, unsigned char trail) {
   const char in[2] = {static_cast<char>(lead), static_cast<char>(trail)};
   wchar_t out[2] = {0, 0};
   const int n = MultiByteToWideChar(936, MB_ERR_INVALID_CHARS, in, 2, out, 2);

@@ -396,6 +396,40 @@ TEST_F(EventLogOverflowTest, DestructorWritesOverflowLinesToo) {
   EXPECT_EQ(gate.File(DayFile()), "A\r\nB\r\n");
 }
 
+// The host's last call before its process may end: a forced Add while another thread writes
+// returns at once, WriteAll waits for that write and then writes what it did not take.
+TEST_F(EventLogOverflowTest, WriteAllWaitsForAWriteInProgressAndLeavesNoLineBehind) {
+  EventLog log(clock, Gate());
+  log.SetDirectory(dir.path());
+  log.Add(false, "A", "a", "");
+  std::thread flusher = StartHeldFlush(log);
+  log.Add(false, "B", "b", "");
+  log.Add(false, "C", "c", "");
+  std::thread terminating([&log] { log.WriteAll(); });
+  gate.Release();
+  terminating.join();
+  // Read before the flusher is joined and before the destructor could write anything.
+  EXPECT_EQ(gate.File(DayFile()), "A\r\nB\r\nC\r\n");
+  EXPECT_EQ(log.PendingCount() + log.OverflowCount(), 0u);
+  flusher.join();
+}
+
+TEST_F(EventLogTest, WriteAllWritesOnTheCallingThreadWhenWritesAreDeferred) {
+  std::string written;
+  EventLog log(clock, [&](const std::string&, std::string_view text) {
+    written += text;
+    return true;
+  });
+  log.SetDirectory(dir.path());
+  log.DeferWrites([] {});  // a writer thread that never comes
+  AddDistinct(log, 0, 3);
+  log.Add(true, "", "", "");
+  EXPECT_TRUE(written.empty());
+  log.WriteAll();
+  EXPECT_EQ(std::count(written.begin(), written.end(), '\n'), 3);
+  EXPECT_EQ(log.PendingCount(), 0u);
+}
+
 TEST_F(EventLogTest, DeferredWritesLeaveTheDiskToTheWriterThread) {
   int appends = 0;
   std::string written;

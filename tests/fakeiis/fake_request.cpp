@@ -55,7 +55,23 @@ BOOL WINAPI FilterAddResponseHeaders(HTTP_FILTER_CONTEXT*, LPSTR, DWORD) {
 BOOL WINAPI FilterWriteClient(HTTP_FILTER_CONTEXT* context, LPVOID buffer, LPDWORD length, DWORD) {
   FakeRequest* request = FromContext(context);
   if (!request || !length) return FALSE;
-  return request->WriteBytes(buffer, length);
+  if (!request->WriteBytes(buffer, length)) return FALSE;
+  if (request->reenterOnWrite && request->reentryDepth < FakeRequest::kMaxReentry) {
+    // The written bytes come back as the raw data of the same connection.
+    std::vector<char> bytes(static_cast<const char*>(buffer),
+                            static_cast<const char*>(buffer) + *length);
+    bytes.push_back('\0');
+    HTTP_FILTER_RAW_DATA raw{};
+    raw.pvInData = bytes.data();
+    raw.cbInData = *length;
+    raw.cbInBuffer = static_cast<DWORD>(bytes.size());
+    ++request->reentryDepth;
+    request->deepestReentry = std::max(request->deepestReentry, request->reentryDepth);
+    const DWORD result = request->reenterOnWrite(context, SF_NOTIFY_SEND_RAW_DATA, &raw);
+    --request->reentryDepth;
+    request->reentryResults.push_back(result);
+  }
+  return TRUE;
 }
 
 BOOL WINAPI FilterServerSupportFunction(HTTP_FILTER_CONTEXT* context, enum SF_REQ_TYPE type,
@@ -200,6 +216,18 @@ FakeRequest::FakeRequest() {
   preproc_.GetHeader = PreprocGetHeader;
   preproc_.SetHeader = PreprocSetHeader;
   preproc_.AddHeader = PreprocAddHeader;
+}
+
+void FakeRequest::EndNetSession() {
+  memory_.clear();
+  allocations.clear();
+  context_.pFilterContext = nullptr;
+}
+
+std::size_t FakeRequest::LiveAllocatedBytes() const {
+  std::size_t total = 0;
+  for (const auto& block : allocations) total += block.second;
+  return total;
 }
 
 HTTP_FILTER_CONTEXT* FakeRequest::FilterContext() {

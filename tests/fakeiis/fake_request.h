@@ -32,6 +32,12 @@ struct HeadCall {
   int writesBefore = 0;  // WriteClient calls made before the head
 };
 
+using FilterProc = DWORD(WINAPI*)(HTTP_FILTER_CONTEXT*, DWORD, void*);
+
+// One client connection with the request on it as the fake IIS presents them. Several requests
+// may follow one another on it (keep-alive): set the variables anew for each. As IIS does, the
+// filter context and AllocMem memory live until the connection ends (EndNetSession, or the
+// object's end), not with the request.
 class FakeRequest {
  public:
   FakeRequest();
@@ -48,6 +54,11 @@ class FakeRequest {
   bool failIoCompletion = false;
   bool failExecUrl = false;
   bool failSendHead = false;
+  // A host that hands what the filter writes with WriteClient back to it as raw data on the
+  // same connection and thread before the write returns (some hosts do). At most
+  // kMaxReentry calls deep, so that a filter without a guard fails instead of overflowing.
+  FilterProc reenterOnWrite = nullptr;
+  static constexpr int kMaxReentry = 8;
 
   // --- what the filter did ---
   std::string written;  // WriteClient bytes, all calls joined
@@ -65,6 +76,10 @@ class FakeRequest {
   std::vector<DWORD> otherSupportRequests;
   // Reads of server variables into a buffer that was too small.
   int shortReads = 0;
+  // Raw-data notifications the written bytes caused, and how deep they went.
+  std::vector<DWORD> reentryResults;
+  int reentryDepth = 0;
+  int deepestReentry = 0;
 
   // --- the ISAPI records, filled on demand ---
   HTTP_FILTER_CONTEXT* FilterContext();
@@ -77,6 +92,12 @@ class FakeRequest {
   bool RawChunkIsAllocated() const;
   HTTP_FILTER_LOG* Log();
   EXTENSION_CONTROL_BLOCK* ControlBlock();
+
+  // The client's connection ends: IIS frees the AllocMem memory and forgets the filter
+  // context. Afterwards the object is a fresh connection.
+  void EndNetSession();
+  // AllocMem bytes taken on this connection and not yet freed.
+  std::size_t LiveAllocatedBytes() const;
 
   // Runs the completion routine the filter registered, as IIS does once the URL it handed
   // on has run. False if none was registered.

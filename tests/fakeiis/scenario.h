@@ -43,8 +43,10 @@ std::vector<Scenario> RequestScenarios();
 std::vector<Scenario> ResponseScenarios();
 std::vector<Scenario> BodyScenarios();
 std::vector<Scenario> ConcurrencyScenarios();
+std::vector<Scenario> ConnectionScenarios();
 std::vector<Scenario> SwitchedOffScenarios();
-// Runs last: TerminateExtension, FreeLibrary, then the event log on disk.
+// Runs last: TerminateExtension, FreeLibrary with pool threads that screened pages still
+// alive, the event log on disk, and those threads ending after the unload.
 Scenario UnloadScenario(bool expectEvents);
 
 // --- helpers shared by the scenario sets ---

@@ -3,8 +3,10 @@
 // outlive the word it was made under, nor be taken for another text.
 #include <gtest/gtest.h>
 
+#include <latch>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "keywords/matching.h"
@@ -196,6 +198,53 @@ TEST(StableText, OverlappingWordsEachStandWhileTheyLive) {
     other[2] = 'x';
     EXPECT_FALSE(Denied(group, other));
   }
+}
+
+// The scan arrays belong to no thread: a host's threads come and go for months, and each
+// one that ever scanned must not keep a set (nor anything that runs when it ends).
+TEST(ScanScratch, ThreadsThatScannedAndEndedLeaveTheirArraysToTheNextScan) {
+  const CompiledGroup group = Group();
+  ReleaseIdleScanScratch();
+  for (int round = 0; round < 16; ++round) {
+    std::thread([&] { EXPECT_TRUE(Denied(group, "..ab..cd..")); }).join();
+  }
+  EXPECT_EQ(detail::IdleScratchCount(), 1u) << "threads one after another share one set";
+
+  // Threads scanning at once each need their own, and give them back when done.
+  constexpr int kThreads = 4;
+  std::latch together(kThreads);
+  std::vector<std::thread> threads;
+  for (int t = 0; t < kThreads; ++t) {
+    threads.emplace_back([&] {
+      const std::string text = "..ab..cd..";
+      const StableText unchanged(text);
+      together.arrive_and_wait();  // every thread holds its set now
+      EXPECT_TRUE(Denied(group, text));
+      EXPECT_FALSE(Denied(group, "..xx.."));
+    });
+  }
+  for (std::thread& thread : threads) thread.join();
+  EXPECT_EQ(detail::IdleScratchCount(), static_cast<std::size_t>(kThreads));
+  ReleaseIdleScanScratch();
+  EXPECT_EQ(detail::IdleScratchCount(), 0u);
+  EXPECT_TRUE(Denied(group, "..ab..cd..")) << "a scan after the release builds its arrays again";
+}
+
+TEST(ScanScratch, ArraysStayWithTheThreadUntilItsLastWordEndsOutOfTurn) {
+  const CompiledGroup group = Group();
+  ReleaseIdleScanScratch();
+  const std::string text = "..ab..cd..";
+  auto first = std::make_unique<StableText>(text);
+  auto second = std::make_unique<StableText>(text);
+  first.reset();  // the word that took the arrays ends first
+  EXPECT_EQ(detail::IdleScratchCount(), 0u) << "given back while a word still stands";
+  std::thread([&] { EXPECT_FALSE(Denied(group, "..xx..")); }).join();
+  const std::uint32_t before = TextScan::ThreadPasses();
+  EXPECT_TRUE(Denied(group, text));
+  EXPECT_TRUE(Denied(group, text));
+  EXPECT_EQ(TextScan::ThreadPasses() - before, 1u) << "the standing word still shares its pass";
+  second.reset();
+  EXPECT_EQ(detail::IdleScratchCount(), 2u);
 }
 
 }  // namespace
