@@ -186,14 +186,14 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string_view>& args,
   if (options.UsesUpstream() == !options.siteRoot.empty())
     return Fail("orvproxy: give exactly one of --upstream and --root\n" + UsageText());
   const bool certificateGiven = !options.tlsCertificate.empty() || !options.tlsKey.empty();
-  if (options.HasTlsListener() &&
-      (options.tlsCertificate.empty() || options.tlsKey.empty()))
+  if (options.HasTlsListener() && (options.tlsCertificate.empty() || options.tlsKey.empty()))
     return Fail("orvproxy: --listen-tls needs --tls-cert and --tls-key\n");
   // A certificate without a TLS listener would leave the administrator believing the
   // listener is HTTPS while it speaks plain HTTP.
   if (certificateGiven && !options.HasTlsListener())
-    return Fail("orvproxy: --tls-cert and --tls-key serve the --listen-tls addresses; "
-                "give at least one\n");
+    return Fail(
+        "orvproxy: --tls-cert and --tls-key serve the --listen-tls addresses; "
+        "give at least one\n");
   if (!options.upstreamCa.empty() && !options.upstreamTls)
     return Fail("orvproxy: --upstream-ca needs an https:// upstream\n");
 

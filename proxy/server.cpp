@@ -236,8 +236,7 @@ LoopAwaitable<void> ProxyServer::Impl::Accept(Listener& listener) {
     boost::system::error_code ec;
     LoopSocket socket =
         co_await acceptor.async_accept(loops_.Next(), asio::redirect_error(kUseLoopAwaitable, ec));
-    if (ec == asio::error::operation_aborted || !acceptor.is_open() || context_.stopping)
-      co_return;
+    if (ec == asio::error::operation_aborted || !acceptor.is_open() || context_.stopping) co_return;
     if (ec) {
       // Out of descriptors or a connection reset before it was taken: wait a moment, go on.
       asio::steady_timer pause(loops_.First(), std::chrono::milliseconds(50));
@@ -365,7 +364,8 @@ int ProxyServer::Impl::Run() {
   std::fprintf(stderr, "%s\n", Describe().c_str());
   std::fflush(stderr);
 
-  for (auto& listener : listeners_) asio::co_spawn(loops_.First(), Accept(*listener), asio::detached);
+  for (auto& listener : listeners_)
+    asio::co_spawn(loops_.First(), Accept(*listener), asio::detached);
   if (signals_) asio::co_spawn(loops_.First(), WatchSignals(), asio::detached);
   loops_.Run();
   JoinReload();

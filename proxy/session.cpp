@@ -445,8 +445,8 @@ LoopAwaitable<void> Session<Stream>::Serve() {
 }
 
 template <class Stream>
-LoopAwaitable<bool> Session<Stream>::Respond(ForwardRequest& request, RequestFacts& facts, bool keepAlive,
-                                     bool http10, bool headOnly) {
+LoopAwaitable<bool> Session<Stream>::Respond(ForwardRequest& request, RequestFacts& facts,
+                                             bool keepAlive, bool http10, bool headOnly) {
   const ProxyOptions& options = context_.options;
   if (!source_) {
     if (context_.pool && context_.pool->Tls())

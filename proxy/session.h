@@ -82,7 +82,7 @@ class Session final : public SessionBase {
   Stream stream_;
   Deadline deadline_;                       // the limit on the client's current read or write
   std::unique_ptr<ResponseSource> source_;  // made at the first request, kept for the next
-  bool idle_ = true;  // waiting for the next request; only touched on the connection's loop
+  bool idle_ = true;    // waiting for the next request; only touched on the connection's loop
   std::string joined_;  // TLS: the two parts of a write in one record
 };
 

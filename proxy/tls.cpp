@@ -5,6 +5,9 @@
 #include <openssl/x509v3.h>
 
 #include <boost/asio/ip/address.hpp>
+#include <boost/asio/ssl/error.hpp>
+#include <cerrno>
+#include <cstdio>
 #include <cstring>
 
 namespace orv::proxy {
@@ -41,6 +44,17 @@ bool LimitVersionsAndCiphers(SSL_CTX* context) {
          SSL_CTX_set_cipher_list(context, kTls12Ciphers) == 1;
 }
 
+// OpenSSL says only "system lib" for a file it cannot open.
+bool Readable(const std::string& file, std::string& reason) {
+  std::FILE* opened = std::fopen(file.c_str(), "rb");
+  if (opened == nullptr) {
+    reason = std::strerror(errno);
+    return false;
+  }
+  std::fclose(opened);
+  return true;
+}
+
 std::string LastOpenSslError(const char* fallback) {
   unsigned long code = ERR_get_error();
   ERR_clear_error();
@@ -53,8 +67,7 @@ std::string LastOpenSslError(const char* fallback) {
 }  // namespace
 
 std::shared_ptr<ssl::context> MakeServerTlsContext(const std::string& certificateFile,
-                                                   const std::string& keyFile,
-                                                   std::string& error) {
+                                                   const std::string& keyFile, std::string& error) {
   auto context = std::make_shared<ssl::context>(ssl::context::tls_server);
   SSL_CTX* native = context->native_handle();
   boost::system::error_code ec;
@@ -68,17 +81,29 @@ std::shared_ptr<ssl::context> MakeServerTlsContext(const std::string& certificat
     return nullptr;
   }
   SSL_CTX_set_alpn_select_cb(native, SelectHttp11, nullptr);
+  std::string reason;
+  if (!Readable(certificateFile, reason)) {
+    error = "cannot open certificate " + certificateFile + ": " + reason;
+    return nullptr;
+  }
+  if (!Readable(keyFile, reason)) {
+    error = "cannot open key " + keyFile + ": " + reason;
+    return nullptr;
+  }
   context->use_certificate_chain_file(certificateFile, ec);
   if (ec) {
     error = "cannot read certificate " + certificateFile + ": " + ec.message();
     return nullptr;
   }
   context->use_private_key_file(keyFile, ssl::context::pem, ec);
-  if (ec) {
+  const bool mismatched =
+      ec && ec.category() == asio::error::get_ssl_category() &&
+      ERR_GET_REASON(static_cast<unsigned long>(ec.value())) == X509_R_KEY_VALUES_MISMATCH;
+  if (ec && !mismatched) {
     error = "cannot read key " + keyFile + ": " + ec.message();
     return nullptr;
   }
-  if (SSL_CTX_check_private_key(native) != 1) {
+  if (mismatched || SSL_CTX_check_private_key(native) != 1) {
     ERR_clear_error();
     error = "key " + keyFile + " does not belong to certificate " + certificateFile;
     return nullptr;

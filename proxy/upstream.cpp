@@ -155,8 +155,7 @@ LoopAwaitable<SourceResult> BasicUpstreamSource<Stream>::Connect() {
   socket.set_option(tcp::no_delay(true), ec);
   if constexpr (std::is_same_v<Stream, TlsStream>) {
     if (!ExpectUpstreamName(*stream_, pool_.Host())) {
-      std::fprintf(stderr, "orvproxy: upstream name %s cannot be checked\n",
-                   pool_.Host().c_str());
+      std::fprintf(stderr, "orvproxy: upstream name %s cannot be checked\n", pool_.Host().c_str());
       stream_.reset();
       co_return SourceResult::kUnreachable;
     }
@@ -186,7 +185,8 @@ LoopAwaitable<SourceResult> BasicUpstreamSource<Stream>::Connect() {
 
 template <class Stream>
 LoopAwaitable<SourceResult> BasicUpstreamSource<Stream>::Start(ForwardRequest& request,
-                                                  const RequestFacts& facts, ResponseHead& head) {
+                                                               const RequestFacts& facts,
+                                                               ResponseHead& head) {
   // A connection kept from this client's last request is used first; anything else the last
   // request left behind is closed.
   const bool mayReuse = Idempotent(request.method());
@@ -222,9 +222,8 @@ LoopAwaitable<SourceResult> BasicUpstreamSource<Stream>::Start(ForwardRequest& r
 }
 
 template <class Stream>
-LoopAwaitable<typename BasicUpstreamSource<Stream>::Attempt> BasicUpstreamSource<Stream>::Exchange(ForwardRequest& request,
-                                                                bool headOnly, bool reused,
-                                                                SourceResult& result) {
+LoopAwaitable<typename BasicUpstreamSource<Stream>::Attempt> BasicUpstreamSource<Stream>::Exchange(
+    ForwardRequest& request, bool headOnly, bool reused, SourceResult& result) {
   beast::error_code ec;
   buffer_.clear();
   // A read takes as much as the buffer has room for; a buffer left at its first small size
@@ -267,7 +266,8 @@ LoopAwaitable<typename BasicUpstreamSource<Stream>::Attempt> BasicUpstreamSource
 
 template <class Stream>
 LoopAwaitable<SourceResult> BasicUpstreamSource<Stream>::Read(std::string& out, std::size_t limit,
-                                                 bool& complete, std::chrono::milliseconds pause) {
+                                                              bool& complete,
+                                                              std::chrono::milliseconds pause) {
   complete = false;
   const std::size_t before = out.size();
   // A page usually arrives with its head and is then parsed straight from the buffer.

@@ -79,8 +79,7 @@ class UpstreamPool {
 template <class Stream>
 class BasicUpstreamSource final : public ResponseSource {
  public:
-  BasicUpstreamSource(UpstreamPool& pool, LoopExecutor executor,
-                      std::chrono::milliseconds timeout)
+  BasicUpstreamSource(UpstreamPool& pool, LoopExecutor executor, std::chrono::milliseconds timeout)
       : pool_(pool),
         executor_(std::move(executor)),
         timeout_(timeout),

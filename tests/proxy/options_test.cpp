@@ -84,8 +84,8 @@ TEST(CommandLine, Mistakes) {
 
 TEST(CommandLine, TlsListenersAndUpstream) {
   ParsedCommandLine mixed =
-      Parse({"--root", "site", "--listen", "127.0.0.1:80", "--listen-tls", "[::]:443",
-             "--listen", "10.0.0.1:8080", "--tls-cert", "chain.pem", "--tls-key", "key.pem"});
+      Parse({"--root", "site", "--listen", "127.0.0.1:80", "--listen-tls", "[::]:443", "--listen",
+             "10.0.0.1:8080", "--tls-cert", "chain.pem", "--tls-key", "key.pem"});
   ASSERT_TRUE(mixed.options) << mixed.message;
   const auto& listeners = mixed.options->listeners;
   ASSERT_EQ(listeners.size(), 3u);  // the default 127.0.0.1:8080 is not among them
