@@ -119,7 +119,8 @@ bool DropTrailerFields(ForwardRequest& request, const std::vector<HeaderField>& 
 // target, which must then name the same server; without either (HTTP/1.0), the listening
 // address. False for a request whose host is missing, repeated, malformed or contradicted.
 bool IdentifyServer(const ForwardRequest& header, const RequestTarget& target,
-                    std::string_view localName, std::string_view localPort, RequestFacts& facts) {
+                    std::string_view localName, std::string_view localPort, bool tls,
+                    RequestFacts& facts) {
   const std::size_t hostFields = header.count(http::field::host);
   if (hostFields > 1 || (hostFields == 0 && header.version() >= 11)) return false;
   std::optional<HostAndPort> host;
@@ -135,7 +136,8 @@ bool IdentifyServer(const ForwardRequest& header, const RequestTarget& target,
   }
   if (host) {
     facts.serverName = host->name;
-    facts.serverPort = host->port.empty() ? "80" : host->port;
+    // A Host without a port names the scheme's own, as a browser sends it for port 443.
+    facts.serverPort = host->port.empty() ? (tls ? "443" : "80") : host->port;
   } else {
     facts.serverName = std::string(localName);
     facts.serverPort = std::string(localPort);
@@ -370,7 +372,8 @@ LoopAwaitable<void> Session<Stream>::Serve() {
     RequestFacts facts;
     if (!target || header.method() == http::verb::connect ||
         (target->path == "*" && header.method() != http::verb::options) ||
-        !IdentifyServer(header, *target, localName, localPort, facts)) {
+        !IdentifyServer(header, *target, localName, localPort, std::is_same_v<Stream, TlsStream>,
+                        facts)) {
       co_await Reject(400, "Bad Request");
       co_return co_await LingerAfterRefusal(stream_, deadline_);
     }

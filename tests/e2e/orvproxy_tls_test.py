@@ -85,7 +85,14 @@ class HttpsListenerTest(unittest.TestCase):
         cls.work = h.new_workdir()
         cls.site = h.make_site(cls.work)
         cls.cert, cls.key = make_certificate(cls.work, "first")
-        cls.proxy = h.Proxy(h.make_config(cls.work), root=cls.site,
+        config = h.make_config(cls.work)
+        ini = os.path.join(config, "OrvFilter.ini")
+        with open(ini, "rb") as f:
+            settings = f.read()
+        # The request URL names port 443 for an HTTPS request whose Host gives none.
+        with open(ini, "wb") as f:
+            f.write(settings.replace(b"KeyHeiUrl=", b"KeyHeiUrl=localhost:443/|"))
+        cls.proxy = h.Proxy(config, root=cls.site,
                             extra=["--listen-tls", "127.0.0.1:0", "--tls-cert", cls.cert,
                                    "--tls-key", cls.key])
         cls.port = tls_port(cls.proxy)
@@ -165,6 +172,22 @@ class HttpsListenerTest(unittest.TestCase):
         self.assertEqual(conn.getresponse().status, 200)
         self.assertEqual(conn.sock.version(), "TLSv1.2")
         conn.close()
+
+    def test_host_without_port_means_443_over_tls(self):
+        conn = self.https()
+        conn.putrequest("GET", "/pass-utf8.html", skip_host=True)
+        conn.putheader("Host", "localhost")
+        conn.endheaders()
+        response = conn.getresponse()
+        response.read()
+        conn.close()
+        self.assertEqual(response.status, 403)
+        plain = self.proxy.connection()
+        plain.putrequest("GET", "/pass-utf8.html", skip_host=True)
+        plain.putheader("Host", "localhost")
+        plain.endheaders()
+        self.assertEqual(plain.getresponse().status, 200)
+        plain.close()
 
     def test_plain_listener_beside_tls(self):
         response, _ = self.proxy.get("/pass-utf8.html")
