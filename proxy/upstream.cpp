@@ -90,7 +90,7 @@ void UpstreamPool::Give(LoopSocket socket) {
   tcp::endpoint local = socket.local_endpoint(ec);
   if (ec) return;
   std::lock_guard lock(mutex_);
-  if (idle_.size() >= maxIdle_) return;  // the socket closes as it goes out of scope
+  if (closed_ || idle_.size() >= maxIdle_) return;  // the socket closes as it goes out of scope
   int descriptor = socket.release(ec);
   if (!ec) idle_.push_back({descriptor, local.protocol()});
 }
@@ -100,6 +100,7 @@ void UpstreamPool::Clear() {
   for (const Idle& idle : idle_) ::close(idle.descriptor);
   idle_.clear();
   idleTls_.clear();
+  closed_ = true;
 }
 
 std::optional<TlsStream> UpstreamPool::TakeTls(const LoopExecutor& executor) {
@@ -120,9 +121,14 @@ std::optional<TlsStream> UpstreamPool::TakeTls(const LoopExecutor& executor) {
 void UpstreamPool::Give(TlsStream stream) {
   auto kept = std::make_unique<TlsStream>(std::move(stream));
   asio::execution_context* loop = &kept->next_layer().get_executor().context();
-  std::lock_guard lock(mutex_);
-  if (idleTls_.size() >= maxIdle_) return;
-  idleTls_.push_back({loop, std::move(kept)});
+  {
+    std::lock_guard lock(mutex_);
+    if (!closed_ && idleTls_.size() < maxIdle_) {
+      idleTls_.push_back({loop, std::move(kept)});
+      return;
+    }
+  }
+  // Closed here, outside the lock, as the plain side closes its socket.
 }
 
 template <class Stream>

@@ -53,7 +53,7 @@ class UpstreamPool {
   const std::string& Host() const { return host_; }
   std::optional<TlsStream> TakeTls(const LoopExecutor& executor);
   void Give(TlsStream stream);
-  // Closes every idle connection (at shutdown).
+  // Closes every idle connection (at shutdown); connections given back later are closed too.
   void Clear();
 
  private:
@@ -72,6 +72,8 @@ class UpstreamPool {
   std::mutex mutex_;
   std::vector<Idle> idle_;
   std::vector<IdleTls> idleTls_;
+  // Cleared at shutdown: a TLS stream kept past its loop's end would outlive the loop.
+  bool closed_ = false;
 };
 
 // The responses of one client connection's requests, over a plain socket (LoopSocket) or TLS
