@@ -216,19 +216,16 @@ void Session<Stream>::Stop() {
 constexpr std::chrono::milliseconds kTlsCloseLimit{1000};
 
 template <class Stream>
-LoopAwaitable<void> Session<Stream>::Close() {
-  beast::error_code ec;
+LoopAwaitable<void> Session<Stream>::SendCloseNotify() {
+  // A client that reads to the end of the connection can tell it from a cut.
   if constexpr (std::is_same_v<Stream, TlsStream>) {
-    // A client that reads to the end of the connection can tell it from a cut.
-    if (Socket().is_open()) {
-      CloseWithoutWaiting(stream_);
-      const auto armed =
-          deadline_.Arm(Socket(), std::min(kTlsCloseLimit, context_.options.clientTimeout));
-      co_await stream_.async_shutdown(asio::redirect_error(kUseLoopAwaitable, ec));
-    }
+    if (!Socket().is_open()) co_return;
+    CloseWithoutWaiting(stream_);
+    beast::error_code ec;
+    const auto armed =
+        deadline_.Arm(Socket(), std::min(kTlsCloseLimit, context_.options.clientTimeout));
+    co_await stream_.async_shutdown(asio::redirect_error(kUseLoopAwaitable, ec));
   }
-  Socket().shutdown(tcp::socket::shutdown_send, ec);
-  Socket().close(ec);
   co_return;
 }
 
@@ -236,11 +233,12 @@ template <class Stream>
 LoopAwaitable<void> Session<Stream>::Run(std::shared_ptr<Session> self) {
   try {
     co_await self->Serve();
-    co_await self->Close();
+    if constexpr (std::is_same_v<Stream, TlsStream>) co_await self->SendCloseNotify();
   } catch (const std::exception&) {
     // One connection's failure ends that connection, never the process.
   }
   beast::error_code ec;
+  self->Socket().shutdown(tcp::socket::shutdown_send, ec);
   self->Socket().close(ec);
 
   std::function<void()> lastGone;

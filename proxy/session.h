@@ -74,7 +74,7 @@ class Session final : public SessionBase {
                               bool http10, bool headOnly);
   LoopAwaitable<bool> Write(std::string_view first, std::string_view second = {});
   LoopAwaitable<void> Reject(unsigned status, std::string_view reason);
-  LoopAwaitable<void> Close();
+  LoopAwaitable<void> SendCloseNotify();  // TLS only
   LoopSocket& Socket() { return LowestLayer(stream_); }
 
   ServerContext& context_;
