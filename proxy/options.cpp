@@ -32,20 +32,23 @@ bool SplitHostPort(std::string_view text, std::string& host, std::string& port) 
 }
 
 bool ParseUpstream(std::string_view url, ProxyOptions& options) {
-  constexpr std::string_view scheme = "http://";
-  if (url.substr(0, scheme.size()) != scheme) return false;
-  std::string_view rest = url.substr(scheme.size());
+  constexpr std::string_view plain = "http://";
+  constexpr std::string_view secure = "https://";
+  const bool tls = url.substr(0, secure.size()) == secure;
+  if (!tls && url.substr(0, plain.size()) != plain) return false;
+  std::string_view rest = url.substr(tls ? secure.size() : plain.size());
   if (!rest.empty() && rest.back() == '/') rest.remove_suffix(1);
   if (rest.empty() || rest.find('/') != std::string_view::npos) return false;
   std::string host, port;
   if (rest.find(':') == std::string_view::npos || (rest.front() == '[' && rest.back() == ']')) {
     host = std::string(rest.front() == '[' ? rest.substr(1, rest.size() - 2) : rest);
-    port = "80";
+    port = tls ? "443" : "80";
   } else if (!SplitHostPort(rest, host, port)) {
     return false;
   }
   options.upstreamHost = host;
   options.upstreamPort = port;
+  options.upstreamTls = tls;
   return true;
 }
 
@@ -58,15 +61,25 @@ ParsedCommandLine Fail(std::string message) {
 }  // namespace
 
 std::string UsageText() {
-  return "usage: orvproxy [--dir DIR] [--listen ADDR:PORT] (--upstream http://HOST:PORT | --root "
-         "DIR)\n"
+  return "usage: orvproxy [--dir DIR] [--listen ADDR:PORT]... [--listen-tls ADDR:PORT]...\n"
+         "                [--tls-cert FILE --tls-key FILE]\n"
+         "                (--upstream http[s]://HOST:PORT [--upstream-ca FILE] | --root DIR)\n"
          "                [--threads N] [--buffer BYTES] [--trusted-proxy CIDR]... "
          "[--max-connections N]\n"
          "                [--decoded-limit BYTES] [--compress on|off] [--flush-ms MS]\n"
          "  --dir DIR          folder of OrvFilter.ini, OrvFilter.db and log/ (default: the "
          "program's folder)\n"
-         "  --listen ADDR:PORT address to listen on (default 127.0.0.1:8080)\n"
-         "  --upstream URL     forward requests to this HTTP/1.1 server\n"
+         "  --listen ADDR:PORT address to listen on for plain HTTP; repeatable (default "
+         "127.0.0.1:8080\n"
+         "                     when neither --listen nor --listen-tls is given)\n"
+         "  --listen-tls ADDR:PORT  address to listen on for HTTPS (TLS 1.2 and 1.3); "
+         "repeatable\n"
+         "  --tls-cert FILE    PEM certificate of the HTTPS listeners, its chain after it\n"
+         "  --tls-key FILE     PEM private key of that certificate (SIGHUP reads both again)\n"
+         "  --upstream URL     forward requests to this HTTP/1.1 server; https:// checks its\n"
+         "                     certificate against the system's CAs and its name\n"
+         "  --upstream-ca FILE check an https:// upstream against the CAs in this PEM file "
+         "instead\n"
          "  --root DIR         serve this folder instead\n"
          "  --threads N        worker threads (default: one per core)\n"
          "  --buffer BYTES     responses up to this size are screened as one chunk (default "
@@ -88,6 +101,7 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string_view>& args,
   ProxyOptions options;
   options.settingsDirectory = std::string(programDirectory);
   options.threads = hardwareThreads == 0 ? 1 : hardwareThreads;
+  bool listenGiven = false;
 
   for (std::size_t i = 0; i < args.size(); ++i) {
     std::string_view flag = args[i];
@@ -102,11 +116,22 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string_view>& args,
     std::uint64_t number = 0;
     if (flag == "--dir") {
       options.settingsDirectory = std::string(value);
-    } else if (flag == "--listen") {
-      std::string host, port;
-      if (!SplitHostPort(value, host, port) || !ParseNumber(port, options.listenPort))
-        return Fail("orvproxy: --listen wants ADDR:PORT, not \"" + std::string(value) + "\"");
-      options.listenHost = host;
+    } else if (flag == "--listen" || flag == "--listen-tls") {
+      ListenAddress listener;
+      std::string port;
+      listener.tls = flag == "--listen-tls";
+      if (!SplitHostPort(value, listener.host, port) || !ParseNumber(port, listener.port))
+        return Fail("orvproxy: " + std::string(flag) + " wants ADDR:PORT, not \"" +
+                    std::string(value) + "\"");
+      if (!listenGiven) options.listeners.clear();  // the default goes once one is named
+      listenGiven = true;
+      options.listeners.push_back(std::move(listener));
+    } else if (flag == "--tls-cert") {
+      options.tlsCertificate = std::string(value);
+    } else if (flag == "--tls-key") {
+      options.tlsKey = std::string(value);
+    } else if (flag == "--upstream-ca") {
+      options.upstreamCa = std::string(value);
     } else if (flag == "--upstream") {
       if (!ParseUpstream(value, options))
         return Fail("orvproxy: --upstream wants http://HOST:PORT, not \"" + std::string(value) +
@@ -160,6 +185,17 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string_view>& args,
   }
   if (options.UsesUpstream() == !options.siteRoot.empty())
     return Fail("orvproxy: give exactly one of --upstream and --root\n" + UsageText());
+  const bool certificateGiven = !options.tlsCertificate.empty() || !options.tlsKey.empty();
+  if (options.HasTlsListener() && (options.tlsCertificate.empty() || options.tlsKey.empty()))
+    return Fail("orvproxy: --listen-tls needs --tls-cert and --tls-key\n");
+  // A certificate without a TLS listener would leave the administrator believing the
+  // listener is HTTPS while it speaks plain HTTP.
+  if (certificateGiven && !options.HasTlsListener())
+    return Fail(
+        "orvproxy: --tls-cert and --tls-key serve the --listen-tls addresses; "
+        "give at least one\n");
+  if (!options.upstreamCa.empty() && !options.upstreamTls)
+    return Fail("orvproxy: --upstream-ca needs an https:// upstream\n");
 
   ParsedCommandLine result;
   result.options = std::move(options);

@@ -18,14 +18,26 @@ inline constexpr std::size_t kDefaultBodyLimit = 8 * 1024 * 1024;
 inline constexpr std::size_t kDefaultMaxConnections = 10000;
 inline constexpr std::uint64_t kDefaultDecodedLimit = 64 * 1024 * 1024;
 
+struct ListenAddress {
+  std::string host;
+  std::uint16_t port = 0;  // 0 picks a free port (printed on the startup line)
+  bool tls = false;        // HTTPS with the certificate of --tls-cert
+};
+
 struct ProxyOptions {
   std::string settingsDirectory;  // holds OrvFilter.ini, OrvFilter.db and the default log/
-  std::string listenHost = "127.0.0.1";
-  std::uint16_t listenPort = 8080;  // 0 picks a free port (printed on the startup line)
+  // In the order given; the first one's port is Port(). Without --listen or --listen-tls:
+  // 127.0.0.1:8080, plain.
+  std::vector<ListenAddress> listeners{{"127.0.0.1", 8080, false}};
+  // PEM files of the TLS listeners: the certificate with its chain, and its key.
+  std::string tlsCertificate;
+  std::string tlsKey;
 
   // Exactly one of the two: forward to an upstream server, or serve a folder.
   std::string upstreamHost;
   std::string upstreamPort;
+  bool upstreamTls = false;  // https://, checked against the system's CAs or upstreamCa
+  std::string upstreamCa;
   std::string siteRoot;
 
   unsigned threads = 1;
@@ -49,6 +61,11 @@ struct ProxyOptions {
   std::chrono::milliseconds flushPause{100};
 
   bool UsesUpstream() const { return !upstreamHost.empty(); }
+  bool HasTlsListener() const {
+    for (const ListenAddress& listener : listeners)
+      if (listener.tls) return true;
+    return false;
+  }
 };
 
 struct ParsedCommandLine {

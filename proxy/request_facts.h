@@ -22,14 +22,14 @@ struct HeaderField {
 
 struct RequestFacts {
   std::string method;
-  std::string url;                         // decoded, dot segments resolved (server variable URL)
-  std::string rawPath;                     // the path as sent, for redirects
-  std::string query;                       // raw (QUERY_STRING)
-  std::string remoteAddr;                  // the client as orvproxy determined it (REMOTE_ADDR)
-  std::string forwardedFor;                // X-Forwarded-For for the upstream, the peer appended
-  std::string serverName;                  // from Host (SERVER_NAME)
-  std::string serverPort;                  // from Host, "80" when it names none (SERVER_PORT)
-  std::string protocol;                    // "HTTP/1.1" (SERVER_PROTOCOL)
+  std::string url;           // decoded, dot segments resolved (server variable URL)
+  std::string rawPath;       // the path as sent, for redirects
+  std::string query;         // raw (QUERY_STRING)
+  std::string remoteAddr;    // the client as orvproxy determined it (REMOTE_ADDR)
+  std::string forwardedFor;  // X-Forwarded-For for the upstream, the peer appended
+  std::string serverName;    // from Host (SERVER_NAME)
+  std::string serverPort;    // from Host; "80", or "443" over TLS, when it names none (SERVER_PORT)
+  std::string protocol;      // "HTTP/1.1" (SERVER_PROTOCOL)
   std::vector<HeaderField> headers;        // in the order received; SetHeader edits them here
   std::vector<std::string> editedHeaders;  // names set by the engine, to apply upstream
   std::string body;                        // the request body as received

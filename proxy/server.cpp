@@ -19,6 +19,7 @@
 
 #include "proxy/loop_stream.h"
 #include "proxy/session.h"
+#include "proxy/tls.h"
 
 namespace orv::proxy {
 
@@ -71,7 +72,6 @@ class ProxyServer::Impl {
       : options_(options),
         context_(options, engine),
         loops_(options.threads),
-        acceptor_(loops_.First()),
         graceTimer_(loops_.First()) {
     if (handleSignals) signals_.emplace(loops_.First(), SIGHUP, SIGTERM, SIGINT);
   }
@@ -79,12 +79,21 @@ class ProxyServer::Impl {
 
   bool Prepare();
   int Run();
-  std::uint16_t Port() const;
+  std::uint16_t Port(std::size_t listener) const;
   void Stop();
   void Reload();
 
  private:
-  LoopAwaitable<void> Accept();
+  struct Listener {
+    explicit Listener(asio::io_context& loop, bool secure) : acceptor(loop), tls(secure) {}
+    tcp::acceptor acceptor;
+    bool tls;
+  };
+
+  bool OpenListener(const ListenAddress& address);
+  bool LoadCertificate();
+  LoopAwaitable<void> Accept(Listener& listener);
+  void Register(const std::shared_ptr<SessionBase>& session);
   LoopAwaitable<void> WatchSignals();
   void BeginStop();
   std::string Describe() const;
@@ -96,7 +105,12 @@ class ProxyServer::Impl {
   std::optional<StaticSite> site_;
   ServerContext context_;
   EventLoops loops_;
-  tcp::acceptor acceptor_;  // the listener, the signals and the timer live on the first loop
+  // The listeners, the signals and the timer live on the first loop.
+  std::vector<std::unique_ptr<Listener>> listeners_;
+  // The TLS listeners' certificate and key, as last read successfully. Only the first loop
+  // reads or replaces it: the accepting coroutines and the reload run there. A connection
+  // holds the one it was accepted with.
+  std::shared_ptr<asio::ssl::context> certificate_;
   std::optional<asio::signal_set> signals_;
   asio::steady_timer graceTimer_;
 
@@ -122,7 +136,18 @@ bool ProxyServer::Impl::Prepare() {
     }
     std::vector<tcp::endpoint> endpoints;
     for (const auto& entry : results) endpoints.push_back(entry.endpoint());
-    pool_.emplace(std::move(endpoints), kMaxIdleUpstreamConnections);
+    if (options_.upstreamTls) {
+      std::string error;
+      std::shared_ptr<asio::ssl::context> tls = MakeUpstreamTlsContext(options_.upstreamCa, error);
+      if (!tls) {
+        std::fprintf(stderr, "orvproxy: %s\n", error.c_str());
+        return false;
+      }
+      pool_.emplace(std::move(endpoints), kMaxIdleUpstreamConnections, std::move(tls),
+                    options_.upstreamHost);
+    } else {
+      pool_.emplace(std::move(endpoints), kMaxIdleUpstreamConnections);
+    }
     context_.pool = &*pool_;
   } else {
     site_.emplace(options_.siteRoot);
@@ -133,35 +158,71 @@ bool ProxyServer::Impl::Prepare() {
     context_.site = &*site_;
   }
 
-  tcp::resolver resolver(loops_.First());
-  auto listen = resolver.resolve(options_.listenHost, std::to_string(options_.listenPort),
-                                 tcp::resolver::passive | tcp::resolver::numeric_service, ec);
-  if (ec || listen.empty()) {
-    std::fprintf(stderr, "orvproxy: cannot listen on %s:%u: %s\n", options_.listenHost.c_str(),
-                 options_.listenPort, ec.message().c_str());
+  if (options_.HasTlsListener() && !LoadCertificate()) return false;
+  for (const ListenAddress& address : options_.listeners)
+    if (!OpenListener(address)) return false;
+  return true;
+}
+
+bool ProxyServer::Impl::LoadCertificate() {
+  std::string error;
+  std::shared_ptr<asio::ssl::context> loaded =
+      MakeServerTlsContext(options_.tlsCertificate, options_.tlsKey, error);
+  if (!loaded) {
+    std::fprintf(stderr, "orvproxy: %s%s\n", error.c_str(),
+                 certificate_ ? "; still serving the certificate read before" : "");
+    std::fflush(stderr);
     return false;
   }
-  tcp::endpoint endpoint = listen.begin()->endpoint();
-  acceptor_.open(endpoint.protocol(), ec);
-  if (!ec) acceptor_.set_option(asio::socket_base::reuse_address(true), ec);
-  if (!ec) acceptor_.bind(endpoint, ec);
-  if (!ec) acceptor_.listen(asio::socket_base::max_listen_connections, ec);
-  if (ec) {
-    std::fprintf(stderr, "orvproxy: cannot listen on %s:%u: %s\n", options_.listenHost.c_str(),
-                 options_.listenPort, ec.message().c_str());
-    return false;
+  const bool replaced = certificate_ != nullptr;
+  certificate_ = std::move(loaded);
+  if (replaced) {
+    std::fprintf(stderr, "orvproxy: certificate reloaded from %s\n",
+                 options_.tlsCertificate.c_str());
+    std::fflush(stderr);
   }
   return true;
 }
 
+bool ProxyServer::Impl::OpenListener(const ListenAddress& address) {
+  boost::system::error_code ec;
+  tcp::resolver resolver(loops_.First());
+  auto listen = resolver.resolve(address.host, std::to_string(address.port),
+                                 tcp::resolver::passive | tcp::resolver::numeric_service, ec);
+  if (ec || listen.empty()) {
+    std::fprintf(stderr, "orvproxy: cannot listen on %s:%u: %s\n", address.host.c_str(),
+                 address.port, ec.message().c_str());
+    return false;
+  }
+  auto listener = std::make_unique<Listener>(loops_.First(), address.tls);
+  tcp::acceptor& acceptor = listener->acceptor;
+  tcp::endpoint endpoint = listen.begin()->endpoint();
+  acceptor.open(endpoint.protocol(), ec);
+  if (!ec) acceptor.set_option(asio::socket_base::reuse_address(true), ec);
+  if (!ec) acceptor.bind(endpoint, ec);
+  if (!ec) acceptor.listen(asio::socket_base::max_listen_connections, ec);
+  if (ec) {
+    std::fprintf(stderr, "orvproxy: cannot listen on %s:%u: %s\n", address.host.c_str(),
+                 address.port, ec.message().c_str());
+    return false;
+  }
+  listeners_.push_back(std::move(listener));
+  return true;
+}
+
 std::string ProxyServer::Impl::Describe() const {
-  tcp::endpoint bound = acceptor_.local_endpoint();
-  std::string address = bound.address().is_v6() ? "[" + bound.address().to_string() + "]"
-                                                : bound.address().to_string();
-  std::string line = "orvproxy: listening on " + address + ":" + std::to_string(bound.port()) +
-                     ", settings from " + options_.settingsDirectory + ", ";
+  std::string line = "orvproxy: listening on ";
+  for (const auto& listener : listeners_) {
+    boost::system::error_code ec;
+    tcp::endpoint bound = listener->acceptor.local_endpoint(ec);
+    std::string address = bound.address().is_v6() ? "[" + bound.address().to_string() + "]"
+                                                  : bound.address().to_string();
+    line += address + ":" + std::to_string(bound.port()) + (listener->tls ? " (TLS)" : "") + ", ";
+  }
+  line += "settings from " + options_.settingsDirectory + ", ";
   if (options_.UsesUpstream())
-    line += "forwarding to http://" + options_.upstreamHost + ":" + options_.upstreamPort;
+    line += std::string("forwarding to ") + (options_.upstreamTls ? "https://" : "http://") +
+            options_.upstreamHost + ":" + options_.upstreamPort;
   else
     line += "serving " + site_->Root().string();
   line += ", filtering ";
@@ -169,13 +230,13 @@ std::string ProxyServer::Impl::Describe() const {
   return line;
 }
 
-LoopAwaitable<void> ProxyServer::Impl::Accept() {
+LoopAwaitable<void> ProxyServer::Impl::Accept(Listener& listener) {
+  tcp::acceptor& acceptor = listener.acceptor;
   for (;;) {
     boost::system::error_code ec;
     LoopSocket socket =
-        co_await acceptor_.async_accept(loops_.Next(), asio::redirect_error(kUseLoopAwaitable, ec));
-    if (ec == asio::error::operation_aborted || !acceptor_.is_open() || context_.stopping)
-      co_return;
+        co_await acceptor.async_accept(loops_.Next(), asio::redirect_error(kUseLoopAwaitable, ec));
+    if (ec == asio::error::operation_aborted || !acceptor.is_open() || context_.stopping) co_return;
     if (ec) {
       // Out of descriptors or a connection reset before it was taken: wait a moment, go on.
       asio::steady_timer pause(loops_.First(), std::chrono::milliseconds(50));
@@ -196,14 +257,23 @@ LoopAwaitable<void> ProxyServer::Impl::Accept() {
     // Heads and bodies go out in as few writes as the framing allows; Nagle's delay would
     // only hold back the last segment of each response.
     socket.set_option(tcp::no_delay(true), ec);
-    auto session = std::make_shared<Session>(context_, std::move(socket));
-    {
-      std::lock_guard lock(context_.mutex);
-      context_.sessions.emplace(session.get(), session);
-    }
     auto executor = socket.get_executor();
-    asio::co_spawn(executor, Session::Run(std::move(session)), asio::detached);
+    if (listener.tls) {
+      auto session = std::make_shared<Session<TlsStream>>(
+          context_, TlsStream(std::move(socket), *certificate_), certificate_);
+      Register(session);
+      asio::co_spawn(executor, Session<TlsStream>::Run(std::move(session)), asio::detached);
+    } else {
+      auto session = std::make_shared<Session<LoopSocket>>(context_, std::move(socket));
+      Register(session);
+      asio::co_spawn(executor, Session<LoopSocket>::Run(std::move(session)), asio::detached);
+    }
   }
+}
+
+void ProxyServer::Impl::Register(const std::shared_ptr<SessionBase>& session) {
+  std::lock_guard lock(context_.mutex);
+  context_.sessions.emplace(session.get(), session);
 }
 
 LoopAwaitable<void> ProxyServer::Impl::WatchSignals() {
@@ -221,6 +291,8 @@ LoopAwaitable<void> ProxyServer::Impl::WatchSignals() {
 }
 
 void ProxyServer::Impl::Reload() {
+  // A new certificate is quick to read, and only the first loop touches it.
+  if (options_.HasTlsListener()) asio::post(loops_.First(), [this] { LoadCertificate(); });
   std::lock_guard lock(reloadMutex_);
   if (reloading_) {
     reloadAgain_ = true;
@@ -261,9 +333,10 @@ void ProxyServer::Impl::Stop() {
   });
 }
 
-std::uint16_t ProxyServer::Impl::Port() const {
+std::uint16_t ProxyServer::Impl::Port(std::size_t listener) const {
+  if (listener >= listeners_.size()) return 0;
   boost::system::error_code ec;
-  tcp::endpoint bound = acceptor_.local_endpoint(ec);
+  tcp::endpoint bound = listeners_[listener]->acceptor.local_endpoint(ec);
   return ec ? 0 : bound.port();
 }
 
@@ -271,8 +344,8 @@ void ProxyServer::Impl::BeginStop() {
   std::fprintf(stderr, "orvproxy: stopping\n");
   context_.stopping = true;
   boost::system::error_code ec;
-  acceptor_.close(ec);  // this runs on the listener's loop
-  std::vector<std::shared_ptr<Session>> open;
+  for (auto& listener : listeners_) listener->acceptor.close(ec);  // on the listeners' loop
+  std::vector<std::shared_ptr<SessionBase>> open;
   {
     std::lock_guard lock(context_.mutex);
     for (auto& [raw, weak] : context_.sessions)
@@ -291,7 +364,8 @@ int ProxyServer::Impl::Run() {
   std::fprintf(stderr, "%s\n", Describe().c_str());
   std::fflush(stderr);
 
-  asio::co_spawn(loops_.First(), Accept(), asio::detached);
+  for (auto& listener : listeners_)
+    asio::co_spawn(loops_.First(), Accept(*listener), asio::detached);
   if (signals_) asio::co_spawn(loops_.First(), WatchSignals(), asio::detached);
   loops_.Run();
   JoinReload();
@@ -313,8 +387,8 @@ bool ProxyServer::Listen() {
   return impl_->Prepare();
 }
 
-std::uint16_t ProxyServer::Port() const {
-  return impl_->Port();
+std::uint16_t ProxyServer::Port(std::size_t listener) const {
+  return impl_->Port(listener);
 }
 
 int ProxyServer::Run() {

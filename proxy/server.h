@@ -1,7 +1,8 @@
-// orvproxy's process: the listener, one event loop per worker thread, and the signals
-// (SIGHUP reloads the settings, SIGTERM and SIGINT stop gracefully).
+// orvproxy's process: the listeners, one event loop per worker thread, and the signals
+// (SIGHUP reloads the settings and the TLS certificate, SIGTERM and SIGINT stop gracefully).
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 
@@ -21,7 +22,8 @@ class ProxyServer {
   // Resolves the upstream (or opens the folder) and starts listening; false, with the reason
   // on stderr, when it cannot.
   bool Listen();
-  std::uint16_t Port() const;
+  // The port of a listener, in the order of the options' listeners.
+  std::uint16_t Port(std::size_t listener = 0) const;
   // Serves until stopped and returns the exit code. Prints the startup line (address,
   // settings folder, source, filtering on or off) on stderr first.
   int Run();

@@ -10,6 +10,7 @@
 #include <boost/beast/http/parser.hpp>
 #include <boost/beast/http/read.hpp>
 #include <iostream>
+#include <type_traits>
 
 #include "proxy/buffered_read.h"
 #include "proxy/client_address.h"
@@ -55,8 +56,8 @@ bool IsHttpParseError(const beast::error_code& ec) {
 // Reads the rest of a request whose head is in: the bytes already buffered first, then the
 // socket. Whatever the parser cannot consume yet is framing (a chunk line, the trailer), and
 // more of it than kMaxPendingFraming fails the read as a bad chunk.
-template <class Parser>
-LoopAwaitable<void> ReadBody(LoopSocket& socket, beast::flat_buffer& buffer, Parser& parser,
+template <class Stream, class Parser>
+LoopAwaitable<void> ReadBody(Stream& socket, beast::flat_buffer& buffer, Parser& parser,
                              beast::error_code& ec) {
   ec = {};
   while (!parser.is_done()) {
@@ -87,12 +88,15 @@ LoopAwaitable<void> ReadBody(LoopSocket& socket, beast::flat_buffer& buffer, Par
 constexpr std::chrono::milliseconds kLingerAfterRefusal{1000};
 constexpr std::size_t kMaxDiscardAfterRefusal = 1024 * 1024;
 
-LoopAwaitable<void> LingerAfterRefusal(LoopSocket& socket, Deadline& deadline) {
+// Over TLS the sending side stays open (a TCP shutdown would come before our close_notify)
+// and the client's records are read through the stream: the refusal says how long it is.
+template <class Stream>
+LoopAwaitable<void> LingerAfterRefusal(Stream& socket, Deadline& deadline) {
   beast::error_code ec;
-  socket.shutdown(tcp::socket::shutdown_send, ec);
+  if constexpr (std::is_same_v<Stream, LoopSocket>) socket.shutdown(tcp::socket::shutdown_send, ec);
   std::array<char, 4096> sink;
   std::size_t discarded = 0;
-  const auto armed = deadline.Arm(socket, kLingerAfterRefusal);
+  const auto armed = deadline.Arm(LowestLayer(socket), kLingerAfterRefusal);
   while (!ec && discarded < kMaxDiscardAfterRefusal) {
     auto room = asio::buffer(sink);
     discarded += co_await socket.async_read_some(room, asio::redirect_error(kUseLoopAwaitable, ec));
@@ -115,7 +119,8 @@ bool DropTrailerFields(ForwardRequest& request, const std::vector<HeaderField>& 
 // target, which must then name the same server; without either (HTTP/1.0), the listening
 // address. False for a request whose host is missing, repeated, malformed or contradicted.
 bool IdentifyServer(const ForwardRequest& header, const RequestTarget& target,
-                    std::string_view localName, std::string_view localPort, RequestFacts& facts) {
+                    std::string_view localName, std::string_view localPort, bool tls,
+                    RequestFacts& facts) {
   const std::size_t hostFields = header.count(http::field::host);
   if (hostFields > 1 || (hostFields == 0 && header.version() >= 11)) return false;
   std::optional<HostAndPort> host;
@@ -131,7 +136,8 @@ bool IdentifyServer(const ForwardRequest& header, const RequestTarget& target,
   }
   if (host) {
     facts.serverName = host->name;
-    facts.serverPort = host->port.empty() ? "80" : host->port;
+    // A Host without a port names the scheme's own, as a browser sends it for port 443.
+    facts.serverPort = host->port.empty() ? (tls ? "443" : "80") : host->port;
   } else {
     facts.serverName = std::string(localName);
     facts.serverPort = std::string(localPort);
@@ -179,30 +185,61 @@ void PrepareForward(ForwardRequest& request, const RequestFacts& facts) {
 
 }  // namespace
 
-Session::Session(ServerContext& context, LoopSocket socket)
-    : context_(context), socket_(std::move(socket)), deadline_(socket_.get_executor()) {}
+template <class Stream>
+Session<Stream>::Session(ServerContext& context, Stream stream)
+    : context_(context), stream_(std::move(stream)), deadline_(Socket().get_executor()) {}
 
-Session::~Session() {
+template <class Stream>
+Session<Stream>::Session(ServerContext& context, Stream stream,
+                         std::shared_ptr<asio::ssl::context> certificate)
+    : context_(context),
+      certificate_(std::move(certificate)),
+      stream_(std::move(stream)),
+      deadline_(Socket().get_executor()) {}
+
+template <class Stream>
+Session<Stream>::~Session() {
   std::lock_guard lock(context_.mutex);
   context_.sessions.erase(this);
 }
 
-void Session::Stop() {
-  asio::post(socket_.get_executor(), [self = shared_from_this()] {
-    beast::error_code ec;
-    if (self->idle_) self->socket_.cancel(ec);
-  });
+template <class Stream>
+void Session<Stream>::Stop() {
+  asio::post(Socket().get_executor(),
+             [self = std::static_pointer_cast<Session>(shared_from_this())] {
+               beast::error_code ec;
+               if (self->idle_) self->Socket().cancel(ec);
+             });
 }
 
-LoopAwaitable<void> Session::Run(std::shared_ptr<Session> self) {
+// How long a TLS connection waits to hand over its close_notify before it closes anyway.
+constexpr std::chrono::milliseconds kTlsCloseLimit{1000};
+
+template <class Stream>
+LoopAwaitable<void> Session<Stream>::SendCloseNotify() {
+  // A client that reads to the end of the connection can tell it from a cut.
+  if constexpr (std::is_same_v<Stream, TlsStream>) {
+    if (!Socket().is_open()) co_return;
+    CloseWithoutWaiting(stream_);
+    beast::error_code ec;
+    const auto armed =
+        deadline_.Arm(Socket(), std::min(kTlsCloseLimit, context_.options.clientTimeout));
+    co_await stream_.async_shutdown(asio::redirect_error(kUseLoopAwaitable, ec));
+  }
+  co_return;
+}
+
+template <class Stream>
+LoopAwaitable<void> Session<Stream>::Run(std::shared_ptr<Session> self) {
   try {
     co_await self->Serve();
+    if constexpr (std::is_same_v<Stream, TlsStream>) co_await self->SendCloseNotify();
   } catch (const std::exception&) {
     // One connection's failure ends that connection, never the process.
   }
   beast::error_code ec;
-  self->socket_.shutdown(tcp::socket::shutdown_send, ec);
-  self->socket_.close(ec);
+  self->Socket().shutdown(tcp::socket::shutdown_send, ec);
+  self->Socket().close(ec);
 
   std::function<void()> lastGone;
   {
@@ -214,32 +251,60 @@ LoopAwaitable<void> Session::Run(std::shared_ptr<Session> self) {
   if (lastGone) lastGone();
 }
 
-LoopAwaitable<bool> Session::Write(std::string_view first, std::string_view second) {
+template <class Stream>
+LoopAwaitable<bool> Session<Stream>::Write(std::string_view first, std::string_view second) {
   beast::error_code ec;
+  if constexpr (std::is_same_v<Stream, TlsStream>) {
+    // The TLS stream writes one buffer per record and one record per send; a head and a
+    // small body go out together instead.
+    constexpr std::size_t kJoinBelow = 64 * 1024;
+    if (!first.empty() && !second.empty() && first.size() + second.size() <= kJoinBelow) {
+      joined_.assign(first);
+      joined_.append(second);
+      first = joined_;
+      second = {};
+    }
+  }
   std::array<asio::const_buffer, 2> buffers{asio::buffer(first.data(), first.size()),
                                             asio::buffer(second.data(), second.size())};
-  const auto armed = deadline_.Arm(socket_, context_.options.clientTimeout);
-  co_await asio::async_write(socket_, buffers, asio::redirect_error(kUseLoopAwaitable, ec));
+  const auto armed = deadline_.Arm(Socket(), context_.options.clientTimeout);
+  co_await asio::async_write(stream_, buffers, asio::redirect_error(kUseLoopAwaitable, ec));
   co_return !ec;
 }
 
-LoopAwaitable<void> Session::Reject(unsigned status, std::string_view reason) {
+template <class Stream>
+LoopAwaitable<void> Session<Stream>::Reject(unsigned status, std::string_view reason) {
   const std::string response = ErrorResponseText(status, reason);
   co_await Write(response);
 }
 
-LoopAwaitable<void> Session::Serve() {
+template <class Stream>
+LoopAwaitable<void> Session<Stream>::Serve() {
   const ProxyOptions& options = context_.options;
   beast::error_code ec;
+  if constexpr (std::is_same_v<Stream, TlsStream>) {
+    // Held to the same limit as a request's head: a client that trickles its hello must not
+    // keep a connection forever.
+    {
+      const auto armed = deadline_.Arm(Socket(), options.clientTimeout);
+      co_await stream_.async_handshake(asio::ssl::stream_base::server,
+                                       asio::redirect_error(kUseLoopAwaitable, ec));
+    }
+    if (ec) {
+      beast::error_code ignored;
+      Socket().close(ignored);  // nothing was agreed: no close_notify to send
+      co_return;
+    }
+  }
   asio::ip::address peer;
   std::string peerText, localName, localPort;
   {
-    tcp::endpoint remote = socket_.remote_endpoint(ec);
+    tcp::endpoint remote = Socket().remote_endpoint(ec);
     if (!ec) {
       peer = remote.address();
       peerText = AddressText(peer);
     }
-    tcp::endpoint local = socket_.local_endpoint(ec);
+    tcp::endpoint local = Socket().local_endpoint(ec);
     if (!ec) {
       localName = AddressText(local.address());
       localPort = std::to_string(local.port());
@@ -265,8 +330,8 @@ LoopAwaitable<void> Session::Serve() {
     {
       // One limit for the whole head: a client that sends a byte now and then must not keep
       // a connection forever.
-      const auto armed = deadline_.Arm(socket_, options.clientTimeout);
-      co_await ReadHead(socket_, buffer, parser, ec);
+      const auto armed = deadline_.Arm(Socket(), options.clientTimeout);
+      co_await ReadHead(stream_, buffer, parser, ec);
     }
     idle_ = false;
     if (ec == http::error::header_limit) {
@@ -305,9 +370,10 @@ LoopAwaitable<void> Session::Serve() {
     RequestFacts facts;
     if (!target || header.method() == http::verb::connect ||
         (target->path == "*" && header.method() != http::verb::options) ||
-        !IdentifyServer(header, *target, localName, localPort, facts)) {
+        !IdentifyServer(header, *target, localName, localPort, std::is_same_v<Stream, TlsStream>,
+                        facts)) {
       co_await Reject(400, "Bad Request");
-      co_return co_await LingerAfterRefusal(socket_, deadline_);
+      co_return co_await LingerAfterRefusal(stream_, deadline_);
     }
     // The head's fields as they are now, before a chunked body's trailer adds to them.
     facts.headers.reserve(static_cast<std::size_t>(std::distance(header.begin(), header.end())));
@@ -322,24 +388,24 @@ LoopAwaitable<void> Session::Serve() {
           !co_await Write("HTTP/1.1 100 Continue\r\n\r\n"))
         co_return;
       {
-        const auto armed = deadline_.Arm(socket_, options.clientTimeout);
-        co_await ReadBody(socket_, buffer, parser, ec);
+        const auto armed = deadline_.Arm(Socket(), options.clientTimeout);
+        co_await ReadBody(stream_, buffer, parser, ec);
       }
       if (ec == http::error::body_limit) {
         co_await Reject(413, "Content Too Large");
-        co_return co_await LingerAfterRefusal(socket_, deadline_);
+        co_return co_await LingerAfterRefusal(stream_, deadline_);
       }
       if (ec) {
         if (!IsHttpParseError(ec)) co_return;
         co_await Reject(400, "Bad Request");
-        co_return co_await LingerAfterRefusal(socket_, deadline_);
+        co_return co_await LingerAfterRefusal(stream_, deadline_);
       }
     }
 
     ForwardRequest request = parser.release();
     if (!DropTrailerFields(request, facts.headers)) {
       co_await Reject(400, "Bad Request");
-      co_return co_await LingerAfterRefusal(socket_, deadline_);
+      co_return co_await LingerAfterRefusal(stream_, deadline_);
     }
     facts.method = std::string(request.method_string());
     facts.url = target->path;
@@ -379,12 +445,16 @@ LoopAwaitable<void> Session::Serve() {
   }
 }
 
-LoopAwaitable<bool> Session::Respond(ForwardRequest& request, RequestFacts& facts, bool keepAlive,
-                                     bool http10, bool headOnly) {
+template <class Stream>
+LoopAwaitable<bool> Session<Stream>::Respond(ForwardRequest& request, RequestFacts& facts,
+                                             bool keepAlive, bool http10, bool headOnly) {
   const ProxyOptions& options = context_.options;
   if (!source_) {
-    if (context_.pool)
-      source_ = std::make_unique<UpstreamSource>(*context_.pool, socket_.get_executor(),
+    if (context_.pool && context_.pool->Tls())
+      source_ = std::make_unique<TlsUpstreamSource>(*context_.pool, Socket().get_executor(),
+                                                    options.upstreamTimeout);
+    else if (context_.pool)
+      source_ = std::make_unique<UpstreamSource>(*context_.pool, Socket().get_executor(),
                                                  options.upstreamTimeout);
     else
       source_ = std::make_unique<FileSource>(*context_.site);
@@ -395,5 +465,8 @@ LoopAwaitable<bool> Session::Respond(ForwardRequest& request, RequestFacts& fact
       std::cerr};
   co_return co_await RelayResponse(relay, request, facts, {keepAlive, http10, headOnly});
 }
+
+template class Session<LoopSocket>;
+template class Session<TlsStream>;
 
 }  // namespace orv::proxy

@@ -6,11 +6,14 @@
 #include <array>
 #include <boost/asio/connect.hpp>
 #include <boost/asio/redirect_error.hpp>
+#include <boost/asio/ssl/error.hpp>
 #include <boost/asio/use_awaitable.hpp>
 #include <boost/asio/write.hpp>
 #include <boost/beast/core/error.hpp>
 #include <charconv>
+#include <cstdio>
 #include <limits>
+#include <type_traits>
 
 #include "proxy/buffered_read.h"
 #include "proxy/loop_stream.h"
@@ -38,7 +41,7 @@ SourceResult Classify(const Deadline& deadline) {
 bool StaleConnection(const beast::error_code& ec) {
   return ec == http::error::end_of_stream || ec == http::error::partial_message ||
          ec == asio::error::eof || ec == asio::error::connection_reset ||
-         ec == asio::error::broken_pipe;
+         ec == asio::error::broken_pipe || ec == asio::ssl::error::stream_truncated;
 }
 
 // Methods a server may receive twice to the same effect (RFC 9110, 9.2.2). Any other
@@ -87,7 +90,7 @@ void UpstreamPool::Give(LoopSocket socket) {
   tcp::endpoint local = socket.local_endpoint(ec);
   if (ec) return;
   std::lock_guard lock(mutex_);
-  if (idle_.size() >= maxIdle_) return;  // the socket closes as it goes out of scope
+  if (closed_ || idle_.size() >= maxIdle_) return;  // the socket closes as it goes out of scope
   int descriptor = socket.release(ec);
   if (!ec) idle_.push_back({descriptor, local.protocol()});
 }
@@ -96,10 +99,100 @@ void UpstreamPool::Clear() {
   std::lock_guard lock(mutex_);
   for (const Idle& idle : idle_) ::close(idle.descriptor);
   idle_.clear();
+  idleTls_.clear();
+  closed_ = true;
 }
 
-LoopAwaitable<SourceResult> UpstreamSource::Start(ForwardRequest& request,
-                                                  const RequestFacts& facts, ResponseHead& head) {
+std::optional<TlsStream> UpstreamPool::TakeTls(const LoopExecutor& executor) {
+  std::unique_ptr<TlsStream> found;
+  {
+    std::lock_guard lock(mutex_);
+    for (std::size_t i = idleTls_.size(); i-- > 0;) {
+      if (idleTls_[i].loop != &executor.context()) continue;
+      found = std::move(idleTls_[i].stream);
+      idleTls_.erase(idleTls_.begin() + static_cast<std::ptrdiff_t>(i));
+      break;
+    }
+  }
+  if (!found) return std::nullopt;
+  return std::optional<TlsStream>(std::move(*found));
+}
+
+void UpstreamPool::Give(TlsStream stream) {
+  auto kept = std::make_unique<TlsStream>(std::move(stream));
+  asio::execution_context* loop = &kept->next_layer().get_executor().context();
+  {
+    std::lock_guard lock(mutex_);
+    if (!closed_ && idleTls_.size() < maxIdle_) {
+      idleTls_.push_back({loop, std::move(kept)});
+      return;
+    }
+  }
+  // Closed here, outside the lock, as the plain side closes its socket.
+}
+
+template <class Stream>
+std::optional<Stream> BasicUpstreamSource<Stream>::TakeIdle() {
+  if constexpr (std::is_same_v<Stream, TlsStream>)
+    return pool_.TakeTls(executor_);
+  else
+    return pool_.Take(executor_);
+}
+
+template <class Stream>
+LoopAwaitable<SourceResult> BasicUpstreamSource<Stream>::Connect() {
+  beast::error_code ec;
+  if constexpr (std::is_same_v<Stream, TlsStream>)
+    stream_.emplace(executor_, pool_.TlsContext());
+  else
+    stream_.emplace(executor_);
+  LoopSocket& socket = LowestLayer(*stream_);
+  {
+    const auto armed = deadline_.Arm(socket, timeout_);
+    co_await asio::async_connect(socket, pool_.Endpoints(),
+                                 asio::redirect_error(kUseLoopAwaitable, ec));
+  }
+  if (ec) {
+    stream_.reset();
+    co_return Classify(deadline_);
+  }
+  // The request head and body may leave in separate writes; do not let the body wait for
+  // the head's acknowledgement.
+  socket.set_option(tcp::no_delay(true), ec);
+  if constexpr (std::is_same_v<Stream, TlsStream>) {
+    if (!ExpectUpstreamName(*stream_, pool_.Host())) {
+      std::fprintf(stderr, "orvproxy: upstream name %s cannot be checked\n", pool_.Host().c_str());
+      stream_.reset();
+      co_return SourceResult::kUnreachable;
+    }
+    {
+      const auto armed = deadline_.Arm(socket, timeout_);
+      co_await stream_->async_handshake(asio::ssl::stream_base::client,
+                                        asio::redirect_error(kUseLoopAwaitable, ec));
+    }
+    if (ec) {
+      const SourceResult result = Classify(deadline_);
+      if (result != SourceResult::kTimeout) {
+        // The administrator's to fix (a certificate that does not verify, or no TLS at all):
+        // said where they look, while the client gets 502.
+        const std::string reason = HandshakeErrorText(*stream_, ec);
+        beast::error_code ignored;
+        const unsigned port = socket.remote_endpoint(ignored).port();
+        std::fprintf(stderr, "orvproxy: TLS to upstream %s port %u failed: %s\n",
+                     pool_.Host().c_str(), port, reason.c_str());
+        std::fflush(stderr);
+      }
+      stream_.reset();
+      co_return result;
+    }
+  }
+  co_return SourceResult::kOk;
+}
+
+template <class Stream>
+LoopAwaitable<SourceResult> BasicUpstreamSource<Stream>::Start(ForwardRequest& request,
+                                                               const RequestFacts& facts,
+                                                               ResponseHead& head) {
   // A connection kept from this client's last request is used first; anything else the last
   // request left behind is closed.
   const bool mayReuse = Idempotent(request.method());
@@ -117,26 +210,14 @@ LoopAwaitable<SourceResult> UpstreamSource::Start(ForwardRequest& request,
     bool reused = false;
     if (attempt == 0 && kept) {
       reused = true;
-    } else if (std::optional<LoopSocket> pooled =
-                   attempt == 0 && mayReuse ? pool_.Take(executor_) : std::nullopt) {
+    } else if (std::optional<Stream> pooled =
+                   attempt == 0 && mayReuse ? TakeIdle() : std::nullopt) {
       stream_.emplace(std::move(*pooled));
       reused = true;
     }
     if (!reused) {
-      stream_.emplace(executor_);
-      beast::error_code ec;
-      {
-        const auto armed = deadline_.Arm(*stream_, timeout_);
-        co_await asio::async_connect(*stream_, pool_.Endpoints(),
-                                     asio::redirect_error(kUseLoopAwaitable, ec));
-      }
-      if (ec) {
-        stream_.reset();
-        co_return Classify(deadline_);
-      }
-      // The request head and body may leave in separate writes; do not let the body wait
-      // for the head's acknowledgement.
-      stream_->set_option(tcp::no_delay(true), ec);
+      const SourceResult connected = co_await Connect();
+      if (connected != SourceResult::kOk) co_return connected;
     }
     if (co_await Exchange(request, headOnly, reused, result) == Attempt::kDone) break;
   }
@@ -146,9 +227,9 @@ LoopAwaitable<SourceResult> UpstreamSource::Start(ForwardRequest& request,
   co_return SourceResult::kOk;
 }
 
-LoopAwaitable<UpstreamSource::Attempt> UpstreamSource::Exchange(ForwardRequest& request,
-                                                                bool headOnly, bool reused,
-                                                                SourceResult& result) {
+template <class Stream>
+LoopAwaitable<typename BasicUpstreamSource<Stream>::Attempt> BasicUpstreamSource<Stream>::Exchange(
+    ForwardRequest& request, bool headOnly, bool reused, SourceResult& result) {
   beast::error_code ec;
   buffer_.clear();
   // A read takes as much as the buffer has room for; a buffer left at its first small size
@@ -159,7 +240,7 @@ LoopAwaitable<UpstreamSource::Attempt> UpstreamSource::Exchange(ForwardRequest& 
   const std::string head = RequestHeadText(request);
   const std::array<asio::const_buffer, 2> out{asio::buffer(head), asio::buffer(request.body())};
   {
-    const auto armed = deadline_.Arm(*stream_, timeout_);
+    const auto armed = deadline_.Arm(LowestLayer(*stream_), timeout_);
     co_await asio::async_write(*stream_, out, asio::redirect_error(kUseLoopAwaitable, ec));
   }
   if (ec) {
@@ -173,7 +254,7 @@ LoopAwaitable<UpstreamSource::Attempt> UpstreamSource::Exchange(ForwardRequest& 
     parser_->body_limit(std::numeric_limits<std::uint64_t>::max());
     if (headOnly) parser_->skip(true);
     {
-      const auto armed = deadline_.Arm(*stream_, timeout_);
+      const auto armed = deadline_.Arm(LowestLayer(*stream_), timeout_);
       co_await ReadHead(*stream_, buffer_, *parser_, ec);
     }
     if (ec) {
@@ -189,8 +270,10 @@ LoopAwaitable<UpstreamSource::Attempt> UpstreamSource::Exchange(ForwardRequest& 
   co_return Attempt::kDone;
 }
 
-LoopAwaitable<SourceResult> UpstreamSource::Read(std::string& out, std::size_t limit,
-                                                 bool& complete, std::chrono::milliseconds pause) {
+template <class Stream>
+LoopAwaitable<SourceResult> BasicUpstreamSource<Stream>::Read(std::string& out, std::size_t limit,
+                                                              bool& complete,
+                                                              std::chrono::milliseconds pause) {
   complete = false;
   const std::size_t before = out.size();
   // A page usually arrives with its head and is then parsed straight from the buffer.
@@ -213,7 +296,7 @@ LoopAwaitable<SourceResult> UpstreamSource::Read(std::string& out, std::size_t l
       const bool watched = pause.count() > 0 && out.size() > before;
       if (watched) {
         pause_->fired = false;
-        pause_->socket = &*stream_;
+        pause_->socket = &LowestLayer(*stream_);
         pauseTimer_.expires_after(pause);
         pauseTimer_.async_wait(
             [watch = pause_, read = pause_->read](const beast::error_code& waited) {
@@ -224,7 +307,7 @@ LoopAwaitable<SourceResult> UpstreamSource::Read(std::string& out, std::size_t l
             });
       }
       {
-        const auto armed = deadline_.Arm(*stream_, timeout_);
+        const auto armed = deadline_.Arm(LowestLayer(*stream_), timeout_);
         co_await ReadMore(*stream_, buffer_, ec);
       }
       if (watched) {
@@ -238,6 +321,8 @@ LoopAwaitable<SourceResult> UpstreamSource::Read(std::string& out, std::size_t l
       }
       // The end of the connection completes a body that runs until it, and cuts short any
       // other.
+      // A TLS upstream that just closes its socket ends such a body the same way.
+      if (ec == asio::ssl::error::stream_truncated) ec = asio::error::eof;
       if (ec == asio::error::eof) parser_->put_eof(ec);
     }
     if (ec == http::error::need_buffer) ec = {};
@@ -249,13 +334,15 @@ LoopAwaitable<SourceResult> UpstreamSource::Read(std::string& out, std::size_t l
   co_return SourceResult::kOk;
 }
 
-UpstreamSource::~UpstreamSource() {
+template <class Stream>
+BasicUpstreamSource<Stream>::~BasicUpstreamSource() {
   pause_->socket = nullptr;
   // The client has gone; its upstream connection serves other clients from the pool.
   if (stream_ && keptIdle_) pool_.Give(std::move(*stream_));
 }
 
-void UpstreamSource::Finish(bool complete) {
+template <class Stream>
+void BasicUpstreamSource<Stream>::Finish(bool complete) {
   if (!stream_ || keptIdle_) return;
   bool reusable = complete && parser_ && parser_->is_done() && parser_->keep_alive() &&
                   parser_->Head().status != 101 && buffer_.size() == 0;
@@ -266,10 +353,13 @@ void UpstreamSource::Finish(bool complete) {
     return;
   } else {
     beast::error_code ec;
-    stream_->shutdown(tcp::socket::shutdown_both, ec);
-    stream_->close(ec);
+    LowestLayer(*stream_).shutdown(tcp::socket::shutdown_both, ec);
+    LowestLayer(*stream_).close(ec);
   }
   stream_.reset();
 }
+
+template class BasicUpstreamSource<LoopSocket>;
+template class BasicUpstreamSource<TlsStream>;
 
 }  // namespace orv::proxy

@@ -24,7 +24,9 @@
 # request offers, so orvproxy decodes each one before screening it), NGINX_GZIP (1: the nginx
 # proxy compresses what it sends as orvproxy does, gzip level 6 from 256 bytes, so that a run
 # with ACCEPT_ENCODING compares two proxies doing the same work). With ACCEPT_ENCODING set, the
-# bytes each proxy sends per page are printed too.
+# bytes each proxy sends per page are printed too. TLS (1: the clients speak HTTPS to both
+# proxies, TLS 1.2/1.3 with the same certificate, one made for the run; wrk keeps its
+# connections, so the handshakes are few and the cost measured is that of the records).
 set -euo pipefail
 
 ROOT="$(cd "$(dirname "$0")/../.." && pwd)"
@@ -37,11 +39,14 @@ read -r -a EXTRA_ARGS <<<"${ORVPROXY_ARGS:-}"
 ACCEPT_ENCODING="${ACCEPT_ENCODING:-}"
 UPSTREAM_GZIP="${UPSTREAM_GZIP:-}"
 NGINX_GZIP="${NGINX_GZIP:-}"
+TLS="${TLS:-}"
+SCHEME=http; [ -n "$TLS" ] && SCHEME=https
 
 need=()
 command -v nginx >/dev/null || need+=(nginx-light)
 command -v wrk >/dev/null || need+=(wrk)
 command -v curl >/dev/null || need+=(curl)
+[ -z "$TLS" ] || command -v openssl >/dev/null || need+=(openssl)
 if [ "${#need[@]}" -gt 0 ]; then
   SUDO=; [ "$(id -u)" -ne 0 ] && SUDO=sudo
   $SUDO apt-get install -y -qq --no-install-recommends "${need[@]}"
@@ -108,6 +113,17 @@ echo "bench: $(ls "$WORK/site" | wc -l) pages, deny list of $(python3 -c '
 import sys; t=open(sys.argv[1],"rb").read()
 a=t.find(b"<OrvKeyDeny>")+12; b=t.find(b"</OrvKeyDeny>"); print(len(t[a:b].split(b"@@")))' "$WORK/config/OrvFilter.db") entries"
 
+# Both proxies' listeners: plain, or TLS with one certificate.
+ORV_LISTEN=(--listen); NGX_SSL=""
+if [ -n "$TLS" ]; then
+  openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:P-256 -nodes -days 1 \
+    -keyout "$WORK/bench.key" -out "$WORK/bench.crt" -subj /CN=localhost \
+    -addext subjectAltName=DNS:localhost,IP:127.0.0.1 2>/dev/null
+  ORV_LISTEN=(--tls-cert "$WORK/bench.crt" --tls-key "$WORK/bench.key" --listen-tls)
+  NGX_SSL="ssl; ssl_certificate $WORK/bench.crt; ssl_certificate_key $WORK/bench.key;
+    ssl_protocols TLSv1.2 TLSv1.3"
+fi
+
 UP_PORT="$(free_port)"; NGX_PORT="$(free_port)"; ORV_PORT="$(free_port)"; OFF_PORT="$(free_port)"
 USER_LINE=""; [ "$(id -u)" -eq 0 ] && USER_LINE="user root;"
 common() {
@@ -146,7 +162,7 @@ fi
   $PROXY_GZIP_LINE
   upstream site { server 127.0.0.1:$UP_PORT; keepalive 256; }
   server {
-    listen 127.0.0.1:$NGX_PORT;
+    listen 127.0.0.1:$NGX_PORT $NGX_SSL;
     location / {
       proxy_pass http://site;
       proxy_http_version 1.1;
@@ -161,17 +177,17 @@ CONF
 
 "$NGINX" -p "$WORK" -c "$WORK/upstream.conf" -g 'daemon off;' & PIDS+=($!)
 "$NGINX" -p "$WORK" -c "$WORK/proxy.conf" -g 'daemon off;' & PIDS+=($!); NGX_PID=$!
-"$ORVPROXY" --dir "$WORK/config" --listen "127.0.0.1:$ORV_PORT" \
+"$ORVPROXY" --dir "$WORK/config" "${ORV_LISTEN[@]}" "127.0.0.1:$ORV_PORT" \
   --upstream "http://127.0.0.1:$UP_PORT" --threads "$WORKERS" "${EXTRA_ARGS[@]}" 2>"$WORK/orvproxy.log" & PIDS+=($!)
 ORV_PID=$!
 cp "$WORK/config/OrvFilter.db" "$WORK/config-off/"
-"$ORVPROXY" --dir "$WORK/config-off" --listen "127.0.0.1:$OFF_PORT" \
+"$ORVPROXY" --dir "$WORK/config-off" "${ORV_LISTEN[@]}" "127.0.0.1:$OFF_PORT" \
   --upstream "http://127.0.0.1:$UP_PORT" --threads "$WORKERS" "${EXTRA_ARGS[@]}" 2>"$WORK/orvproxy-off.log" & PIDS+=($!)
 OFF_PID=$!
 wait_port "$UP_PORT"; wait_port "$NGX_PORT"; wait_port "$ORV_PORT"; wait_port "$OFF_PORT"
 if [ -n "${ORVPROXY_BEFORE:-}" ]; then
   BEFORE_PORT="$(free_port)"
-  "$ORVPROXY_BEFORE" --dir "$WORK/config" --listen "127.0.0.1:$BEFORE_PORT" \
+  "$ORVPROXY_BEFORE" --dir "$WORK/config" "${ORV_LISTEN[@]}" "127.0.0.1:$BEFORE_PORT" \
     --upstream "http://127.0.0.1:$UP_PORT" --threads "$WORKERS" 2>"$WORK/orvproxy-before.log" & PIDS+=($!)
   BEFORE_PID=$!
   wait_port "$BEFORE_PORT"
@@ -181,15 +197,15 @@ head -1 "$WORK/orvproxy.log"
 # Pages that orvproxy passes (some corpus pages carry deny words and would get block pages).
 : > "$WORK/paths"
 for page in $(ls "$WORK/site" | sort); do
-  status="$(curl -s -o /dev/null -w '%{http_code}' "http://127.0.0.1:$ORV_PORT/$page")"
+  status="$(curl -sk -o /dev/null -w '%{http_code}' "$SCHEME://127.0.0.1:$ORV_PORT/$page")"
   [ "$status" = 200 ] && echo "/$page" >> "$WORK/paths"
   [ "$(wc -l < "$WORK/paths")" -ge "$PAGES" ] && break
 done
 if [ ! -s "$WORK/paths" ]; then echo "bench: no page passes orvproxy" >&2; exit 1; fi
 bytes=0
 while read -r path; do
-  a="$(curl -s "http://127.0.0.1:$NGX_PORT$path" | wc -c)"
-  b="$(curl -s "http://127.0.0.1:$ORV_PORT$path" | wc -c)"
+  a="$(curl -sk "$SCHEME://127.0.0.1:$NGX_PORT$path" | wc -c)"
+  b="$(curl -sk "$SCHEME://127.0.0.1:$ORV_PORT$path" | wc -c)"
   # A gzipping upstream reaches the client gzipped through nginx and decoded through orvproxy.
   [ "$a" = "$b" ] || [ -n "$UPSTREAM_GZIP" ] ||
     { echo "bench: $path differs in length ($a vs $b)" >&2; exit 1; }
@@ -201,8 +217,8 @@ if [ -n "$ACCEPT_ENCODING" ]; then
   # What goes over the wire to a client with that offer: the bandwidth the screen costs or saves.
   ngx_wire=0; orv_wire=0
   while read -r path; do
-    ngx_wire=$((ngx_wire + $(curl -s -H "Accept-Encoding: $ACCEPT_ENCODING" "http://127.0.0.1:$NGX_PORT$path" | wc -c)))
-    orv_wire=$((orv_wire + $(curl -s -H "Accept-Encoding: $ACCEPT_ENCODING" "http://127.0.0.1:$ORV_PORT$path" | wc -c)))
+    ngx_wire=$((ngx_wire + $(curl -sk -H "Accept-Encoding: $ACCEPT_ENCODING" "$SCHEME://127.0.0.1:$NGX_PORT$path" | wc -c)))
+    orv_wire=$((orv_wire + $(curl -sk -H "Accept-Encoding: $ACCEPT_ENCODING" "$SCHEME://127.0.0.1:$ORV_PORT$path" | wc -c)))
   done < "$WORK/paths"
   echo "bench: body bytes per page with Accept-Encoding \"$ACCEPT_ENCODING\": nginx $((ngx_wire / count)), orvproxy $((orv_wire / count)) ($((100 * orv_wire / ngx_wire))% of nginx's)"
 fi
@@ -239,7 +255,7 @@ cpu_ticks() {
 measure() {
   local out before after
   before="$(cpu_ticks "$2")"
-  out="$(wrk -t1 -c"$CONNECTIONS" -d"$DURATION" --latency -s "$WORK/rotate.lua" "http://127.0.0.1:$1/")"
+  out="$(wrk -t1 -c"$CONNECTIONS" -d"$DURATION" --latency -s "$WORK/rotate.lua" "$SCHEME://127.0.0.1:$1/")"
   after="$(cpu_ticks "$2")"
   echo "$out" > "$WORK/wrk-$1.txt"
   local rps p99 requests cpu
@@ -255,10 +271,10 @@ measure() {
   echo "$rps $p99 $cpu"
 }
 
-echo "bench: wrk -t1 -c$CONNECTIONS -d$DURATION x $ROUNDS rounds, proxies with $WORKERS workers"
+echo "bench: $SCHEME, wrk -t1 -c$CONNECTIONS -d$DURATION x $ROUNDS rounds, proxies with $WORKERS workers"
 # Warm every server (connection pools, charset cache) before measuring.
 for port in "$NGX_PORT" "$ORV_PORT" "$OFF_PORT" ${BEFORE_PORT:+"$BEFORE_PORT"}; do
-  wrk -t1 -c"$CONNECTIONS" -d2s -s "$WORK/rotate.lua" "http://127.0.0.1:$port/" >/dev/null
+  wrk -t1 -c"$CONNECTIONS" -d2s -s "$WORK/rotate.lua" "$SCHEME://127.0.0.1:$port/" >/dev/null
 done
 # Each round measures every server once, one after the other; ratios are taken within a
 # round, and the table shows medians over the rounds.

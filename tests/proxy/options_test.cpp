@@ -13,8 +13,10 @@ TEST(CommandLine, DefaultsAndFullForm) {
   ParsedCommandLine minimal = Parse({"--root", "site"});
   ASSERT_TRUE(minimal.options);
   EXPECT_EQ(minimal.options->settingsDirectory, "/opt/orvane");
-  EXPECT_EQ(minimal.options->listenHost, "127.0.0.1");
-  EXPECT_EQ(minimal.options->listenPort, 8080);
+  ASSERT_EQ(minimal.options->listeners.size(), 1u);
+  EXPECT_EQ(minimal.options->listeners[0].host, "127.0.0.1");
+  EXPECT_EQ(minimal.options->listeners[0].port, 8080);
+  EXPECT_FALSE(minimal.options->listeners[0].tls);
   EXPECT_EQ(minimal.options->threads, 4u);
   EXPECT_EQ(minimal.options->chunkBuffer, kDefaultChunkBuffer);
   EXPECT_FALSE(minimal.options->UsesUpstream());
@@ -24,8 +26,9 @@ TEST(CommandLine, DefaultsAndFullForm) {
              "--threads", "8", "--buffer", "65536", "--client-timeout-ms", "250"});
   ASSERT_TRUE(full.options) << full.message;
   EXPECT_EQ(full.options->settingsDirectory, "/etc/orv");
-  EXPECT_EQ(full.options->listenHost, "::1");
-  EXPECT_EQ(full.options->listenPort, 0);
+  ASSERT_EQ(full.options->listeners.size(), 1u);
+  EXPECT_EQ(full.options->listeners[0].host, "::1");
+  EXPECT_EQ(full.options->listeners[0].port, 0);
   EXPECT_EQ(full.options->upstreamHost, "backend");
   EXPECT_EQ(full.options->upstreamPort, "8081");
   EXPECT_EQ(full.options->threads, 8u);
@@ -53,7 +56,7 @@ TEST(CommandLine, Mistakes) {
   for (std::vector<std::string_view> args :
        std::vector<std::vector<std::string_view>>{{},
                                                   {"--root", "a", "--upstream", "http://b:1"},
-                                                  {"--upstream", "https://b:1"},
+                                                  {"--upstream", "ftp://b:1"},
                                                   {"--upstream", "http://b:1/path"},
                                                   {"--upstream", "http://b:99999"},
                                                   {"--root", "a", "--listen", "8080"},
@@ -77,6 +80,43 @@ TEST(CommandLine, Mistakes) {
   ParsedCommandLine help = Parse({"--help"});
   EXPECT_TRUE(help.help);
   EXPECT_NE(help.message.find("--upstream"), std::string::npos);
+}
+
+TEST(CommandLine, TlsListenersAndUpstream) {
+  ParsedCommandLine mixed =
+      Parse({"--root", "site", "--listen", "127.0.0.1:80", "--listen-tls", "[::]:443", "--listen",
+             "10.0.0.1:8080", "--tls-cert", "chain.pem", "--tls-key", "key.pem"});
+  ASSERT_TRUE(mixed.options) << mixed.message;
+  const auto& listeners = mixed.options->listeners;
+  ASSERT_EQ(listeners.size(), 3u);  // the default 127.0.0.1:8080 is not among them
+  EXPECT_FALSE(listeners[0].tls);
+  EXPECT_TRUE(listeners[1].tls);
+  EXPECT_EQ(listeners[1].host, "::");
+  EXPECT_EQ(listeners[1].port, 443);
+  EXPECT_FALSE(listeners[2].tls);
+  EXPECT_EQ(mixed.options->tlsCertificate, "chain.pem");
+  EXPECT_EQ(mixed.options->tlsKey, "key.pem");
+
+  ParsedCommandLine secure = Parse({"--upstream", "https://origin.example", "--upstream-ca", "ca"});
+  ASSERT_TRUE(secure.options) << secure.message;
+  EXPECT_TRUE(secure.options->upstreamTls);
+  EXPECT_EQ(secure.options->upstreamPort, "443");
+  EXPECT_EQ(secure.options->upstreamCa, "ca");
+  EXPECT_FALSE(Parse({"--upstream", "http://origin"}).options->upstreamTls);
+
+  // A TLS listener without its pair, a pair without a TLS listener (the administrator would
+  // believe plain HTTP to be HTTPS), and a CA for a plain upstream.
+  for (std::vector<std::string_view> args : std::vector<std::vector<std::string_view>>{
+           {"--root", "a", "--listen-tls", "127.0.0.1:443"},
+           {"--root", "a", "--listen-tls", "127.0.0.1:443", "--tls-cert", "c"},
+           {"--root", "a", "--tls-cert", "c", "--tls-key", "k"},
+           {"--root", "a", "--listen", "127.0.0.1:80", "--tls-cert", "c", "--tls-key", "k"},
+           {"--root", "a", "--listen-tls", "443", "--tls-cert", "c", "--tls-key", "k"},
+           {"--upstream", "http://b:1", "--upstream-ca", "ca"}}) {
+    ParsedCommandLine parsed = Parse(args);
+    EXPECT_FALSE(parsed.options) << args.back();
+    EXPECT_FALSE(parsed.message.empty());
+  }
 }
 
 TEST(CommandLine, ResponseBodyOptions) {

@@ -180,7 +180,7 @@ class RunningProxy {
 inline ProxyOptions UpstreamOptions(const FakeUpstream& upstream) {
   ProxyOptions options;
   options.settingsDirectory = ".";
-  options.listenPort = 0;
+  options.listeners = {{"127.0.0.1", 0, false}};
   options.upstreamHost = "127.0.0.1";
   options.upstreamPort = std::to_string(upstream.Port());
   options.threads = 1;
