@@ -16,7 +16,11 @@
 
 #include "console/app/console_state.h"
 #include "console/app/main_dlg.h"
+#include "console/app/settings_page.h"
+#include "console/app/sibling_programs.h"
 #include "console/foundation/desktop_services.h"
+#include "console/foundation/program_runner.h"
+#include "console/foundation/service_control.h"
 #include "loganalyzer/log_index.h"
 #include "loganalyzer/ui/log_desktop.h"
 #include "loganalyzer/ui/log_manager_dlg.h"
@@ -82,7 +86,13 @@ int main(int argc, char** argv) {
   bool ok = true;
 
   {
-    console::CMainDlg main(state, boxes, processes, shell);
+    console::ProcessRunner runner;
+    console::SystemdServiceControl services(runner);
+    console::SiblingPrograms siblings(runner, console::OrvctlBesideConsole(),
+                                      appDir.path().toStdString());
+    console::DialogFolderChooser folders;
+    console::SystemControl control{services, siblings, processes, shell, folders};
+    console::CMainDlg main(state, boxes, control);
     main.SetCloseWithoutAsking(true);
     main.show();
     main.OnTabClicked(1003);

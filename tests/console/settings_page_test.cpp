@@ -287,7 +287,7 @@ TEST_F(SettingsPageTest, LogFolderLinks) {
 
   // 详细 opens the log window on the stored folder, not on the unsaved text of the field.
   std::vector<std::string> opened;
-  page.SetLogWindowOpener([&](QWidget*, const std::string& folder) { opened.push_back(folder); });
+  page.SetLogWindowOpener([&](QWidget*, const std::string& where) { opened.push_back(where); });
   page.LogPath()->setText(QStringLiteral("/not/saved/yet"));
   QTest::mouseClick(page.Link(CSettingsPage::kDetailLinkId), Qt::LeftButton);
   ASSERT_EQ(opened.size(), 1u);
