@@ -83,6 +83,15 @@ Download RunDownload(std::string_view url, std::string& text, const QByteArray& 
                        watched->abort();
                      }
                    });
+  QObject::connect(watched, &QNetworkReply::metaDataChanged, watched, [&tooLarge, watched] {
+    bool known = false;
+    const qlonglong announced =
+        watched->header(QNetworkRequest::ContentLengthHeader).toLongLong(&known);
+    if (!tooLarge && known && announced > static_cast<qlonglong>(online::kMaxReplyBytes)) {
+      tooLarge = true;
+      watched->abort();
+    }
+  });
   QEventLoop loop;
   QObject::connect(reply.get(), &QNetworkReply::finished, &loop, &QEventLoop::quit);
   if (!reply->isFinished()) {
