@@ -63,15 +63,19 @@ std::string StatusParsing() {
   return Gbk("正在解析...");
 }
 
+bool AccountInputComplete(std::string_view user, std::string_view password) {
+  return !Trimmed(user).empty() && !Trimmed(password).empty();
+}
+
 VerifyOutcome VerifyAccount(store::SettingsFile& settings, HttpTransport& transport,
                             std::string_view user, std::string_view password) {
   VerifyOutcome outcome;
-  user = Trimmed(user);
-  password = Trimmed(password);
-  if (user.empty() || password.empty()) {
+  if (!AccountInputComplete(user, password)) {
     outcome.notice = InputError();
     return outcome;
   }
+  user = Trimmed(user);
+  password = Trimmed(password);
   outcome.requestSent = true;
   const HttpReply answer =
       transport.HttpGet(VerifyUrl(ServiceBaseUrl(settings), user, Md5Hex(password)));

@@ -42,6 +42,10 @@ struct VerifyOutcome {
   std::string detail;  // the transport's reason for a network failure, for logs
 };
 
+// True when both hold something besides blanks at their ends; otherwise VerifyAccount sends
+// nothing and answers with the input error box.
+bool AccountInputComplete(std::string_view user, std::string_view password);
+
 // Verifies `user` and `password` (GBK, as typed; blanks at both ends are trimmed) with the
 // service at ServiceBaseUrl(settings). On success the account record is written to KeyUser.
 VerifyOutcome VerifyAccount(store::SettingsFile& settings, HttpTransport& transport,

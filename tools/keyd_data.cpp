@@ -1,6 +1,7 @@
 #include "tools/keyd_data.h"
 
 #include "online/client.h"
+#include "online/feeds.h"
 #include "online/reply.h"
 #include "online/scramble.h"
 #include "online/service_address.h"
@@ -128,7 +129,24 @@ KeyDataLoad LoadKeyData(const std::string& directory) {
       return failed;
     }
   }
-  return ParseKeyData(texts[0], texts[1], texts[2]);
+  KeyDataLoad load = ParseKeyData(texts[0], texts[1], texts[2]);
+  if (load.data == nullptr) return load;
+  auto data = std::make_shared<KeyData>(*load.data);
+  const char* feeds[2] = {"update.txt", "ads.txt"};
+  std::string* targets[2] = {&data->updateFeed, &data->adsFeed};
+  for (int i = 0; i < 2; ++i) {
+    const std::string path = files::JoinPath(directory, feeds[i]);
+    std::string text;
+    if (!files::Exists(path)) continue;
+    if (!files::ReadWholeFile(path, text)) {
+      load.warnings.push_back("cannot read " + path + ": not served");
+      continue;
+    }
+    if (text.starts_with("\xEF\xBB\xBF")) text.erase(0, 3);
+    *targets[i] = Gbk(text);
+  }
+  load.data = std::move(data);
+  return load;
 }
 
 std::map<std::string, std::string> ParseQuery(std::string_view query) {
@@ -149,7 +167,13 @@ std::map<std::string, std::string> ParseQuery(std::string_view query) {
 
 KeyAnswer AnswerRequest(const KeyData& data, std::string_view target) {
   const std::size_t question = target.find('?');
-  if (target.substr(0, question) != kServicePath) return {404, "not found"};
+  const std::string_view path = target.substr(0, question);
+  if (path == online::kUpdateFeedPath || path == online::kAdsFeedPath) {
+    const std::string& feed = path == online::kUpdateFeedPath ? data.updateFeed : data.adsFeed;
+    if (feed.empty()) return {404, "not found"};
+    return {200, feed};
+  }
+  if (path != kServicePath) return {404, "not found"};
   const auto fields = ParseQuery(question == std::string_view::npos ? std::string_view()
                                                                     : target.substr(question + 1));
   const auto user = fields.find("u");

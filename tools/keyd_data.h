@@ -10,6 +10,13 @@
 //   deny.txt      the deny keywords to hand out, one per line
 //   replace.txt   the replace keywords to hand out, one "word=value" per line
 // A missing list file is an empty list; a missing accounts file is an error.
+//
+// Two more optional files hold the console's feeds, served as they are (in GBK) at the paths
+// of online/feeds.h; a missing one answers 404, which the console takes as "no news":
+//   update.txt    "<ORVVersion>2.2</ORVVersion><ORVUpdateUrl>...</ORVUpdateUrl>
+//                  <ORVUpdateAbout>...</ORVUpdateAbout>"
+//   ads.txt       "<orvads>entry##entry</orvads>", each entry
+//                 "<soft>*</soft><url>...</url><title>...</title><color>1</color>"
 #pragma once
 
 #include <map>
@@ -24,6 +31,8 @@ struct KeyData {
   std::map<std::string, std::string> digests;  // GBK user name -> lower-case hex digest
   std::vector<std::string> deny;               // GBK entries
   std::vector<std::string> replace;            // GBK entries
+  std::string updateFeed;                      // GBK; empty: not served
+  std::string adsFeed;                         // GBK; empty: not served
 };
 
 struct KeyDataLoad {

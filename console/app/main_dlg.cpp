@@ -9,14 +9,18 @@
 
 #include "console/app/about_dlg.h"
 #include "console/app/account_record.h"
+#include "console/app/background_job.h"
 #include "console/app/console_state.h"
 #include "console/app/product_texts.h"
 #include "console/app/section_pages.h"
 #include "console/app/settings_page.h"
 #include "console/foundation/desktop_services.h"
+#include "console/foundation/http_download.h"
 #include "console/foundation/icon_button.h"
 #include "console/foundation/system_info.h"
+#include "online/service_address.h"
 #include "platform/codepage.h"
+#include "store/gbk_text.h"
 
 namespace orv::console {
 
@@ -30,6 +34,15 @@ const QColor kHeaderText(255, 255, 255);
 
 QString FromGbk(const std::string& gbk) {
   return QString::fromStdString(codepage::AnsiToUtf8(gbk));
+}
+
+std::string ToGbk(const QString& text) {
+  return codepage::Utf8ToAnsi(text.toStdString());
+}
+
+// Feed texts come from the network: shown byte for byte, never read as markup.
+QString FeedText(const std::string& gbk) {
+  return QString::fromStdString(store::GbkToUtf8Lossless(gbk));
 }
 
 struct TabSpec {
@@ -92,7 +105,13 @@ CMainDlg::CMainDlg(ConsoleState& state, MessageBoxes& boxes, SystemControl& cont
   shownStatus_ = state_.StatusText();
   SetTitleStatus(shownStatus_);
 
-  adLink_ = DefaultAdLink();
+  const std::string base = online::ServiceBaseUrl(state_.Settings());
+  feeds_.updateFeed = online::UpdateFeedUrl(base);
+  feeds_.downloadPage = ToGbk(DownloadPageAddress());
+  feeds_.adsFeed = online::AdsFeedUrl(base);
+  feeds_.defaultAd = {ToGbk(DefaultAdLink()), ToGbk(DefaultAdTitle()), ""};
+  adLink_ = feeds_.defaultAd.link;
+  if (timings_.runFeeds) StartFeeds();
 
   statusTimer_.setInterval(timings_.statusMs);
   connect(&statusTimer_, &QTimer::timeout, this, &CMainDlg::OnStatusTimer);
@@ -109,6 +128,66 @@ CMainDlg::CMainDlg(ConsoleState& state, MessageBoxes& boxes, SystemControl& cont
   versionMarkTimer_.setInterval(timings_.versionMarkMs);
   connect(&versionMarkTimer_, &QTimer::timeout, this, &CMainDlg::OnVersionMarkTimer);
   versionMarkTimer_.start();
+}
+
+CMainDlg::~CMainDlg() {
+  // The jobs wake from their pause and their results are dropped before the window goes.
+  updateJob_.reset();
+  adsJob_.reset();
+}
+
+void CMainDlg::StartFeeds() {
+  const std::string updateUrl = feeds_.updateFeed;
+  updateJob_ = std::make_unique<BackgroundJob>(
+      this, timings_.feedDelayMs, [this, updateUrl]() -> std::function<void()> {
+        std::string text;
+        HttpGetText(updateUrl, text, kFeedTimeoutMs);
+        return [this, notice = online::ParseUpdateFeed(text)] { OnUpdateFeed(notice); };
+      });
+  const std::string adsUrl = feeds_.adsFeed;
+  adsJob_ = std::make_unique<BackgroundJob>(
+      this, timings_.feedDelayMs, [this, adsUrl]() -> std::function<void()> {
+        std::string text;
+        const bool downloaded = HttpGetText(adsUrl, text, kFeedTimeoutMs) == 1;
+        return [this, downloaded, entries = online::ParseAdsFeed(text, online::kProductCode)] {
+          OnAdsFeed(downloaded, entries);
+        };
+      });
+}
+
+void CMainDlg::OnUpdateFeed(const online::UpdateNotice& notice) {
+  ++feedsHandled_;
+  if (!online::IsNewerVersion(notice.version, kProductVersion)) return;
+  const BoxAnswer answer =
+      boxes_.Show(this, BoxIcon::Information, QStringLiteral("Orvane 升级助手"),
+                  FeedText(online::UpdateQuestion(notice)), BoxButtons::YesNo);
+  if (answer == BoxAnswer::Yes) {
+    shell_.Open(FeedText(online::UpdatePageToOpen(notice, feeds_.downloadPage)));
+  }
+}
+
+void CMainDlg::OnAdsFeed(bool downloaded, std::vector<online::AdEntry> entries) {
+  ++feedsHandled_;
+  adRotation_.Reset(std::move(entries));
+  if (!downloaded) ShowAd(feeds_.defaultAd);
+}
+
+void CMainDlg::ShowAd(const online::AdEntry& entry) {
+  adLink_ = entry.link;
+  const online::Rgb rgb = online::AdColour(entry.colour);
+  adColour_ = QColor(rgb.red, rgb.green, rgb.blue);
+  adTitle_->setText(FeedText(entry.title));
+  adTitle_->setStyleSheet(
+      QStringLiteral("color: %1; background: transparent;").arg(adColour_.name()));
+  adTitle_->update();
+}
+
+QColor CMainDlg::AdColour() const {
+  return adColour_;
+}
+
+void CMainDlg::OpenAdLink() {
+  shell_.Open(FeedText(online::AdLinkToOpen(adLink_, feeds_.defaultAd.link)));
 }
 
 void CMainDlg::CreateTabButtons() {
@@ -172,6 +251,8 @@ void CMainDlg::CreateLabels() {
   adDot_->setFont(dotFont);
   adTitle_ =
       StaticText(this, 1006, DefaultAdTitle(), QRect(22, 477, 400, 18), QColor(40, 60, 80), true);
+  adTitle_->setTextFormat(Qt::PlainText);
+  adColour_ = QColor(40, 60, 80);
   makerLine_ = StaticText(this, 1005,
                           QStringLiteral("© Orvane 网站安全  ") +
                               QString(MakerAddress()).remove(QStringLiteral("https://")),
@@ -280,8 +361,7 @@ void CMainDlg::OnStatusClearTimer() {
 }
 
 void CMainDlg::OnAdTimer() {
-  // The advertisement feed and its rotation arrive with the update check; until then the
-  // default advertisement stays in place.
+  ShowAd(adRotation_.Next(feeds_.defaultAd));
 }
 
 void CMainDlg::OnVersionMarkTimer() {
@@ -391,7 +471,7 @@ bool CMainDlg::eventFilter(QObject* watched, QEvent* event) {
       return true;
     }
     if (watched == adTitle_) {
-      shell_.Open(adLink_);
+      OpenAdLink();
       return true;
     }
   }

@@ -8,12 +8,17 @@
 #include <QPoint>
 #include <QTimer>
 #include <array>
+#include <memory>
 #include <string>
+#include <vector>
+
+#include "online/feeds.h"
 
 class QLabel;
 
 namespace orv::console {
 
+class BackgroundJob;
 class CIconButton;
 class CPageContainer;
 class ConsoleState;
@@ -27,6 +32,16 @@ struct MainDlgTimings {
   int statusClearMs = 1000;  // timer 2, once: clears the start-up status
   int adMs = 3000;           // timer 3: advertisement rotation
   int versionMarkMs = 1000;  // timer 4: verification mark behind the version label
+  int feedDelayMs = 2000;    // before the update check and the advertisement feed start
+  bool runFeeds = true;      // false: neither starts (the default advertisement stays)
+};
+
+// The addresses of the update check and the advertisement bar (GBK), prepared at start-up.
+struct FeedAddresses {
+  std::string updateFeed;
+  std::string downloadPage;  // opened when the update notice names no web page
+  std::string adsFeed;
+  online::AdEntry defaultAd;
 };
 
 class CMainDlg : public QDialog {
@@ -38,6 +53,10 @@ class CMainDlg : public QDialog {
 
   CMainDlg(ConsoleState& state, MessageBoxes& boxes, SystemControl& control,
            MainDlgTimings timings = {}, QWidget* parent = nullptr);
+  ~CMainDlg() override;
+
+  // Download time bound of the two feeds.
+  static constexpr int kFeedTimeoutMs = 10000;
 
   // Tab buttons 1000..1003 switch sections; 1004 opens the maker's site.
   void OnTabClicked(int tabId);
@@ -52,6 +71,20 @@ class CMainDlg : public QDialog {
   void OnStatusClearTimer();
   void OnAdTimer();
   void OnVersionMarkTimer();
+
+  // The background jobs' results, on the user-interface thread. The update notice asks
+  // whether to open the new version's page; the advertisement entries replace the rotation
+  // (a failed download puts the default advertisement back).
+  void OnUpdateFeed(const online::UpdateNotice& notice);
+  void OnAdsFeed(bool downloaded, std::vector<online::AdEntry> entries);
+  // A click on the advertisement (1006).
+  void OpenAdLink();
+  const FeedAddresses& Feeds() const { return feeds_; }
+  QLabel* AdTitle() const { return adTitle_; }
+  // The advertisement's text colour as drawn.
+  QColor AdColour() const;
+  // How many feed results have reached the window (0, 1 or 2).
+  int FeedsHandled() const { return feedsHandled_; }
 
   const QTimer& StatusTimer() const { return statusTimer_; }
   const QTimer& StatusClearTimer() const { return statusClearTimer_; }
@@ -85,6 +118,8 @@ class CMainDlg : public QDialog {
   void StyleTab(CIconButton* button, bool selected);
   void SetTitleStatus(const std::string& status);
   bool ConfirmClose();
+  void StartFeeds();
+  void ShowAd(const online::AdEntry& entry);
 
   ConsoleState& state_;
   MessageBoxes& boxes_;
@@ -106,7 +141,13 @@ class CMainDlg : public QDialog {
   QLabel* versionLabel_ = nullptr;  // 1023
   QLabel* adDot_ = nullptr;         // 1069
   QLabel* solutions_ = nullptr;     // 1074
-  QString adLink_;
+  FeedAddresses feeds_;
+  online::AdRotation adRotation_;
+  std::string adLink_;  // GBK
+  QColor adColour_;
+  int feedsHandled_ = 0;
+  std::unique_ptr<BackgroundJob> updateJob_;
+  std::unique_ptr<BackgroundJob> adsJob_;
 
   std::string shownStatus_;
   QTimer statusTimer_;

@@ -30,6 +30,10 @@ QString DefaultAdLink() {
   return MakerAddress() + QStringLiteral("/products/");
 }
 
+QString DownloadPageAddress() {
+  return MakerAddress() + QStringLiteral("/download/");
+}
+
 QString WelcomeText() {
   return QStringLiteral("欢迎使用 ") + ProductTitle() +
          QStringLiteral("！这个信息只会在首次使用时弹出。\n\n更多服务器软件请随时关注：") +

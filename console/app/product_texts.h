@@ -19,6 +19,8 @@ QString SolutionsAddress();
 // The default advertisement shown until the feed brings others.
 QString DefaultAdTitle();
 QString DefaultAdLink();
+// Where a newer version is downloaded when the update notice names no web page.
+QString DownloadPageAddress();
 
 // The one-time welcome message of a first start.
 QString WelcomeText();

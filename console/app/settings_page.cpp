@@ -10,6 +10,7 @@
 
 #include "console/app/account_record.h"
 #include "console/app/console_state.h"
+#include "console/app/online_notice.h"
 #include "console/app/page_text.h"
 #include "console/app/sibling_programs.h"
 #include "console/foundation/desktop_services.h"
@@ -19,6 +20,8 @@
 #include "console/foundation/text_ops.h"
 #include "loganalyzer/ui/log_desktop.h"
 #include "loganalyzer/ui/log_manager_dlg.h"
+#include "online/account.h"
+#include "online/client.h"
 #include "store/gbk_text.h"
 
 namespace orv::console {
@@ -370,9 +373,37 @@ void CSettingsPage::OpenLogManager() {
 }
 
 void CSettingsPage::VerifyAccount() {
-  boxes_.Show(this, BoxIcon::Information, kMessageCaption,
-              QStringLiteral("在线词库服务将在后续版本中提供，目前还不能验证账号。\n\n"
-                             "用户名和密码不会被保存。"));
+  if (verifying_) return;
+  const store::GbkEncoding user = store::Utf8ToGbkStrict(user_->text().toStdString());
+  const store::GbkEncoding password = store::Utf8ToGbkStrict(password_->text().toStdString());
+  if (!user.ok || !password.ok) {
+    // Sent as something else, the name or password could never match the account.
+    boxes_.Show(this, BoxIcon::Warning, QStringLiteral("输入错误"),
+                QStringLiteral("用户名或密码中的“%1”无法以GBK编码发送，请修改后再验证。")
+                    .arg(QString::fromStdString(user.ok ? password.character : user.character)));
+    return;
+  }
+  const bool sending = online::AccountInputComplete(user.gbk, password.gbk);
+  QLabel* link = Link(kVerifyLinkId);
+  if (sending) {
+    verifying_ = true;
+    link->setEnabled(false);
+    state_.SetStatusText(online::StatusVerifying());
+  }
+  const online::VerifyOutcome outcome =
+      online::VerifyAccount(state_.Settings(), transport_, user.gbk, password.gbk);
+  if (sending) {
+    state_.SetStatusText(std::string(online::kStatusIdle));
+    link->setEnabled(true);
+    verifying_ = false;
+  }
+  if (outcome.accountStored) {
+    state_.SetVersionMark(outcome.versionMark);
+    // The field shows the name as stored: trimmed.
+    user_->setText(FromGbk(online::ReadStoredAccount(state_.Settings().GetUser()).user));
+    user_->setCursorPosition(0);
+  }
+  ShowOnlineNotice(boxes_, this, outcome.notice);
 }
 
 void CSettingsPage::ShowSixtyFourBitAdvice() {

@@ -10,6 +10,7 @@
 #include <thread>
 #include <utility>
 
+#include "console/foundation/fetcher_transport.h"
 #include "console/foundation/service_control.h"
 #include "store/settings_rules.h"
 
@@ -89,8 +90,9 @@ class CSettingsPage : public QWidget {
   void OpenLogFolder();
   // The log manager window arrives with the log analyzer; until then this says so.
   void OpenLogManager();
-  // Verifying the online account arrives with the online keyword service; until then this
-  // says so.
+  // Link 1061: verifies the typed account with the online keyword service and, when the
+  // service accepts it, stores it in KeyUser. The window stays live during the request; the
+  // link is disabled meanwhile.
   void VerifyAccount();
   void ShowSixtyFourBitAdvice();
   // Timer 1: the OS label and the switch caption once the page is up.
@@ -116,6 +118,8 @@ class CSettingsPage : public QWidget {
   QLabel* Link(int linkId) const;
   const QTimer& StartTimer() const { return startTimer_; }
   bool Restarting() const { return restarting_; }
+  bool Verifying() const { return verifying_; }
+  FetcherTransport& OnlineTransport() { return transport_; }
 
  private:
   static QString RestartCaption();
@@ -158,6 +162,8 @@ class CSettingsPage : public QWidget {
   QTimer startTimer_;
   bool restarting_ = false;
   std::thread restartThread_;
+  FetcherTransport transport_;
+  bool verifying_ = false;
 };
 
 }  // namespace orv::console

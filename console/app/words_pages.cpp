@@ -8,6 +8,7 @@
 #include <QVBoxLayout>
 
 #include "console/app/console_state.h"
+#include "console/app/online_notice.h"
 #include "console/app/page_keys.h"
 #include "console/app/page_text.h"
 #include "console/foundation/desktop_services.h"
@@ -252,9 +253,27 @@ void CWordsPage::ShowRuleHelp(int linkId) {
 }
 
 void CWordsPage::OnlineFetch() {
-  boxes_.Show(this, BoxIcon::Information, kMessageCaption,
-              QStringLiteral("在线关键词服务暂未开通，本版本尚不能在线获取关键词。\n\n"
-                             "您可以在这里直接编辑关键词并保存。"));
+  if (onlineFetch_ == nullptr || fetching_) return;
+  const BoxAnswer answer =
+      boxes_.Show(this, BoxIcon::Question, QStringLiteral("Orvane"),
+                  QStringLiteral("确定要从官方获取拦截关键词吗？获取后将差分到本地，确定吗？"),
+                  BoxButtons::YesNo);
+  if (answer != BoxAnswer::Yes) return;
+
+  fetching_ = true;
+  onlineFetch_->setEnabled(false);
+  state_.SetStatusText(online::StatusFetching());
+  const online::FetchOutcome outcome =
+      online::FetchKeywords(state_.Settings(), state_.DatabasePath(), transport_);
+  state_.SetStatusText(std::string(online::kStatusIdle));
+  onlineFetch_->setEnabled(true);
+  fetching_ = false;
+
+  ShowOnlineNotice(boxes_, this, outcome.notice);
+  if (outcome.listsChanged) {
+    state_.replaceListChanged = true;
+    Refresh();
+  }
 }
 
 void CWordsPage::OnChangePoll() {

@@ -6,6 +6,7 @@
 #include <QWidget>
 #include <string>
 
+#include "console/foundation/fetcher_transport.h"
 #include "store/keyword_database.h"
 
 class QLabel;
@@ -48,7 +49,12 @@ class CWordsPage : public QWidget {
   bool Save();
   void Recount();
   void ShowRuleHelp(int linkId);
+  // Button 1021 of the deny page: asks, then fetches the service's deny and replace lists for
+  // the stored account and merges what is new into the database file. The window stays live
+  // during the request; the button is disabled meanwhile.
   void OnlineFetch();
+  bool Fetching() const { return fetching_; }
+  FetcherTransport& OnlineTransport() { return transport_; }
   // The change poll's tick.
   void OnChangePoll();
 
@@ -85,6 +91,8 @@ class CWordsPage : public QWidget {
   QLabel* links_[3] = {};
   QTimer firstLoad_;
   QTimer changePoll_;
+  FetcherTransport transport_;
+  bool fetching_ = false;
 };
 
 class CDenyWordsPage : public CWordsPage {

@@ -12,6 +12,7 @@
 #include <thread>
 
 #include "console/foundation/system_info.h"
+#include "online/transport.h"
 
 namespace orv::console {
 
@@ -54,7 +55,8 @@ void AppendLines(const QByteArray& body, std::string& text) {
 }
 
 // One request with its own network manager and event loop, so it can run on any thread.
-Download RunDownload(std::string_view url, std::string& text, const QByteArray& userAgent) {
+Download RunDownload(std::string_view url, std::string& text, const QByteArray& userAgent,
+                     int transferTimeoutMs) {
   Download result;
   text.clear();
   if (url.empty()) {
@@ -65,14 +67,39 @@ Download RunDownload(std::string_view url, std::string& text, const QByteArray& 
   QNetworkRequest request(
       QUrl::fromEncoded(QByteArray(full.data(), static_cast<qsizetype>(full.size()))));
   request.setHeader(QNetworkRequest::UserAgentHeader, userAgent);
-  request.setTransferTimeout(HttpFetcher::kTransferTimeoutMs);
+  request.setTransferTimeout(transferTimeoutMs);
   request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
                        QNetworkRequest::NoLessSafeRedirectPolicy);
   std::unique_ptr<QNetworkReply> reply(manager.get(request));
+  // A reply announced or grown beyond the bound ends the download: a broken or hostile server
+  // must not fill the memory.
+  bool tooLarge = false;
+  QNetworkReply* const watched = reply.get();
+  QObject::connect(watched, &QNetworkReply::downloadProgress, watched,
+                   [&tooLarge, watched](qint64 received, qint64 total) {
+                     const auto bound = static_cast<qint64>(online::kMaxReplyBytes);
+                     if (!tooLarge && (received > bound || total > bound)) {
+                       tooLarge = true;
+                       watched->abort();
+                     }
+                   });
+  QObject::connect(watched, &QNetworkReply::metaDataChanged, watched, [&tooLarge, watched] {
+    bool known = false;
+    const qlonglong announced =
+        watched->header(QNetworkRequest::ContentLengthHeader).toLongLong(&known);
+    if (!tooLarge && known && announced > static_cast<qlonglong>(online::kMaxReplyBytes)) {
+      tooLarge = true;
+      watched->abort();
+    }
+  });
   QEventLoop loop;
   QObject::connect(reply.get(), &QNetworkReply::finished, &loop, &QEventLoop::quit);
   if (!reply->isFinished()) {
     loop.exec(QEventLoop::ExcludeUserInputEvents);
+  }
+  if (tooLarge) {
+    result.outcome = Outcome::NetworkFailure;
+    return result;
   }
   const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
   if (!status.isValid()) {
@@ -93,10 +120,10 @@ Download RunDownload(std::string_view url, std::string& text, const QByteArray& 
 }
 
 // Network access needs Qt's thread data; a worker thread gets it from QEventLoop on first use.
-Download RunDownloadOnWorker(std::string_view url, std::string& text) {
+Download RunDownloadOnWorker(std::string_view url, std::string& text, int transferTimeoutMs) {
   const QByteArray userAgent = UserAgent();
   Download result;
-  std::thread worker([&] { result = RunDownload(url, text, userAgent); });
+  std::thread worker([&] { result = RunDownload(url, text, userAgent, transferTimeoutMs); });
   worker.join();
   return result;
 }
@@ -113,10 +140,10 @@ int CacheBusterNumber() {
   return 1 + static_cast<int>(QRandomGenerator::global()->bounded(998));
 }
 
-int HttpGetText(std::string_view url, std::string& text) {
+int HttpGetText(std::string_view url, std::string& text, int transferTimeoutMs) {
   // The request runs on a helper thread and this thread waits for it without dispatching
   // anything, so a caller on the user-interface thread sees no re-entrant events.
-  const Download result = RunDownloadOnWorker(url, text);
+  const Download result = RunDownloadOnWorker(url, text, transferTimeoutMs);
   return result.outcome == Outcome::Response ? 1 : 0;
 }
 
@@ -125,7 +152,7 @@ int HttpFetcher::Fetch(std::string_view url, std::string& text) {
   done_.store(false);
   const QByteArray userAgent = UserAgent();
   std::thread worker([this, userAgent] {
-    const Download result = RunDownload(url_, result_, userAgent);
+    const Download result = RunDownload(url_, result_, userAgent, kTransferTimeoutMs);
     switch (result.outcome) {
       case Outcome::NoRequest:
         code_ = 0;

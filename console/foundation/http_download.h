@@ -13,9 +13,14 @@ std::string WithCacheBuster(std::string_view url, int number);
 // A cache-buster number, 1..998.
 int CacheBusterNumber();
 
+// Upper bound of a whole download unless the caller names another; a server that stalls
+// longer counts as a network failure. A reply body beyond online::kMaxReplyBytes is one too.
+inline constexpr int kDownloadTimeoutMs = 30000;
+
 // Downloads on the caller's thread (which blocks). 1 once a response came, whatever its
 // status (only 200 and 500 fill `text`); 0 for an empty URL or a network failure.
-int HttpGetText(std::string_view url, std::string& text);
+int HttpGetText(std::string_view url, std::string& text,
+                int transferTimeoutMs = kDownloadTimeoutMs);
 
 // Downloads on a worker thread while the calling user-interface thread keeps dispatching
 // events. Not re-entrant: callers disable whatever could start a second Fetch meanwhile.
@@ -25,8 +30,7 @@ class HttpFetcher {
   // 2 on a network failure, with `text` "x" when nothing had been read.
   int Fetch(std::string_view url, std::string& text);
 
-  // Upper bound of a whole download; a server that stalls longer counts as a network failure.
-  static constexpr int kTransferTimeoutMs = 30000;
+  static constexpr int kTransferTimeoutMs = kDownloadTimeoutMs;
   // Pause between two event dispatches while waiting (the window stays responsive).
   void SetPollIntervalMs(int ms) { pollIntervalMs_ = ms; }
 

@@ -13,6 +13,8 @@
 #include <thread>
 #include <vector>
 
+#include "online/transport.h"
+
 namespace orv::console {
 namespace {
 
@@ -78,6 +80,29 @@ class LocalHttpServer {
       } else if (request.rfind("GET /fail", 0) == 0) {
         status = "500 Internal Server Error";
         body = "server\r\ntrouble\r\n";
+      } else if (request.rfind("GET /announced-huge", 0) == 0) {
+        // Announces more than the reply bound, sends a little and waits for the client.
+        const std::string head =
+            "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(online::kMaxReplyBytes + 1) +
+            "\r\n\r\nabc";
+        send(client, head.data(), head.size(), MSG_NOSIGNAL);
+        char drain[256];
+        while (recv(client, drain, sizeof drain, 0) > 0) {
+        }
+        close(client);
+        continue;
+      } else if (request.rfind("GET /endless", 0) == 0) {
+        // No length: the body runs on past the bound until the client gives up.
+        const std::string head = "HTTP/1.1 200 OK\r\nConnection: close\r\n\r\n";
+        send(client, head.data(), head.size(), MSG_NOSIGNAL);
+        const std::string block(64 * 1024, 'k');
+        std::size_t sent = 0;
+        while (sent <= online::kMaxReplyBytes * 2 &&
+               send(client, block.data(), block.size(), MSG_NOSIGNAL) > 0) {
+          sent += block.size();
+        }
+        close(client);
+        continue;
       }
       const std::string response =
           "HTTP/1.1 " + status +
@@ -163,6 +188,17 @@ TEST(HttpFetcher, ResultCodesAndTheNetworkFailureMark) {
   EXPECT_EQ(text, "x");
   EXPECT_EQ(fetcher.Fetch("", text), 0);
   EXPECT_EQ(text, "");
+}
+
+TEST(HttpDownload, AReplyBeyondTheBoundIsANetworkFailure) {
+  LocalHttpServer server;
+  std::string text;
+  EXPECT_EQ(HttpGetText(server.Url("/announced-huge"), text), 0);
+  EXPECT_EQ(text, "");
+  HttpFetcher fetcher;
+  fetcher.SetPollIntervalMs(5);
+  EXPECT_EQ(fetcher.Fetch(server.Url("/endless"), text), 2);
+  EXPECT_EQ(text, "x");
 }
 
 TEST(HttpFetcher, KeepsTheUserInterfaceThreadDispatching) {

@@ -193,13 +193,14 @@ TEST_F(WordsPageTest, ButtonsLinksAndStart) {
   EXPECT_EQ(boxes.shown[0].caption, QStringLiteral("等号规则"));
   EXPECT_TRUE(boxes.shown[0].text.startsWith(QStringLiteral("等号规则说明：")));
 
-  // The online fetch is not there yet, and the button says so rather than doing nothing.
+  // The online fetch asks first; anything but Yes leaves the database alone.
   boxes.shown.clear();
   const std::string before = ReadBytes(state.DatabasePath());
   ASSERT_NE(deny.OnlineFetchButton(), nullptr);
   QTest::mouseClick(deny.OnlineFetchButton(), Qt::LeftButton);
   ASSERT_EQ(boxes.shown.size(), 1u);
-  EXPECT_TRUE(boxes.shown[0].text.contains(QStringLiteral("暂未开通")));
+  EXPECT_EQ(boxes.shown[0].buttons, BoxButtons::YesNo);
+  EXPECT_TRUE(boxes.shown[0].text.contains(QStringLiteral("差分到本地")));
   EXPECT_EQ(ReadBytes(state.DatabasePath()), before);
 }
 
