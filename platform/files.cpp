@@ -102,10 +102,16 @@ bool ReplaceWith(const std::string& temporary, const std::string& path) {
   return true;
 }
 
-// The replacement keeps the old file's mode, so a file an administrator restricted stays so.
+// The replacement keeps the old file's owner, group and mode, so a file an administrator
+// restricted stays so, and a settings file root rewrites stays readable by the service's group.
+// Changing the owner fails for an ordinary user; the group and mode are still kept where allowed.
 void KeepPermissions(const std::string& from, const std::string& to) {
   struct stat st {};
-  if (::stat(from.c_str(), &st) == 0) ::chmod(to.c_str(), st.st_mode & 07777);
+  if (::stat(from.c_str(), &st) != 0) return;
+  if (::chown(to.c_str(), st.st_uid, st.st_gid) != 0) {
+    [[maybe_unused]] const int ignored = ::chown(to.c_str(), static_cast<uid_t>(-1), st.st_gid);
+  }
+  ::chmod(to.c_str(), st.st_mode & 07777);
 }
 
 unsigned long ProcessId() {
