@@ -56,10 +56,9 @@ wait_port() {
 status_of() { curl -s -o "$work/body" -w '%{http_code}' "$@"; }
 
 echo "== package"
-(cd "$work" && "$root/scripts/package.sh" "$build" >/dev/null)
-(cd "$work" && ORV_PACKAGE_VERSION=99.0 "$root/scripts/package.sh" "$build" >/dev/null)
-first="$(ls "$work"/orvane_*_amd64.deb | grep -v _99.0_)"
-second="$work/orvane_99.0_amd64.deb"
+mkdir "$work/first" "$work/second"
+first="$(cd "$work/first" && "$root/scripts/package.sh" "$build")"
+second="$(cd "$work/second" && ORV_PACKAGE_VERSION=99.0 "$root/scripts/package.sh" "$build")"
 check "two packages built" test -f "$first" -a -f "$second"
 check "the package ships no settings file of its own" \
   bash -c "! dpkg-deb -c '$first' | grep -q '$APP/OrvFilter'"
@@ -110,7 +109,10 @@ runuser -u orvane -- /usr/bin/orvproxy --listen "127.0.0.1:$plain" --listen-tls 
   --threads 2 >"$work/proxy.log" 2>&1 &
 proxy=$!
 pids+=("$proxy")
-wait_port "$upstream" && wait_port "$plain" && wait_port "$tls" || { cat "$work/proxy.log"; exit 1; }
+if ! { wait_port "$upstream" && wait_port "$plain" && wait_port "$tls"; }; then
+  cat "$work/proxy.log"
+  exit 1
+fi
 
 check "plain: a clean page passes" same "$(status_of "http://127.0.0.1:$plain/clean.html")" 200
 check "plain: ... unchanged" grep -q "a clean page" "$work/body"
