@@ -71,9 +71,10 @@ set(CPACK_PACKAGE_CONTACT "Orvane maintainers <maintainers@orvane.net>")
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "keyword content filter for web sites")
 set(CPACK_PACKAGE_DESCRIPTION
-    "orvproxy screens the pages of a web site for forbidden keywords in front of its web server;\n"
-    "orvctl, orvscan, orvkeyd and OrvConsole manage the lists, settings and event logs.")
-string(REPLACE ";" "" CPACK_PACKAGE_DESCRIPTION "${CPACK_PACKAGE_DESCRIPTION}")
+    "orvproxy screens the pages of a web site for forbidden keywords in front of its web server.
+orvctl, orvscan, orvkeyd and OrvConsole manage the lists, settings and event logs.")
+# The build keeps its debug information; the package does not need it.
+set(CPACK_STRIP_FILES ON)
 set(CPACK_PACKAGING_INSTALL_PREFIX /)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION web)

@@ -57,8 +57,10 @@ status_of() { curl -s -o "$work/body" -w '%{http_code}' "$@"; }
 
 echo "== package"
 mkdir "$work/first" "$work/second"
-first="$(cd "$work/first" && "$root/scripts/package.sh" "$build")"
-second="$(cd "$work/second" && ORV_PACKAGE_VERSION=99.0 "$root/scripts/package.sh" "$build")"
+first="$(cd "$work/first" && "$root/scripts/package.sh" "$build" 2>>"$work/package.log")" ||
+  { cat "$work/package.log"; exit 1; }
+second="$(cd "$work/second" && ORV_PACKAGE_VERSION=99.0 "$root/scripts/package.sh" "$build" \
+  2>>"$work/package.log")" || { cat "$work/package.log"; exit 1; }
 check "two packages built" test -f "$first" -a -f "$second"
 check "the package ships no settings file of its own" \
   bash -c "! dpkg-deb -c '$first' | grep -q '$APP/OrvFilter'"
