@@ -25,10 +25,16 @@ fi
 APP=/opt/orvane
 work="$(mktemp -d)"
 pids=()
+handmade=
 cleanup() {
   for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
   wait 2>/dev/null || true
   if dpkg-query -W orvane >/dev/null 2>&1; then dpkg --purge orvane >/dev/null 2>&1 || true; fi
+  if [ -n "$handmade" ]; then
+    deluser --system --quiet orvane >/dev/null 2>&1 || true
+    delgroup --system --quiet orvane >/dev/null 2>&1 || true
+    rm -rf "$APP"
+  fi
   rm -rf "$work"
 }
 trap cleanup EXIT
@@ -150,6 +156,20 @@ check "the user is gone" bash -c "! getent passwd orvane"
 check "the group is gone" bash -c "! getent group orvane"
 check "links, units, defaults and marks are gone" bash -c \
   "! ls -d /usr/bin/orvctl /lib/systemd/system/orvproxy.service /usr/share/orvane /var/lib/orvane 2>/dev/null"
+
+echo "== a purge leaves what the administrator made before the package"
+handmade=1
+addgroup --system --quiet orvane
+adduser --system --quiet --ingroup orvane --home /nonexistent --no-create-home orvane
+mkdir -p $APP
+echo "kept" >$APP/notes.txt
+dpkg -i "$first" >/dev/null
+check "the settings are created beside the administrator's file" test -f $APP/OrvFilter.ini
+dpkg --purge orvane >/dev/null
+check "the administrator's file stays" test -f $APP/notes.txt
+check "the settings the package made are gone" test ! -e $APP/OrvFilter.ini
+check "the user made by hand stays" bash -c "getent passwd orvane >/dev/null"
+check "the group made by hand stays" bash -c "getent group orvane >/dev/null"
 
 if [ "$failures" -ne 0 ]; then
   echo "package test: $failures check(s) failed"
