@@ -75,7 +75,7 @@ LoopAwaitable<SourceResult> FileSource::Read(std::string& out, std::size_t limit
     out.resize(old + got);
     remaining_ -= got;
     // A file cut short while it was being read: the response breaks off like an upstream one.
-    if (got < want) co_return SourceResult::kUnreachable;
+    if (got < want) co_return SourceResult::kBrokenOff;
   }
   complete = remaining_ == 0;
   co_return SourceResult::kOk;

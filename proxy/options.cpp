@@ -71,6 +71,7 @@ bool IsValueOption(std::string_view flag) {
                                                   "--listen-tls",
                                                   "--max-body",
                                                   "--max-connections",
+                                                  "--metrics",
                                                   "--root",
                                                   "--shutdown-grace-ms",
                                                   "--threads",
@@ -95,6 +96,7 @@ std::string UsageText() {
          "                [--threads N] [--buffer BYTES] [--trusted-proxy CIDR]... "
          "[--max-connections N]\n"
          "                [--decoded-limit BYTES] [--compress on|off] [--flush-ms MS]\n"
+         "                [--metrics ADDR:PORT]\n"
          "  --dir DIR          folder of OrvFilter.ini, OrvFilter.db and log/ (default: the "
          "program's folder)\n"
          "  --listen ADDR:PORT address to listen on for plain HTTP; repeatable (default "
@@ -121,7 +123,10 @@ std::string UsageText() {
          "  --compress on|off  encode screened text for clients that accept gzip or br "
          "(default on)\n"
          "  --flush-ms MS      a response that pauses this long is screened and sent so far "
-         "(default 100)\n";
+         "(default 100)\n"
+         "  --metrics ADDR:PORT  serve Prometheus counters at http://ADDR:PORT/metrics, apart "
+         "from the\n"
+         "                     listeners (default: off)\n";
 }
 
 ParsedCommandLine ParseCommandLine(const std::vector<std::string_view>& args,
@@ -157,6 +162,12 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string_view>& args,
       if (!listenGiven) options.listeners.clear();  // the default goes once one is named
       listenGiven = true;
       options.listeners.push_back(std::move(listener));
+    } else if (flag == "--metrics") {
+      ListenAddress metrics;
+      std::string port;
+      if (!SplitHostPort(value, metrics.host, port) || !ParseNumber(port, metrics.port))
+        return Fail("orvproxy: --metrics wants ADDR:PORT, not \"" + std::string(value) + "\"");
+      options.metrics = std::move(metrics);
     } else if (flag == "--tls-cert") {
       options.tlsCertificate = std::string(value);
     } else if (flag == "--tls-key") {
@@ -225,6 +236,12 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string_view>& args,
     return Fail(
         "orvproxy: --tls-cert and --tls-key serve the --listen-tls addresses; "
         "give at least one\n");
+  // The counters are the administrator's: on a listener's own address they would be served
+  // to the site's clients, or the two could not both listen.
+  if (options.metrics && options.metrics->port != 0)
+    for (const ListenAddress& listener : options.listeners)
+      if (listener.port == options.metrics->port && listener.host == options.metrics->host)
+        return Fail("orvproxy: --metrics needs an address of its own, not a listener's\n");
   if (!options.upstreamCa.empty() && !options.upstreamTls)
     return Fail("orvproxy: --upstream-ca needs an https:// upstream\n");
 

@@ -29,6 +29,9 @@ struct ProxyOptions {
   // In the order given; the first one's port is Port(). Without --listen or --listen-tls:
   // 127.0.0.1:8080, plain.
   std::vector<ListenAddress> listeners{{"127.0.0.1", 8080, false}};
+  // --metrics: where a scraper reads the counters, plain HTTP on a listener of its own. Off
+  // when empty.
+  std::optional<ListenAddress> metrics;
   // PEM files of the TLS listeners: the certificate with its chain, and its key.
   std::string tlsCertificate;
   std::string tlsKey;

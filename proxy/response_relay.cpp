@@ -30,6 +30,24 @@ void LogRefusal(std::ostream& log, const RequestFacts& facts, std::string_view r
   log.flush();
 }
 
+void CountFailure(ProxyMetrics* metrics, SourceResult result) {
+  if (metrics == nullptr) return;
+  switch (result) {
+    case SourceResult::kOk:
+      return;
+    case SourceResult::kUnreachable:
+      return metrics->CountUpstreamError(UpstreamError::kConnect);
+    case SourceResult::kTimeout:
+      return metrics->CountUpstreamError(UpstreamError::kTimeout);
+    case SourceResult::kBrokenOff:
+      return metrics->CountUpstreamError(UpstreamError::kClosed);
+    case SourceResult::kMalformed:
+      return metrics->CountUpstreamError(UpstreamError::kBadResponse);
+    case SourceResult::kTlsFailed:
+      return metrics->CountUpstreamError(UpstreamError::kTls);
+  }
+}
+
 // The client asked for a part of the page, and the engine let it ask: only then may a 206
 // come back. A Range the engine blanked counts as none.
 bool ClientAskedForRange(const RequestFacts& facts) {
@@ -218,6 +236,7 @@ LoopAwaitable<bool> RelayResponse(RelayContext& context, ForwardRequest& request
   ResponseSource& source = context.source;
 
   auto gatewayError = [&context](SourceResult result) -> LoopAwaitable<bool> {
+    CountFailure(context.metrics, result);
     const std::string response = result == SourceResult::kTimeout
                                      ? ErrorResponseText(504, "Gateway Timeout")
                                      : ErrorResponseText(502, "Bad Gateway");
@@ -337,6 +356,7 @@ LoopAwaitable<bool> RelayResponse(RelayContext& context, ForwardRequest& request
       // Broken off upstream, or undecodable from here on: the client's response ends without
       // its last chunk, which is how HTTP tells a truncated body from a complete one.
       if (!body.Refusal().empty()) LogRefusal(context.log, facts, body.Refusal());
+      CountFailure(context.metrics, result);
       source.Finish(false);
       co_return false;
     }

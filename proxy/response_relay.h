@@ -12,6 +12,7 @@
 #include <string_view>
 
 #include "proxy/loop_stream.h"
+#include "proxy/metrics.h"
 #include "proxy/options.h"
 #include "proxy/request_facts.h"
 #include "proxy/response_source.h"
@@ -28,6 +29,7 @@ struct RelayContext {
   ResponseSource& source;
   ClientWrite write;
   std::ostream& log;  // one line for each response refused as it came from the upstream
+  ProxyMetrics* metrics = nullptr;  // counts the source's failures, when given
 };
 
 struct ClientShape {

@@ -20,10 +20,15 @@ namespace orv::proxy {
 
 using ForwardRequest = boost::beast::http::request<boost::beast::http::string_body>;
 
+// Every failure is answered 502 but a timeout, which is 504; the kinds are told apart for the
+// administrator's counters.
 enum class SourceResult {
   kOk,
-  kUnreachable,  // could not connect, or the response broke off: 502
-  kTimeout,      // no answer in time: 504
+  kUnreachable,  // could not connect
+  kTimeout,      // no answer in time
+  kBrokenOff,    // reset or closed before the response was whole
+  kMalformed,    // a head or body framing that is not HTTP/1.1
+  kTlsFailed,    // the TLS handshake or the check of the certificate failed
 };
 
 class ResponseSource {

@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "proxy/loop_stream.h"
+#include "proxy/metrics_endpoint.h"
 #include "proxy/session.h"
 #include "proxy/tls.h"
 
@@ -80,6 +81,7 @@ class ProxyServer::Impl {
   bool Prepare();
   int Run();
   std::uint16_t Port(std::size_t listener) const;
+  std::uint16_t MetricsPort() const { return metrics_ ? metrics_->Port() : 0; }
   void Stop();
   void Reload();
 
@@ -113,6 +115,7 @@ class ProxyServer::Impl {
   std::shared_ptr<asio::ssl::context> certificate_;
   std::optional<asio::signal_set> signals_;
   asio::steady_timer graceTimer_;
+  std::optional<MetricsEndpoint> metrics_;  // --metrics, on the first loop
 
   // A reload compiles every keyword list, which takes long enough to stall every connection
   // on an event loop; it runs on a thread of its own. A reload asked for while one runs is
@@ -161,6 +164,10 @@ bool ProxyServer::Impl::Prepare() {
   if (options_.HasTlsListener() && !LoadCertificate()) return false;
   for (const ListenAddress& address : options_.listeners)
     if (!OpenListener(address)) return false;
+  if (options_.metrics) {
+    metrics_.emplace(loops_.First(), context_.metrics, options_.clientTimeout);
+    if (!metrics_->Open(*options_.metrics)) return false;
+  }
   return true;
 }
 
@@ -219,6 +226,7 @@ std::string ProxyServer::Impl::Describe() const {
                                                   : bound.address().to_string();
     line += address + ":" + std::to_string(bound.port()) + (listener->tls ? " (TLS)" : "") + ", ";
   }
+  if (metrics_) line += "metrics on " + metrics_->BoundAddress() + ", ";
   line += "settings from " + options_.settingsDirectory + ", ";
   if (options_.UsesUpstream())
     line += std::string("forwarding to ") + (options_.upstreamTls ? "https://" : "http://") +
@@ -305,8 +313,21 @@ void ProxyServer::Impl::Reload() {
 
 void ProxyServer::Impl::ReloadUntilDone() {
   for (;;) {
-    context_.engine.Reload();
-    std::fprintf(stderr, "orvproxy: settings reloaded, filtering %s\n",
+    // A reload that throws has failed, and the settings read before stay in force; one that
+    // returns is counted as done until the engine reports its outcome itself.
+    ReloadOutcome outcome = ReloadOutcome::kOk;
+    try {
+      context_.engine.Reload();
+    } catch (const std::exception& error) {
+      outcome = ReloadOutcome::kFailed;
+      std::fprintf(stderr, "orvproxy: settings reload failed: %s\n", error.what());
+    } catch (...) {
+      outcome = ReloadOutcome::kFailed;
+      std::fprintf(stderr, "orvproxy: settings reload failed\n");
+    }
+    context_.metrics.CountReload(outcome);
+    std::fprintf(stderr, "orvproxy: settings %s, filtering %s\n",
+                 outcome == ReloadOutcome::kOk ? "reloaded" : "kept",
                  context_.engine.FilteringOn() ? "on" : "off");
     std::fflush(stderr);
     std::lock_guard lock(reloadMutex_);
@@ -345,6 +366,7 @@ void ProxyServer::Impl::BeginStop() {
   context_.stopping = true;
   boost::system::error_code ec;
   for (auto& listener : listeners_) listener->acceptor.close(ec);  // on the listeners' loop
+  if (metrics_) metrics_->Close();
   std::vector<std::shared_ptr<SessionBase>> open;
   {
     std::lock_guard lock(context_.mutex);
@@ -367,6 +389,7 @@ int ProxyServer::Impl::Run() {
   for (auto& listener : listeners_)
     asio::co_spawn(loops_.First(), Accept(*listener), asio::detached);
   if (signals_) asio::co_spawn(loops_.First(), WatchSignals(), asio::detached);
+  if (metrics_) metrics_->Start();
   loops_.Run();
   JoinReload();
 
@@ -389,6 +412,10 @@ bool ProxyServer::Listen() {
 
 std::uint16_t ProxyServer::Port(std::size_t listener) const {
   return impl_->Port(listener);
+}
+
+std::uint16_t ProxyServer::MetricsPort() const {
+  return impl_->MetricsPort();
 }
 
 int ProxyServer::Run() {

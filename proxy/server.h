@@ -24,6 +24,8 @@ class ProxyServer {
   bool Listen();
   // The port of a listener, in the order of the options' listeners.
   std::uint16_t Port(std::size_t listener = 0) const;
+  // The port of the --metrics endpoint; 0 without one.
+  std::uint16_t MetricsPort() const;
   // Serves until stopped and returns the exit code. Prints the startup line (address,
   // settings folder, source, filtering on or off) on stderr first.
   int Run();

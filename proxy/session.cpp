@@ -48,6 +48,26 @@ constexpr std::size_t kMaxChunkExtensions = 4 * 1024;
 constexpr std::size_t kMaxPendingFraming = kMaxHeaderFields;
 constexpr std::size_t kMaxTrailerFields = 32;
 
+// Counts a request, and once it is over the response's status and how long it took from the
+// head to the last byte written, whichever way the request ends.
+class ResponseMeter {
+ public:
+  ResponseMeter(ProxyMetrics& metrics, const unsigned& status)
+      : metrics_(metrics), status_(status), received_(std::chrono::steady_clock::now()) {
+    metrics_.CountRequest();
+  }
+  ~ResponseMeter() {
+    if (status_ != 0) metrics_.CountResponse(status_, std::chrono::steady_clock::now() - received_);
+  }
+  ResponseMeter(const ResponseMeter&) = delete;
+  ResponseMeter& operator=(const ResponseMeter&) = delete;
+
+ private:
+  ProxyMetrics& metrics_;
+  const unsigned& status_;
+  std::chrono::steady_clock::time_point received_;
+};
+
 bool IsHttpParseError(const beast::error_code& ec) {
   return ec.category() == beast::http::make_error_code(http::error::bad_target).category() &&
          ec != http::error::end_of_stream && ec != http::error::partial_message;
@@ -187,7 +207,9 @@ void PrepareForward(ForwardRequest& request, const RequestFacts& facts) {
 
 template <class Stream>
 Session<Stream>::Session(ServerContext& context, Stream stream)
-    : context_(context), stream_(std::move(stream)), deadline_(Socket().get_executor()) {}
+    : context_(context), stream_(std::move(stream)), deadline_(Socket().get_executor()) {
+  context_.metrics.ConnectionOpened();
+}
 
 template <class Stream>
 Session<Stream>::Session(ServerContext& context, Stream stream,
@@ -195,10 +217,13 @@ Session<Stream>::Session(ServerContext& context, Stream stream,
     : context_(context),
       certificate_(std::move(certificate)),
       stream_(std::move(stream)),
-      deadline_(Socket().get_executor()) {}
+      deadline_(Socket().get_executor()) {
+  context_.metrics.ConnectionOpened();
+}
 
 template <class Stream>
 Session<Stream>::~Session() {
+  context_.metrics.ConnectionClosed();
   std::lock_guard lock(context_.mutex);
   context_.sessions.erase(this);
 }
@@ -269,6 +294,7 @@ LoopAwaitable<bool> Session<Stream>::Write(std::string_view first, std::string_v
                                             asio::buffer(second.data(), second.size())};
   const auto armed = deadline_.Arm(Socket(), context_.options.clientTimeout);
   co_await asio::async_write(stream_, buffers, asio::redirect_error(kUseLoopAwaitable, ec));
+  if (!ec && status_ == 0) status_ = FinalStatus(first);
   co_return !ec;
 }
 
@@ -327,6 +353,7 @@ LoopAwaitable<void> Session<Stream>::Serve() {
     parser.on_chunk_header(limitExtensions);
 
     idle_ = true;
+    status_ = 0;
     {
       // One limit for the whole head: a client that sends a byte now and then must not keep
       // a connection forever.
@@ -334,6 +361,8 @@ LoopAwaitable<void> Session<Stream>::Serve() {
       co_await ReadHead(stream_, buffer, parser, ec);
     }
     idle_ = false;
+    std::optional<ResponseMeter> meter;
+    if (!ec || IsHttpParseError(ec)) meter.emplace(context_.metrics, status_);
     if (ec == http::error::header_limit) {
       std::string_view received(static_cast<const char*>(buffer.data().data()), buffer.size());
       // The parser may already have taken the request line off the buffer; what is left
@@ -459,10 +488,12 @@ LoopAwaitable<bool> Session<Stream>::Respond(ForwardRequest& request, RequestFac
     else
       source_ = std::make_unique<FileSource>(*context_.site);
   }
-  RelayContext relay{
-      options, context_.engine, *source_,
-      [this](std::string_view first, std::string_view second) { return Write(first, second); },
-      std::cerr};
+  RelayContext relay{options,
+                     context_.engine,
+                     *source_,
+                     [this](std::string_view first, std::string_view second) { return Write(first, second); },
+                     std::cerr,
+                     &context_.metrics};
   co_return co_await RelayResponse(relay, request, facts, {keepAlive, http10, headOnly});
 }
 

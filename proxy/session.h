@@ -14,6 +14,7 @@
 
 #include "proxy/deadline.h"
 #include "proxy/loop_stream.h"
+#include "proxy/metrics.h"
 #include "proxy/options.h"
 #include "proxy/response_source.h"
 #include "proxy/screening.h"
@@ -46,6 +47,8 @@ struct ServerContext {
   std::mutex mutex;
   std::unordered_map<SessionBase*, std::weak_ptr<SessionBase>> sessions;
   std::function<void()> lastSessionGone;  // called once stopping and none is left
+
+  ProxyMetrics metrics;  // what every connection counts, for --metrics
 };
 
 // One connection over a plain socket (LoopSocket) or TLS (TlsStream). A template rather than
@@ -82,8 +85,9 @@ class Session final : public SessionBase {
   Stream stream_;
   Deadline deadline_;                       // the limit on the client's current read or write
   std::unique_ptr<ResponseSource> source_;  // made at the first request, kept for the next
-  bool idle_ = true;    // waiting for the next request; only touched on the connection's loop
-  std::string joined_;  // TLS: the two parts of a write in one record
+  bool idle_ = true;     // waiting for the next request; only touched on the connection's loop
+  unsigned status_ = 0;  // the status of the current request's response, once it went out
+  std::string joined_;   // TLS: the two parts of a write in one record
 };
 
 extern template class Session<LoopSocket>;

@@ -31,9 +31,16 @@ namespace {
 
 constexpr std::size_t kUpstreamHeaderLimit = 64 * 1024;
 
-// A failed connect, write or read: a timeout when the deadline closed the connection.
-SourceResult Classify(const Deadline& deadline) {
-  return deadline.Expired() ? SourceResult::kTimeout : SourceResult::kUnreachable;
+// A failed connect, handshake, write or read: a timeout when the deadline closed the
+// connection, malformed when the parser refused what came, `otherwise` when the connection
+// failed in the step's own way.
+SourceResult Classify(const Deadline& deadline, const beast::error_code& ec,
+                      SourceResult otherwise) {
+  if (deadline.Expired()) return SourceResult::kTimeout;
+  const bool parse = ec.category() == http::make_error_code(http::error::bad_target).category();
+  if (parse && ec != http::error::end_of_stream && ec != http::error::partial_message)
+    return SourceResult::kMalformed;
+  return otherwise;
 }
 
 // A pooled connection the upstream closed while it sat idle fails at once with one of these;
@@ -154,7 +161,7 @@ LoopAwaitable<SourceResult> BasicUpstreamSource<Stream>::Connect() {
   }
   if (ec) {
     stream_.reset();
-    co_return Classify(deadline_);
+    co_return Classify(deadline_, ec, SourceResult::kUnreachable);
   }
   // The request head and body may leave in separate writes; do not let the body wait for
   // the head's acknowledgement.
@@ -163,7 +170,7 @@ LoopAwaitable<SourceResult> BasicUpstreamSource<Stream>::Connect() {
     if (!ExpectUpstreamName(*stream_, pool_.Host())) {
       std::fprintf(stderr, "orvproxy: upstream name %s cannot be checked\n", pool_.Host().c_str());
       stream_.reset();
-      co_return SourceResult::kUnreachable;
+      co_return SourceResult::kTlsFailed;
     }
     {
       const auto armed = deadline_.Arm(socket, timeout_);
@@ -171,7 +178,7 @@ LoopAwaitable<SourceResult> BasicUpstreamSource<Stream>::Connect() {
                                         asio::redirect_error(kUseLoopAwaitable, ec));
     }
     if (ec) {
-      const SourceResult result = Classify(deadline_);
+      const SourceResult result = Classify(deadline_, ec, SourceResult::kTlsFailed);
       if (result != SourceResult::kTimeout) {
         // The administrator's to fix (a certificate that does not verify, or no TLS at all):
         // said where they look, while the client gets 502.
@@ -245,7 +252,7 @@ LoopAwaitable<typename BasicUpstreamSource<Stream>::Attempt> BasicUpstreamSource
   }
   if (ec) {
     if (reused) co_return Attempt::kRetry;
-    result = Classify(deadline_);
+    result = Classify(deadline_, ec, SourceResult::kBrokenOff);
     co_return Attempt::kDone;
   }
   for (;;) {
@@ -259,7 +266,7 @@ LoopAwaitable<typename BasicUpstreamSource<Stream>::Attempt> BasicUpstreamSource
     }
     if (ec) {
       if (reused && buffer_.size() == 0 && StaleConnection(ec)) co_return Attempt::kRetry;
-      result = Classify(deadline_);
+      result = Classify(deadline_, ec, SourceResult::kBrokenOff);
       co_return Attempt::kDone;
     }
     unsigned status = parser_->Head().status;
@@ -329,7 +336,7 @@ LoopAwaitable<SourceResult> BasicUpstreamSource<Stream>::Read(std::string& out, 
     if (ec) break;
   }
   parser_->TakeBody();
-  if (ec) co_return Classify(deadline_);
+  if (ec) co_return Classify(deadline_, ec, SourceResult::kBrokenOff);
   complete = parser_->is_done();
   co_return SourceResult::kOk;
 }
