@@ -144,5 +144,29 @@ TEST(CommandLine, ResponseBodyOptions) {
     EXPECT_FALSE(Parse(args).options);
 }
 
+TEST(CommandLine, MetricsEndpoint) {
+  ParsedCommandLine off = Parse({"--root", "site"});
+  ASSERT_TRUE(off.options);
+  EXPECT_FALSE(off.options->metrics);
+
+  ParsedCommandLine on = Parse({"--root", "site", "--metrics", "[::1]:9100"});
+  ASSERT_TRUE(on.options) << on.message;
+  ASSERT_TRUE(on.options->metrics);
+  EXPECT_EQ(on.options->metrics->host, "::1");
+  EXPECT_EQ(on.options->metrics->port, 9100);
+  EXPECT_EQ(on.options->listeners.size(), 1u);  // the default listener stays
+
+  EXPECT_FALSE(Parse({"--root", "site", "--metrics", "9100"}).options);
+  EXPECT_FALSE(Parse({"--root", "site", "--metrics", "host:99999"}).options);
+  EXPECT_FALSE(Parse({"--root", "site", "--metrics"}).options);
+  // On a listener's address the counters would be the site's clients' to read.
+  ParsedCommandLine shared = Parse({"--root", "site", "--metrics", "127.0.0.1:8080"});
+  EXPECT_FALSE(shared.options);
+  EXPECT_NE(shared.message.find("--metrics"), std::string::npos);
+  EXPECT_TRUE(
+      Parse({"--root", "site", "--listen", "127.0.0.1:0", "--metrics", "127.0.0.1:0"}).options);
+  EXPECT_NE(UsageText().find("--metrics ADDR:PORT"), std::string::npos);
+}
+
 }  // namespace
 }  // namespace orv::proxy
