@@ -130,8 +130,8 @@ LoopAwaitable<void> MetricsEndpoint::Serve(LoopSocket socket) {
     bool keepAlive = false;
     if (ec == http::error::header_limit) {
       reply = ErrorResponseText(431, "Request Header Fields Too Large");
-    } else if (ec == http::error::end_of_stream || ec == http::error::partial_message ||
-               ec.category() != http::make_error_code(http::error::bad_target).category()) {
+    } else if (ec && (ec == http::error::end_of_stream || ec == http::error::partial_message ||
+                      ec.category() != http::make_error_code(http::error::bad_target).category())) {
       break;  // closed, timed out or reset: nothing to answer
     } else if (ec) {
       reply = ErrorResponseText(400, "Bad Request");
