@@ -225,7 +225,7 @@ head -1 "$WORK/orvproxy.log"
 passing() {
   local dir="$1" out="$2" want="$3" min="${4:-0}" max="${5:-999999999}" file size status
   touch "$out"
-  for file in $(cd "$WORK/site/$dir" && ls -- *.html | sort); do
+  for file in $(cd "$WORK/site/$dir" && ls -- *.html 2>/dev/null | sort); do
     [ "$(wc -l < "$out")" -ge "$want" ] && break
     size="$(stat -c %s "$WORK/site/$dir/$file")"
     [ "$size" -ge "$min" ] && [ "$size" -lt "$max" ] || continue
@@ -248,6 +248,7 @@ def body(page):
     start = re.search(rb"<body[^>]*>", page, re.I)
     end = page.lower().rfind(b"</body>")
     return page[start.end() if start else 0:end if end >= 0 else len(page)]
+bodies = [body(page) for page in sources]
 made = 0
 for k in range(count):
     page = sources[k % len(sources)]
@@ -257,11 +258,15 @@ for k in range(count):
     target = low + (k * 7919) % max(1, high - low - len(tail))
     out = head
     j = k + 1
-    while len(out) + len(tail) < target and j < k + 1 + 10 * len(sources):
-        piece = body(sources[j % len(sources)])
+    while len(out) + len(tail) < target and any(bodies):
+        whole = bodies[j % len(bodies)]
         room = high - 1 - len(tail) - len(out)
-        if len(piece) > room:
-            piece = piece[:piece.rfind(b"<", 0, room) if piece.rfind(b"<", 0, room) > 0 else 0]
+        piece = whole
+        if len(whole) > room:
+            cut = whole.rfind(b"<", 0, room)
+            if cut <= 0:
+                break  # no tag to cut at in the room left
+            piece = whole[:cut]
         out += piece
         j += 1
     out += tail
