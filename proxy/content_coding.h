@@ -75,6 +75,10 @@ std::string_view CodingName(Coding coding);
 // Worth compressing: text, markup, scripts, JSON, XML, SVG (by media type, parameters ignored).
 bool CompressibleType(std::string_view contentType);
 
+// Encodes a body that is wholly in hand, appending the encoded stream to `out`: for a page
+// screened as one piece, the common case. The same format BodyEncoder gives, in one call.
+void EncodeWhole(Coding coding, std::string_view body, std::string& out);
+
 // Encodes a body as it is sent, piece by piece, in gzip or br (the codings offered to clients;
 // deflate and zstd work as well, and kIdentity passes the bytes through unchanged).
 class BodyEncoder {

@@ -189,7 +189,7 @@ class ClientCoding {
     if (!Encoding()) return std::string(data);
     std::string out;
     if (data.empty()) return out;
-    BodyEncoder& encoder = Encoder(std::nullopt);
+    BodyEncoder& encoder = Encoder();
     encoder.Feed(data, out);
     encoder.Flush(out);
     return out;
@@ -198,17 +198,19 @@ class ClientCoding {
   std::string Last(std::string_view data) {
     if (!Encoding()) return std::string(data);
     std::string out;
-    // A body encoded in one go is sized for its encoder.
-    BodyEncoder& encoder =
-        Encoder(encoder_ ? std::nullopt : std::optional<std::uint64_t>(data.size()));
-    encoder.Feed(data, out);
-    encoder.Finish(out);
+    if (!encoder_) {
+      // The whole body at once: no stream to keep going.
+      EncodeWhole(coding_, data, out);
+      return out;
+    }
+    encoder_->Feed(data, out);
+    encoder_->Finish(out);
     return out;
   }
 
  private:
-  BodyEncoder& Encoder(std::optional<std::uint64_t> wholeSize) {
-    if (!encoder_) encoder_ = std::make_unique<BodyEncoder>(coding_, wholeSize);
+  BodyEncoder& Encoder() {
+    if (!encoder_) encoder_ = std::make_unique<BodyEncoder>(coding_);
     return *encoder_;
   }
 
