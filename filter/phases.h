@@ -58,14 +58,6 @@ struct RequestDescription {
   std::uint64_t declaredBodyLength = 0;
 };
 
-// "host", ":" and the port unless it is empty or "80", then the path: how the lists spell a
-// request's URL.
-std::string SiteUrl(std::string_view serverName, std::string_view serverPort,
-                    std::string_view path);
-// SiteUrl, then "?" and the query when it is not empty.
-std::string SiteUrlWithQuery(std::string_view serverName, std::string_view serverPort,
-                             std::string_view path, std::string_view query);
-
 // Why a block page was sent.
 enum class BlockCause : std::uint8_t {
   kNone,
@@ -77,7 +69,7 @@ enum class BlockCause : std::uint8_t {
 
 // Why a request or a piece of its response went on unchanged.
 enum class PassReason : std::uint8_t {
-  kNone,             // not passed: blocked, or a chunk rewritten
+  kNone,             // no pass yet: blocked, rewritten, or going on to be screened
   kSwitchedOff,      // the master switch is off
   kSafeCode,         // the query carries the administrator's safe code
   kWhiteList,        // URL or address white list
@@ -88,9 +80,6 @@ enum class PassReason : std::uint8_t {
   kScreened,         // screened, and nothing found (or only a record keyword)
   kNotScreened,      // the phase has nothing to screen here (a request without a body)
 };
-
-std::string_view BlockCauseName(BlockCause cause);
-std::string_view PassReasonName(PassReason reason);
 
 // A page that ends the request. `status` is the status line's code and reason. From a chunk
 // with a deny keyword, `bytes` take the place of that chunk: a whole response with its own
@@ -158,5 +147,75 @@ struct EngineHealth {
   std::uint64_t swallowedLogged = 0;
   std::uint64_t swallowedLoad = 0;  // loads that threw (also counted in failedLoads)
 };
+
+// "host", ":" and the port unless it is empty or "80", then the path: how the lists spell a
+// request's URL.
+inline std::string SiteUrl(std::string_view serverName, std::string_view serverPort,
+                           std::string_view path) {
+  std::string url(serverName);
+  // A port that could not be read adds nothing rather than a bare colon, which would make the
+  // URL match no list entry written with a host.
+  if (!serverPort.empty() && serverPort != "80") {
+    url += ':';
+    url += serverPort;
+  }
+  url += path;
+  return url;
+}
+
+// SiteUrl, then "?" and the query when it is not empty.
+inline std::string SiteUrlWithQuery(std::string_view serverName, std::string_view serverPort,
+                                    std::string_view path, std::string_view query) {
+  std::string url = SiteUrl(serverName, serverPort, path);
+  if (!query.empty()) {
+    url += '?';
+    url += query;
+  }
+  return url;
+}
+
+// Names for counting and logging: "url", "ip", "keyword", "body".
+inline std::string_view BlockCauseName(BlockCause cause) {
+  switch (cause) {
+    case BlockCause::kNone:
+      return "none";
+    case BlockCause::kUrl:
+      return "url";
+    case BlockCause::kIp:
+      return "ip";
+    case BlockCause::kKeyword:
+      return "keyword";
+    case BlockCause::kBody:
+      return "body";
+  }
+  return "none";
+}
+
+// "switched_off", "safe_code", "white_list", "unmonitored_type", "binary", ...
+inline std::string_view PassReasonName(PassReason reason) {
+  switch (reason) {
+    case PassReason::kNone:
+      return "none";
+    case PassReason::kSwitchedOff:
+      return "switched_off";
+    case PassReason::kSafeCode:
+      return "safe_code";
+    case PassReason::kWhiteList:
+      return "white_list";
+    case PassReason::kUnmonitoredType:
+      return "unmonitored_type";
+    case PassReason::kBinary:
+      return "binary";
+    case PassReason::kUndecodable:
+      return "undecodable";
+    case PassReason::kFreeWord:
+      return "free_word";
+    case PassReason::kScreened:
+      return "screened";
+    case PassReason::kNotScreened:
+      return "not_screened";
+  }
+  return "none";
+}
 
 }  // namespace orv::filter

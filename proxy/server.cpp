@@ -227,6 +227,8 @@ std::string ProxyServer::Impl::Describe() const {
     line += "serving " + site_->Root().string();
   line += ", filtering ";
   line += context_.engine.FilteringOn() ? "on" : "off";
+  const filter::LoadOutcome load = context_.engine.Health().lastLoad;
+  if (!load.ok) line += " (settings load failed: " + load.reason + ")";
   return line;
 }
 
@@ -305,9 +307,10 @@ void ProxyServer::Impl::Reload() {
 
 void ProxyServer::Impl::ReloadUntilDone() {
   for (;;) {
-    context_.engine.Reload();
-    std::fprintf(stderr, "orvproxy: settings reloaded, filtering %s\n",
-                 context_.engine.FilteringOn() ? "on" : "off");
+    const filter::LoadOutcome load = context_.engine.Reload();
+    const std::string failed = load.ok ? "" : " (settings load failed: " + load.reason + ")";
+    std::fprintf(stderr, "orvproxy: settings reloaded, filtering %s%s\n",
+                 context_.engine.FilteringOn() ? "on" : "off", failed.c_str());
     std::fflush(stderr);
     std::lock_guard lock(reloadMutex_);
     if (!reloadAgain_) {
