@@ -1,7 +1,8 @@
-// The extension role: ScreenBody, run for every request with its body.
+// The body phase: ScreenBody, run for every request with its body.
 #include <ctime>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "filter/event_line.h"
 #include "filter/request_identity.h"
@@ -29,37 +30,47 @@ bool CarriesScreenedBody(std::string_view method) {
   return method == "POST" || method == "PUT" || method == "PATCH";
 }
 
+BodyResult Passed(PassReason reason) {
+  BodyResult result;
+  result.pass = reason;
+  return result;
+}
+
 }  // namespace
 
-std::uint32_t ScreenWorker::ScreenBody(const store::FilterSettings& settings, ExtensionHost& host) {
-  if (!settings.enabled) return HandOn(host);
+BodyResult ScreenWorker::ScreenBody(const store::FilterSettings& settings,
+                                    const RequestDescription& request) {
+  if (!settings.enabled) return Passed(PassReason::kSwitchedOff);
 
-  const std::string url = RequestUrl(host, Role::Extension);
+  const std::string url = codepage::LowerAscii(request.url);
   const std::string_view path = RequestPath(url);
-  const std::string address = ClientAddress(host);
-  const std::string stop = StopScript(host);
+  const std::string_view address = request.clientAddress;
+  const std::string stop = StopScriptFor(request.userAgent);
   const std::string token = ExtensionToken(path);
   // Read now, written out only when a page or an event needs it.
   const std::time_t now = clock_->Now();
 
   if (auto page = BlackListPage(settings, path, address, url, stop)) {
-    host.WriteClient(*page);
-    return kExtensionSuccess;
+    BodyResult result;
+    result.action = Action::kBlock;
+    result.block = std::move(*page);
+    return result;
   }
-  if (WhiteListed(settings, path, address) || UnmonitoredFileType(settings, token)) {
-    return HandOn(host);
+  if (WhiteListed(settings, path, address)) return Passed(PassReason::kWhiteList);
+  if (UnmonitoredFileType(settings, token)) return Passed(PassReason::kUnmonitoredType);
+  const std::string_view method = request.method;
+  if (!CarriesScreenedBody(method) || request.declaredBodyLength == 0) {
+    return Passed(PassReason::kNotScreened);
   }
-  const std::string_view method = host.Method();
-  if (!CarriesScreenedBody(method) || host.TotalBytes() == 0) return HandOn(host);
 
-  const std::string body = SearchTextOfBody(host.AvailableData());
+  const std::string body = SearchTextOfBody(request.body);
 
   std::string matched;
   long position = -1;
   if (!settings.gbk.free.empty() &&
       (keywords::FindFirstWord(body, settings.gbk.free, matched, position) ||
        keywords::FindFirstWord(body, settings.utf8.free, matched, position))) {
-    return HandOn(host);
+    return Passed(PassReason::kFreeWord);
   }
 
   // A form may be posted in UTF-8 or in GBK: the UTF-8 twin first, where only a match of
@@ -77,7 +88,7 @@ std::uint32_t ScreenWorker::ScreenBody(const store::FilterSettings& settings, Ex
     hit = keywords::MatchRules(body, settings.gbk.deny, matched, position, true);
     keyword = matched;
   }
-  if (!hit) return HandOn(host);
+  if (!hit) return Passed(PassReason::kScreened);
   const std::string time = EventTime(now);
 
   // A one-byte keyword still blocks, but is too unspecific to be worth a line.
@@ -87,8 +98,11 @@ std::uint32_t ScreenWorker::ScreenBody(const store::FilterSettings& settings, Ex
     fields.referWithoutBlanks = false;
     log_.Add(false, BuildEventLine(settings.logLineTemplate, fields), keyword, url);
   }
-  host.WriteClient(FillKeywordPage(settings, keyword, time, address, url, stop));
-  return kExtensionSuccess;
+  BodyResult result;
+  result.action = Action::kBlock;
+  result.block = {BlockCause::kBody, kBlockStatus,
+                  FillKeywordPage(settings, keyword, time, address, url, stop)};
+  return result;
 }
 
 }  // namespace orv::filter

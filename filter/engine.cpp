@@ -3,11 +3,13 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <exception>
 #include <mutex>
 #include <thread>
 #include <utility>
 
 #include "filter/block_pages.h"
+#include "filter/load_outcome.h"
 #include "filter/request_memo.h"
 #include "filter/screen_worker.h"
 #include "store/event_log.h"
@@ -48,13 +50,35 @@ struct FilterEngine::State {
         worker(log, clock),
         lastLoad(clock->Now()) {}
 
-  // Builds the next record from the current one and publishes it. Loads are serialised so
-  // that two reloads cannot each start from the same record and lose the other's result.
-  void Load() {
+  // Builds the next record from the current one and publishes it, and keeps what came of it.
+  // Loads are serialised so that two reloads cannot each start from the same record and lose
+  // the other's result. Never throws: a load that fails leaves the record as it was.
+  LoadOutcome Load() {
     std::lock_guard lock(loadMutex);
-    store::LoadResult result = store::LoadSettings(*settings.Get(), moduleDirectory);
-    if (result.logDirectory) log.SetDirectory(*result.logDirectory);
-    settings.Publish(std::move(result.settings));
+    LoadOutcome outcome;
+    try {
+      const std::shared_ptr<const store::FilterSettings> previous = settings.Get();
+      store::LoadResult result = store::LoadSettings(*previous, moduleDirectory);
+      // A load that ran out of memory hands back the previous record untouched.
+      if (result.settings.serial == previous->serial) {
+        outcome = {false, "out of memory while loading the settings"};
+      } else {
+        outcome = CheckLoadedFiles(result.settings, moduleDirectory);
+        if (result.logDirectory) log.SetDirectory(*result.logDirectory);
+        settings.Publish(std::move(result.settings));
+      }
+    } catch (const std::exception& error) {
+      ++swallowedLoad;
+      outcome = {false, std::string("load failed: ") + error.what()};
+    } catch (...) {
+      ++swallowedLoad;
+      outcome = {false, "load failed"};
+    }
+    ++loads;
+    if (!outcome.ok) ++failedLoads;
+    std::lock_guard outcomeLock(outcomeMutex);
+    lastOutcome = outcome;
+    return outcome;
   }
 
   // The version calls hand the log folder to the writer once.
@@ -105,13 +129,8 @@ struct FilterEngine::State {
       writeWanted = false;
       const bool stopping = stopUpkeep;
       lock.unlock();
-      if (reload) {
-        try {
-          Load();
-        } catch (...) {
-          // The old record stays; the next due notification tries again.
-        }
-      }
+      // A load that fails keeps the old record; the next due request tries again.
+      if (reload) Load();
       log.WriteIfDue();
       lock.lock();
       if (stopping) return;
@@ -127,31 +146,29 @@ struct FilterEngine::State {
 
   ~State() { StopUpkeep(); }
 
-  // The record a notification reads: through the request's memo where the host keeps one,
-  // else a reference held in `held` for the notification's length.
-  const store::FilterSettings& Current(RequestHost& host,
+  // The record a phase reads: through the request's memo where the host keeps one, else a
+  // reference held in `held` for the phase's length.
+  const store::FilterSettings& Current(RequestMemo* memo,
                                        std::shared_ptr<const store::FilterSettings>& held) {
-    if (RequestMemo* memo = host.Memo()) return settings.Current(memo->settings);
+    if (memo != nullptr) return settings.Current(memo->settings);
     held = settings.Get();
     return *held;
   }
 
-  std::uint32_t Route(FilterHost& host, std::uint32_t notificationType) {
+  RequestResult RequestPhase(const RequestDescription& request, RequestMemo* memo,
+                             RequestSteps steps) {
     std::shared_ptr<const store::FilterSettings> held;
-    const store::FilterSettings& current = Current(host, held);
-    switch (notificationType) {
-      case kNotifyPreprocHeaders:
-        return worker.ScreenHeaders(current, host);
-      case kNotifyUrlMap:
-        return worker.ScreenUrl(current, host);
-      case kNotifySendRawData:
-        return worker.ScreenResponse(current, host);
-      case kNotifyLog:
-        ReloadIfDue(current);
-        return kStatusNextNotification;
-      default:
-        return kStatusNextNotification;
-    }
+    const store::FilterSettings& current = Current(memo, held);
+    if (steps == RequestSteps::kHeaders) return worker.ScreenHeaders(current, request);
+    if (steps == RequestSteps::kLists) return worker.ScreenUrl(current, request, memo);
+    RequestResult headers = worker.ScreenHeaders(current, request);
+    if (headers.pass == PassReason::kSwitchedOff) return headers;
+    RequestResult lists = worker.ScreenUrl(current, request, memo);
+    if (lists.action == Action::kBlock) return lists;
+    // The header step's pass (white list, file type) says why nothing will be screened; the
+    // list step's (the safe code) otherwise.
+    if (headers.pass == PassReason::kNone) headers.pass = lists.pass;
+    return headers;
   }
 
   const std::string moduleDirectory;
@@ -162,6 +179,17 @@ struct FilterEngine::State {
   std::atomic<std::time_t> lastLoad;
   std::atomic<bool> logDirectoryHanded{false};
   std::mutex loadMutex;
+
+  // Health: the last load's outcome (guarded by outcomeMutex) and the counters.
+  mutable std::mutex outcomeMutex;
+  LoadOutcome lastOutcome{false, "not loaded yet"};
+  std::atomic<std::uint64_t> loads{0};
+  std::atomic<std::uint64_t> failedLoads{0};
+  std::atomic<std::uint64_t> swallowedLoad{0};
+  std::atomic<std::uint64_t> swallowedRequest{0};
+  std::atomic<std::uint64_t> swallowedBody{0};
+  std::atomic<std::uint64_t> swallowedChunk{0};
+  std::atomic<std::uint64_t> swallowedLogged{0};
 
   // Background upkeep (StartUpkeepThread). The flags are guarded by upkeepMutex.
   std::atomic<bool> upkeepOn{false};
@@ -194,43 +222,70 @@ bool FilterEngine::GetFilterVersion(FilterVersion& version) {
   version.filterVersion = kFilterVersion;
   version.description = std::string(kFilterDescription);
   version.flags = kFilterFlags;
-  try {
-    state_->Load();
+  // A load that cannot be completed leaves the filter as it was: switched off.
+  const std::uint64_t thrown = state_->swallowedLoad.load();
+  state_->Load();
+  if (state_->swallowedLoad.load() == thrown) {
     state_->log.SetDirectory(state_->settings.Get()->logPath);
     state_->logDirectoryHanded = true;
-  } catch (...) {
-    // A load that cannot be completed leaves the filter as it was: switched off.
   }
   state_->lastLoad = state_->clock->Now();
   return true;
 }
 
-std::uint32_t FilterEngine::HttpFilterProc(FilterHost& host, std::uint32_t notificationType) {
-  // The filter fails open: whatever goes wrong while screening, the request goes on as it was.
-  try {
-    return state_->Route(host, notificationType);
-  } catch (...) {
-    return kStatusNextNotification;
-  }
-}
-
 bool FilterEngine::GetExtensionVersion(ExtensionVersion& version) {
   version.extensionVersion = kExtensionVersion;
   version.description = std::string(kExtensionDescription);
-  try {
-    state_->Load();
-    state_->HandLogDirectoryOnce();
-  } catch (...) {
-  }
+  state_->Load();
+  state_->HandLogDirectoryOnce();
   return true;
 }
 
-std::uint32_t FilterEngine::HttpExtensionProc(ExtensionHost& host) {
+LoadOutcome FilterEngine::Start() {
+  LoadOutcome outcome = state_->Load();
+  state_->HandLogDirectoryOnce();
+  state_->lastLoad = state_->clock->Now();
+  return outcome;
+}
+
+// Every phase fails open: whatever goes wrong while screening, the request goes on as it was.
+RequestResult FilterEngine::RequestPhase(const RequestDescription& request, RequestMemo* memo,
+                                         RequestSteps steps) {
+  try {
+    return state_->RequestPhase(request, memo, steps);
+  } catch (...) {
+    ++state_->swallowedRequest;
+    return {};
+  }
+}
+
+BodyResult FilterEngine::BodyPhase(const RequestDescription& request, RequestMemo* memo) {
   try {
     std::shared_ptr<const store::FilterSettings> held;
-    return state_->worker.ScreenBody(state_->Current(host, held), host);
+    return state_->worker.ScreenBody(state_->Current(memo, held), request);
   } catch (...) {
-    return ScreenWorker::HandOn(host);
+    ++state_->swallowedBody;
+    return {};
+  }
+}
+
+ChunkResult FilterEngine::ChunkPhase(const RequestDescription& request, std::string_view chunk,
+                                     RequestMemo* memo) {
+  try {
+    std::shared_ptr<const store::FilterSettings> held;
+    return state_->worker.ScreenResponse(state_->Current(memo, held), request, chunk, memo);
+  } catch (...) {
+    ++state_->swallowedChunk;
+    return {};
+  }
+}
+
+void FilterEngine::LoggedPhase(RequestMemo* memo) {
+  try {
+    std::shared_ptr<const store::FilterSettings> held;
+    state_->ReloadIfDue(state_->Current(memo, held));
+  } catch (...) {
+    ++state_->swallowedLogged;
   }
 }
 
@@ -241,12 +296,10 @@ bool FilterEngine::TerminateExtension() {
   return true;
 }
 
-void FilterEngine::Reload() {
-  try {
-    state_->Load();
-  } catch (...) {
-  }
+LoadOutcome FilterEngine::Reload() {
+  LoadOutcome outcome = state_->Load();
   state_->lastLoad = state_->clock->Now();
+  return outcome;
 }
 
 void FilterEngine::FlushLog() {
@@ -258,6 +311,39 @@ void FilterEngine::FlushLog() {
 
 std::shared_ptr<const store::FilterSettings> FilterEngine::Settings() const {
   return state_->settings.Get();
+}
+
+void FilterEngine::NoteSwallowed(Phase phase) {
+  switch (phase) {
+    case Phase::kRequest:
+      ++state_->swallowedRequest;
+      break;
+    case Phase::kBody:
+      ++state_->swallowedBody;
+      break;
+    case Phase::kChunk:
+      ++state_->swallowedChunk;
+      break;
+    case Phase::kLogged:
+      ++state_->swallowedLogged;
+      break;
+  }
+}
+
+EngineHealth FilterEngine::Health() const {
+  EngineHealth health;
+  {
+    std::lock_guard lock(state_->outcomeMutex);
+    health.lastLoad = state_->lastOutcome;
+  }
+  health.loads = state_->loads.load();
+  health.failedLoads = state_->failedLoads.load();
+  health.swallowedLoad = state_->swallowedLoad.load();
+  health.swallowedRequest = state_->swallowedRequest.load();
+  health.swallowedBody = state_->swallowedBody.load();
+  health.swallowedChunk = state_->swallowedChunk.load();
+  health.swallowedLogged = state_->swallowedLogged.load();
+  return health;
 }
 
 }  // namespace orv::filter

@@ -1,6 +1,7 @@
-// What the screening engine asks of the web server that hosts it. The operations are those
-// of the ISAPI filter and extension interfaces the handlers use; the ISAPI DLL binds them to
-// IIS, orvproxy to its own connections, orvscan and the tests to memory.
+// The ISAPI shape of a host: the operations of IIS's filter and extension interfaces that
+// FilterEngine::HttpFilterProc and HttpExtensionProc carry the phases out with
+// (filter/iis_mapping.cpp). The ISAPI DLL binds them to IIS, orvscan and the tests to memory.
+// A host of another kind calls the phases itself (filter/phases.h) and needs none of this.
 #pragma once
 
 #include <cstddef>

@@ -2,22 +2,11 @@
 
 #include <utility>
 
+#include "filter/phases.h"
 #include "keywords/request_lists.h"
 #include "platform/codepage.h"
 
 namespace orv::filter {
-namespace {
-
-// ":" and the port unless it is the default one. A port that could not be read adds nothing
-// rather than a bare colon, which would make the URL match no list entry written with a host.
-void AppendPort(std::string& url, const std::string& port) {
-  if (!port.empty() && port != "80") {
-    url += ':';
-    url += port;
-  }
-}
-
-}  // namespace
 
 bool TryReadVariable(RequestHost& host, const char* name, std::size_t bufferSize,
                      std::string& value) {
@@ -59,27 +48,19 @@ std::string RewriteUrl(RequestHost& host) {
       !TryReadVariable(host, "SERVER_PORT", kPortBuffer, port)) {
     return {};
   }
-  std::string url = std::move(name);
-  AppendPort(url, port);
-  url += rewrite;
-  return url;
+  return SiteUrl(name, port, rewrite);
 }
 
 std::string BuiltUrl(RequestHost& host, Role role, bool withQuery) {
   const bool extension = role == Role::Extension;
-  std::string url = ReadVariable(host, "SERVER_NAME",
-                                 extension ? kExtensionServerNameBuffer : kFilterServerNameBuffer);
-  AppendPort(url, ReadVariable(host, "SERVER_PORT", kPortBuffer));
-  url += ReadVariable(host, "URL", kUrlBuffer);
-  if (withQuery) {
-    std::string query =
-        ReadVariable(host, "QUERY_STRING", extension ? kLongVariableBuffer : kFilterQueryBuffer);
-    if (!query.empty()) {
-      url += '?';
-      url += query;
-    }
-  }
-  return url;
+  const std::string name = ReadVariable(
+      host, "SERVER_NAME", extension ? kExtensionServerNameBuffer : kFilterServerNameBuffer);
+  const std::string port = ReadVariable(host, "SERVER_PORT", kPortBuffer);
+  const std::string path = ReadVariable(host, "URL", kUrlBuffer);
+  if (!withQuery) return SiteUrl(name, port, path);
+  return SiteUrlWithQuery(
+      name, port, path,
+      ReadVariable(host, "QUERY_STRING", extension ? kLongVariableBuffer : kFilterQueryBuffer));
 }
 
 std::string RequestUrl(RequestHost& host, Role role) {

@@ -1,6 +1,6 @@
-// Who asked for what: the request's identity, derived afresh from server variables by every
-// handler (the engine keeps no state per request). Each variable is read into a bounded
-// buffer exactly as IIS would hand it over; a read that fails counts as the empty value.
+// Who asked for what, as the IIS mapping reads it from server variables for each notification
+// (IIS keeps no memo for the engine). Each variable is read into a bounded buffer exactly as
+// IIS would hand it over; a read that fails counts as the empty value.
 #pragma once
 
 #include <cstddef>

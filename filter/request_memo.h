@@ -1,6 +1,6 @@
-// What the request-side checks learn about a request, and the memo a host may keep of it
-// between the request's notifications (RequestHost::Memo). Kept apart from the handlers so a
-// host can hold a memo without taking in the engine.
+// What the request-side checks learn about a request, and the memo a host keeps of it between
+// the request's phases. Kept apart from the handlers so a host can hold a memo without taking
+// in the engine.
 #pragma once
 
 #include <cstdint>
@@ -21,12 +21,14 @@ struct ListedRequest {
   std::string_view path() const;
 };
 
-// ScreenRequestLists' outcome for one request under one settings record, for a host that
-// keeps it between notifications (RequestHost::Memo). A request that was blocked has no
-// later notification and is never remembered.
+// The engine's state for one request between its phases: owned by the host, one per request,
+// passed to every phase of that request (a host that cannot keep one passes none, and every
+// phase starts afresh). The host must not change the request's description between phases
+// but for the header edits the engine asked for. A request that was blocked has no later
+// phase and is never remembered.
 struct RequestMemo {
-  std::uint64_t settingsSerial = 0;     // FilterSettings::serial the outcome holds for; 0: none
-  std::optional<std::uint32_t> status;  // what ScreenRequestLists returned
+  std::uint64_t settingsSerial = 0;  // FilterSettings::serial the list outcome holds for; 0: none
+  bool safeCode = false;             // the lists were skipped for the safe code
   ListedRequest request;
   // The record the request's notifications read, taken again whenever a new one was published.
   store::SettingsPin settings;

@@ -1,4 +1,4 @@
-// The response side: ScreenResponse, run for every chunk of a response about to be sent.
+// The response side: ScreenResponse, run for every piece of a response about to be sent.
 #include <ctime>
 #include <string>
 #include <string_view>
@@ -36,6 +36,12 @@ constexpr std::string_view kHeaderGb2312 =
     "Cache-control: private\n\n";
 
 constexpr std::string_view kDeniedStatus = "401 Access Denied";
+
+ChunkResult Passed(PassReason reason) {
+  ChunkResult result;
+  result.pass = reason;
+  return result;
+}
 
 // The buffers a chunk's search text is built in, kept from chunk to chunk: a fresh string per
 // chunk would be allocated and zero-filled before the text is written over it. Lent to one
@@ -114,27 +120,33 @@ void ReleaseIdleScreenScratch() {
   keywords::ReleaseIdleScanScratch();
 }
 
-std::uint32_t ScreenWorker::ScreenResponse(const store::FilterSettings& settings,
-                                           FilterHost& host) {
+ChunkResult ScreenWorker::ScreenResponse(const store::FilterSettings& settings,
+                                         const RequestDescription& description,
+                                         std::string_view chunk, RequestMemo* memo) {
   ListedRequest request;
-  if (auto status = ScreenRequestLists(settings, host, request)) return *status;
+  if (auto listed = ScreenRequestLists(settings, description, memo, request)) {
+    ChunkResult result;
+    result.action = listed->action;
+    result.pass = listed->pass;
+    result.block = std::move(listed->block);
+    return result;
+  }
   const std::string& url = request.url;
   const std::string_view path = request.path();
   const std::string& address = request.address;
   const std::string& stop = request.stop;
   const std::string token = ExtensionToken(path);
-  if (WhiteListed(settings, path, address)) return kStatusNextNotification;
-  if (UnmonitoredFileType(settings, token)) return kStatusNextNotification;
+  if (WhiteListed(settings, path, address)) return Passed(PassReason::kWhiteList);
+  if (UnmonitoredFileType(settings, token)) return Passed(PassReason::kUnmonitoredType);
 
-  // The host's buffer stays as it is until ReplaceRawData, which is the last use of it.
-  const std::string_view chunk = host.RawData();
   // A host that keeps a memo per request has each response decide its own charset and type;
   // the shared cache by path is only for a host that keeps none.
-  RequestMemo* memo = host.Memo();
   // Images and other binary data. A response that declared itself text is screened whatever
   // bytes it holds: a NUL put into a page must not let the page through unread.
   const bool declaredText = memo != nullptr && TextResponse(*memo, chunk);
-  if (!declaredText && chunk.find('\0') != std::string_view::npos) return kStatusNextNotification;
+  if (!declaredText && chunk.find('\0') != std::string_view::npos) {
+    return Passed(PassReason::kBinary);
+  }
 
   bool decoded = false;
   bool decodedTwice = false;
@@ -162,6 +174,8 @@ std::uint32_t ScreenWorker::ScreenResponse(const store::FilterSettings& settings
     log_.Add(false, BuildEventLine(settings.logLineTemplate, fields), key, loggedUrl);
   };
 
+  ChunkResult result;
+  result.pass = PassReason::kScreened;
   std::string matched;
   long position = -1;
   {
@@ -169,7 +183,7 @@ std::uint32_t ScreenWorker::ScreenResponse(const store::FilterSettings& settings
     // scans of it share one pass without a copy of the page to compare with.
     const keywords::StableText unchanged(search);
     if (!lists.free.empty() && keywords::FindFirstWord(search, lists.free, matched, position)) {
-      return kStatusNextNotification;
+      return Passed(PassReason::kFreeWord);
     }
 
     if (settings.logEnabled && !search.empty()) {
@@ -179,6 +193,7 @@ std::uint32_t ScreenWorker::ScreenResponse(const store::FilterSettings& settings
         const std::string keyword = AsAnsi(matched, utf8);
         if (keyword.size() > 1) {
           writeEvent(EventKind::Record, keyword, keywords::MatchExcerpt(chunk, position), url);
+          result.recorded = true;
         }
       }
     }
@@ -194,19 +209,18 @@ std::uint32_t ScreenWorker::ScreenResponse(const store::FilterSettings& settings
                      escapedUrl);
         }
         const std::string page = FillKeywordPage(settings, keyword, time(), address, url, stop);
-        if (host.ReplaceRawData(DeniedChunk(chunk, search, utf8, page))) {
-          host.SendResponseHeader(kDeniedStatus);
-          return kStatusNextNotification;
-        }
+        result.action = Action::kBlock;
+        result.pass = PassReason::kNone;
+        result.block = {BlockCause::kKeyword, kDeniedStatus,
+                        DeniedChunk(chunk, search, utf8, page)};
+        return result;
       }
     }
 
     // Most pages hold no replace key. That is told from the pass the lists above made, without
     // a second pass over a decoded chunk, and then the chunk is neither lowered again nor
     // copied to be rewritten.
-    if (!decodedTwice && !keywords::ReplaceMayApply(chunk, search, lists.replace)) {
-      return kStatusNextNotification;
-    }
+    if (!decodedTwice && !keywords::ReplaceMayApply(chunk, search, lists.replace)) return result;
   }
   // Replace keys are looked for in the chunk itself, lower-cased but never decoded.
   std::string lowered;
@@ -218,17 +232,22 @@ std::uint32_t ScreenWorker::ScreenResponse(const store::FilterSettings& settings
   std::string rewritten(chunk);
   matched.clear();
   position = -1;
-  if (keywords::ReplaceWords(rewritten, lowered, lists.replace, matched, position) == 0) {
-    return kStatusNextNotification;
-  }
+  const auto replaced =
+      keywords::ReplaceWords(rewritten, lowered, lists.replace, matched, position);
+  if (replaced == 0) return result;
   const std::string keyword = AsAnsi(matched, utf8);
   if (settings.logEnabled && keyword.size() > 1) {
     writeEvent(EventKind::Replace, keyword, keywords::MatchExcerpt(chunk, position), url);
   }
   // Keys and values have equal byte lengths: the chunk keeps its length and no header of
   // the response needs to change.
-  if (rewritten != chunk) host.ReplaceRawData(rewritten);
-  return kStatusNextNotification;
+  if (rewritten != chunk) {
+    result.action = Action::kReplaceChunk;
+    result.pass = PassReason::kNone;
+    result.wordsReplaced = static_cast<std::size_t>(replaced);
+    result.chunk = std::move(rewritten);
+  }
+  return result;
 }
 
 }  // namespace orv::filter

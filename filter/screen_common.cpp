@@ -1,5 +1,7 @@
 #include "filter/screen_common.h"
 
+#include <utility>
+
 #include "filter/placeholders.h"
 #include "filter/request_identity.h"
 #include "keywords/page_text.h"
@@ -29,17 +31,19 @@ bool CarriesSafeCode(const store::FilterSettings& settings, std::string_view low
   return !settings.safeCode.empty() && lowerQuery.find(settings.safeCode) != std::string::npos;
 }
 
-std::optional<std::string> BlackListPage(const store::FilterSettings& settings,
-                                         std::string_view path, std::string_view address,
-                                         std::string_view requestUrl, std::string_view stopScript) {
+std::optional<BlockPage> BlackListPage(const store::FilterSettings& settings, std::string_view path,
+                                       std::string_view address, std::string_view requestUrl,
+                                       std::string_view stopScript) {
   std::string matched;
   if (!settings.blackUrls.empty() && !path.empty() &&
       keywords::MatchUrlList(path, settings.blackUrls, false, matched)) {
-    return FillListPage(settings.urlBlockPage, address, requestUrl, stopScript);
+    return BlockPage{BlockCause::kUrl, kBlockStatus,
+                     FillListPage(settings.urlBlockPage, address, requestUrl, stopScript)};
   }
   if (!settings.blackIps.empty() && !address.empty() &&
       keywords::MatchIpList(address, settings.blackIps)) {
-    return FillListPage(settings.ipBlockPage, address, requestUrl, stopScript);
+    return BlockPage{BlockCause::kIp, kBlockStatus,
+                     FillListPage(settings.ipBlockPage, address, requestUrl, stopScript)};
   }
   return std::nullopt;
 }
@@ -83,37 +87,57 @@ std::string_view ListedRequest::path() const {
   return RequestPath(url);
 }
 
-std::optional<std::uint32_t> ScreenRequestLists(const store::FilterSettings& settings,
-                                                FilterHost& host, ListedRequest& request) {
-  if (!settings.enabled) return kStatusNextNotification;
+std::string StopScriptFor(std::string_view userAgent) {
+  const std::string agent = codepage::LowerAscii(userAgent);
+  return std::string(agent.find("msie") != std::string::npos ? kStopScriptMsie : kStopScriptOther);
+}
+
+namespace {
+
+RequestResult Passed(PassReason reason) {
+  RequestResult result;
+  result.pass = reason;
+  return result;
+}
+
+}  // namespace
+
+std::optional<RequestResult> ScreenRequestLists(const store::FilterSettings& settings,
+                                                const RequestDescription& description,
+                                                RequestMemo* memo, ListedRequest& request) {
+  if (!settings.enabled) return Passed(PassReason::kSwitchedOff);
   // The same request under the same settings record comes to the same outcome: the host
-  // vouches that its identity has not changed since the memo was written.
-  RequestMemo* memo = settings.serial != 0 ? host.Memo() : nullptr;
+  // vouches that its description has not changed since the memo was written.
+  if (settings.serial == 0) memo = nullptr;
   if (memo != nullptr && memo->settingsSerial == settings.serial) {
+    if (memo->safeCode) return Passed(PassReason::kSafeCode);
     request = memo->request;
-    return memo->status;
+    return std::nullopt;
   }
-  auto remember = [&](std::optional<std::uint32_t> status) {
+  auto remember = [&](bool safeCode) {
     if (memo != nullptr) {
       memo->settingsSerial = settings.serial;
-      memo->status = status;
+      memo->safeCode = safeCode;
       memo->request = request;
     }
-    return status;
   };
-  request.url = RequestUrl(host, Role::Filter);
-  std::string query = ReadVariable(host, "QUERY_STRING", kLongVariableBuffer);
-  codepage::LowerAsciiInPlace(query);
-  if (CarriesSafeCode(settings, query)) return remember(kStatusNextNotification);
+  request.url = codepage::LowerAscii(description.url);
+  if (CarriesSafeCode(settings, codepage::LowerAscii(description.query))) {
+    remember(true);
+    return Passed(PassReason::kSafeCode);
+  }
 
-  request.address = ClientAddress(host);
-  request.stop = StopScript(host);
+  request.address = std::string(description.clientAddress);
+  request.stop = StopScriptFor(description.userAgent);
   if (auto page =
           BlackListPage(settings, request.path(), request.address, request.url, request.stop)) {
-    host.WriteClient(*page);
-    return kStatusFinished;
+    RequestResult result;
+    result.action = Action::kBlock;
+    result.block = std::move(*page);
+    return result;
   }
-  return remember(std::nullopt);
+  remember(false);
+  return std::nullopt;
 }
 
 }  // namespace orv::filter

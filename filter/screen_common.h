@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-#include "filter/host.h"
+#include "filter/phases.h"
 #include "filter/request_memo.h"
 #include "store/filter_settings.h"
 
@@ -19,11 +19,11 @@ namespace orv::filter {
 // screening off for every request).
 bool CarriesSafeCode(const store::FilterSettings& settings, std::string_view lowerQuery);
 
-// The filled URL-list or IP-list block page when the path or the address is black-listed
+// The URL-list or IP-list block page, filled, when the path or the address is black-listed
 // (URL list first); nothing otherwise. An empty path or address skips its list.
-std::optional<std::string> BlackListPage(const store::FilterSettings& settings,
-                                         std::string_view path, std::string_view address,
-                                         std::string_view requestUrl, std::string_view stopScript);
+std::optional<BlockPage> BlackListPage(const store::FilterSettings& settings, std::string_view path,
+                                       std::string_view address, std::string_view requestUrl,
+                                       std::string_view stopScript);
 
 // The path is on the URL white list; the address on the IP white list.
 bool WhiteListedUrl(const store::FilterSettings& settings, std::string_view path);
@@ -44,12 +44,20 @@ std::string FillKeywordPage(const store::FilterSettings& settings, std::string_v
 // Event time as the log writes it ("2012-10-31 9:5:7").
 std::string EventTime(std::time_t now);
 
-// The steps both filter handlers take first: the master switch, the safe code, then the URL
-// and IP black lists (the block page is written to the client). Returns the handler's status
-// when the notification ends here; otherwise fills `request` and returns nothing. The same for
-// every method: a response is screened whatever the request that asked for it.
-std::optional<std::uint32_t> ScreenRequestLists(const store::FilterSettings& settings,
-                                                FilterHost& host, ListedRequest& request);
+// The status line of a page that blocks a request before any of its response was sent.
+inline constexpr std::string_view kBlockStatus = "403 Forbidden";
+
+// The steps the list step and the chunk phase take first: the master switch, the safe code,
+// then the URL and IP black lists. Returns the phase's answer when it ends there (a pass with
+// its reason, or a block); otherwise fills `request` and returns nothing. The same for every
+// method: a response is screened whatever the request that asked for it. With a memo, the
+// outcome is kept for the request's later phases under the same settings record.
+std::optional<RequestResult> ScreenRequestLists(const store::FilterSettings& settings,
+                                                const RequestDescription& description,
+                                                RequestMemo* memo, ListedRequest& request);
+
+// The stop script for a client of this user agent.
+std::string StopScriptFor(std::string_view userAgent);
 
 // HTML-escaped copy.
 std::string Escaped(std::string_view text);

@@ -1,9 +1,9 @@
-// The request side: ScreenHeaders and ScreenUrl, and what all handlers share.
+// The request side: the header step and the list step.
 #include "filter/screen_worker.h"
 
-#include <array>
 #include <string_view>
 #include <utility>
+#include <vector>
 
 #include "filter/compression_offer.h"
 #include "filter/request_identity.h"
@@ -13,32 +13,18 @@
 namespace orv::filter {
 namespace {
 
-constexpr const char* kAcceptEncoding = "Accept-Encoding:";
-// The buffers the offer is read into, smallest first. A value that fits none is not read at
-// all; it is then replaced whole.
-constexpr std::array<std::size_t, 3> kAcceptEncodingBuffers = {128, 4096, 65536};
+constexpr std::string_view kAcceptEncoding = "Accept-Encoding";
 constexpr std::string_view kIdentityOnly = "identity";
-
-// Request fields that ask for a part of the response: a page fetched in pieces would reach the
-// client in chunks the screen never sees whole.
-constexpr std::array<const char*, 3> kPartialRequestFields = {
-    "Range:", "If-Range:", "Request-Range:"};
 
 // Leaves the request offering no content coding but "identity", so the response comes back as
 // bytes the keyword lists can read.
-void StripCompression(FilterHost& host) {
-  std::string value;
-  bool read = false;
-  for (std::size_t buffer : kAcceptEncodingBuffers) {
-    if (host.GetHeader(kAcceptEncoding, buffer, value)) {
-      read = true;
-      break;
-    }
-  }
-  if (!read) {
-    if (host.HeaderPresent(kAcceptEncoding)) host.SetHeader(kAcceptEncoding, kIdentityOnly);
+void StripCompression(const RequestFields& fields, std::vector<HeaderEdit>& edits) {
+  if (!fields.hasAcceptEncoding) return;
+  if (fields.acceptEncodingUnread) {
+    edits.push_back({kAcceptEncoding, std::string(kIdentityOnly)});
     return;
   }
+  std::string value(fields.acceptEncoding);
   // What follows a NUL is not part of the value as the server reads it; the field is set to
   // the part before it so no hidden coding stays behind.
   bool changed = false;
@@ -48,13 +34,23 @@ void StripCompression(FilterHost& host) {
   }
   codepage::LowerAsciiInPlace(value);
   changed |= StripCompressionOffer(value);
-  if (changed) host.SetHeader(kAcceptEncoding, value.empty() ? std::string(kIdentityOnly) : value);
+  if (changed) {
+    edits.push_back({kAcceptEncoding, value.empty() ? std::string(kIdentityOnly) : value});
+  }
 }
 
-void RemovePartialRequestFields(FilterHost& host) {
-  for (const char* name : kPartialRequestFields) {
-    if (host.HeaderPresent(name)) host.SetHeader(name, "");
-  }
+// Request fields that ask for a part of the response: a page fetched in pieces would reach the
+// client in chunks the screen never sees whole.
+void RemovePartialRequestFields(const RequestFields& fields, std::vector<HeaderEdit>& edits) {
+  if (fields.hasRange) edits.push_back({"Range", {}});
+  if (fields.hasIfRange) edits.push_back({"If-Range", {}});
+  if (fields.hasRequestRange) edits.push_back({"Request-Range", {}});
+}
+
+RequestResult Passed(PassReason reason) {
+  RequestResult result;
+  result.pass = reason;
+  return result;
 }
 
 }  // namespace
@@ -62,39 +58,36 @@ void RemovePartialRequestFields(FilterHost& host) {
 ScreenWorker::ScreenWorker(store::EventLog& log, std::shared_ptr<const store::Clock> clock)
     : log_(log), clock_(std::move(clock)) {}
 
-std::uint32_t ScreenWorker::ScreenHeaders(const store::FilterSettings& settings, FilterHost& host) {
-  if (!settings.enabled) return kStatusNextNotification;
+RequestResult ScreenWorker::ScreenHeaders(const store::FilterSettings& settings,
+                                          const RequestDescription& request) {
+  if (!settings.enabled) return Passed(PassReason::kSwitchedOff);
 
-  std::string url = BuiltUrl(host, Role::Filter, false);
-  codepage::LowerAsciiInPlace(url);
-  if (WhiteListedUrl(settings, url)) return kStatusNextNotification;
-  const std::string address = ClientAddress(host);
-  if (address.find('.') != std::string::npos && WhiteListedAddress(settings, address)) {
-    return kStatusNextNotification;
+  const std::string url = codepage::LowerAscii(request.siteUrl);
+  if (WhiteListedUrl(settings, url)) return Passed(PassReason::kWhiteList);
+  const std::string_view address = request.clientAddress;
+  if (address.find('.') != std::string_view::npos && WhiteListedAddress(settings, address)) {
+    return Passed(PassReason::kWhiteList);
   }
-  if (UnmonitoredFileType(settings, ExtensionToken(url))) return kStatusNextNotification;
+  if (UnmonitoredFileType(settings, ExtensionToken(url))) {
+    return Passed(PassReason::kUnmonitoredType);
+  }
 
-  if (settings.stripEncoding) StripCompression(host);
-  RemovePartialRequestFields(host);
+  RequestResult result;
+  if (settings.stripEncoding) StripCompression(request.fields, result.edits);
+  RemovePartialRequestFields(request.fields, result.edits);
 
   log_.ForceFlushIfDue();
-  return kStatusNextNotification;
+  return result;
 }
 
-std::uint32_t ScreenWorker::ScreenUrl(const store::FilterSettings& settings, FilterHost& host) {
-  if (!settings.enabled) return kStatusNextNotification;
-  // A POST's lists are applied by the extension, together with its body. Nothing is kept in
+RequestResult ScreenWorker::ScreenUrl(const store::FilterSettings& settings,
+                                      const RequestDescription& request, RequestMemo* memo) {
+  if (!settings.enabled) return Passed(PassReason::kSwitchedOff);
+  // A POST's lists are applied by the body phase, together with its body. Nothing is kept in
   // the request's memo here: the response to the POST is screened like any other.
-  if (ReadVariable(host, "REQUEST_METHOD", kLongVariableBuffer) == "POST") {
-    return kStatusNextNotification;
-  }
-  ListedRequest request;
-  return ScreenRequestLists(settings, host, request).value_or(kStatusNextNotification);
-}
-
-std::uint32_t ScreenWorker::HandOn(ExtensionHost& host) {
-  if (!host.SetIoCompletion()) return kExtensionError;
-  return host.ExecuteUrl() ? kExtensionPending : kExtensionError;
+  if (request.method == "POST") return {};
+  ListedRequest listed;
+  return ScreenRequestLists(settings, request, memo, listed).value_or(RequestResult{});
 }
 
 }  // namespace orv::filter

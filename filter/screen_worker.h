@@ -1,13 +1,13 @@
-// The screening handlers: one per notification the filter takes part in, and the body
-// screen of the extension role. Each call works on one settings snapshot that the caller
-// took for the whole notification; the worker itself only keeps the charset cache.
+// The screening handlers behind the phases: the request's header and list steps, the body
+// screen and the response screen. Each call works on one settings snapshot that the caller
+// took for the whole phase; the worker itself only keeps the charset cache.
 #pragma once
 
 #include <cstdint>
 #include <memory>
 
 #include "filter/charset_cache.h"
-#include "filter/host.h"
+#include "filter/phases.h"
 #include "store/clock.h"
 #include "store/event_log.h"
 #include "store/filter_settings.h"
@@ -18,21 +18,21 @@ class ScreenWorker {
  public:
   ScreenWorker(store::EventLog& log, std::shared_ptr<const store::Clock> clock);
 
-  // Request headers read: leaves screened requests offering no content coding but "identity"
-  // and asking for the whole response (no range fields), and keeps the event log's flush
-  // clock going.
-  std::uint32_t ScreenHeaders(const store::FilterSettings& settings, FilterHost& host);
-  // URL mapped: the URL and address black lists.
-  std::uint32_t ScreenUrl(const store::FilterSettings& settings, FilterHost& host);
-  // A response chunk about to be sent: lists, then free, record, deny and replace keywords.
-  std::uint32_t ScreenResponse(const store::FilterSettings& settings, FilterHost& host);
-  // Extension role: the lists, and deny keywords in a POST, PUT or PATCH body; otherwise the
-  // request is handed back to the server unchanged.
-  std::uint32_t ScreenBody(const store::FilterSettings& settings, ExtensionHost& host);
-
-  // Hands the request back to the server to run its own URL: PENDING, or ERROR when the
-  // server refused.
-  static std::uint32_t HandOn(ExtensionHost& host);
+  // Header step: leaves screened requests offering no content coding but "identity" and
+  // asking for the whole response (no range fields), and keeps the event log's flush clock
+  // going.
+  RequestResult ScreenHeaders(const store::FilterSettings& settings,
+                              const RequestDescription& request);
+  // List step: the safe code, the URL and address black lists. A POST's lists are left to
+  // the body phase.
+  RequestResult ScreenUrl(const store::FilterSettings& settings, const RequestDescription& request,
+                          RequestMemo* memo);
+  // A piece of the response: lists, then free, record, deny and replace keywords.
+  ChunkResult ScreenResponse(const store::FilterSettings& settings,
+                             const RequestDescription& request, std::string_view chunk,
+                             RequestMemo* memo);
+  // The lists, and deny keywords in a POST, PUT or PATCH body.
+  BodyResult ScreenBody(const store::FilterSettings& settings, const RequestDescription& request);
 
   CharsetCache& Charsets() { return charsets_; }
 

@@ -15,6 +15,7 @@
 
 #include "filter/engine.h"
 #include "filter/memory_host.h"
+#include "filter/phases.h"
 #include "filter/request_memo.h"
 
 namespace {
@@ -128,5 +129,32 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
   }
   engine.HttpFilterProc(host, orv::filter::kNotifyLog);
+
+  // The same request through the phases directly, as a host of another kind calls them.
+  const std::string url = orv::filter::SiteUrlWithQuery(
+      request.variables["SERVER_NAME"], request.variables["SERVER_PORT"], request.variables["URL"],
+      request.variables["QUERY_STRING"]);
+  orv::filter::RequestDescription described;
+  described.method = request.variables["REQUEST_METHOD"];
+  described.url = url;
+  described.siteUrl = url;
+  described.query = request.variables["QUERY_STRING"];
+  described.clientAddress = request.variables["REMOTE_ADDR"];
+  described.userAgent = request.variables["HTTP_USER_AGENT"];
+  described.body = body;
+  described.declaredBodyLength = body.size();
+  orv::filter::RequestMemo phaseMemo;
+  const orv::filter::RequestResult requested = engine.RequestPhase(described, &phaseMemo);
+  if ((requested.action == orv::filter::Action::kBlock) !=
+      (requested.block.cause != orv::filter::BlockCause::kNone)) {
+    std::abort();  // a block without its cause, or a cause without a block
+  }
+  if (requested.action == orv::filter::Action::kBlock) return 0;
+  if (engine.BodyPhase(described, &phaseMemo).action == orv::filter::Action::kBlock) return 0;
+  const orv::filter::ChunkResult chunked = engine.ChunkPhase(described, body, &phaseMemo);
+  if (chunked.action == orv::filter::Action::kReplaceChunk && chunked.chunk.size() != body.size()) {
+    std::abort();  // a rewrite in place changed the length of the page
+  }
+  engine.LoggedPhase(&phaseMemo);
   return 0;
 }

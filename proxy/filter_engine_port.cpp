@@ -4,10 +4,7 @@ namespace orv::proxy {
 
 FilterEnginePort::FilterEnginePort(std::string settingsDirectory)
     : engine_(std::move(settingsDirectory)) {
-  filter::FilterVersion filterVersion;
-  engine_.GetFilterVersion(filterVersion);
-  filter::ExtensionVersion extensionVersion;
-  engine_.GetExtensionVersion(extensionVersion);
+  engine_.Start();
   // The event loops must never wait on a settings load or a log file: the hourly reload and
   // every event log write run on the engine's own thread.
   engine_.StartUpkeepThread();

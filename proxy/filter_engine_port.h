@@ -1,11 +1,12 @@
-// The real screening engine behind orvproxy: a FilterEngine loaded as IIS loads OrvFilter,
-// through both version calls.
+// The real screening engine behind orvproxy: a FilterEngine whose phases it forwards, with its
+// upkeep on a thread of its own.
 #pragma once
 
 #include <cstdint>
 #include <memory>
 #include <mutex>
 #include <string>
+#include <string_view>
 
 #include "filter/engine.h"
 #include "keywords/keyword_starts.h"
@@ -17,15 +18,24 @@ class FilterEnginePort final : public ScreeningEngine {
  public:
   explicit FilterEnginePort(std::string settingsDirectory);
 
-  std::uint32_t HttpFilterProc(filter::FilterHost& host, std::uint32_t notificationType) override {
-    return engine_.HttpFilterProc(host, notificationType);
+  filter::RequestResult RequestPhase(const filter::RequestDescription& request,
+                                     filter::RequestMemo& memo) override {
+    return engine_.RequestPhase(request, &memo);
   }
-  std::uint32_t HttpExtensionProc(filter::ExtensionHost& host) override {
-    return engine_.HttpExtensionProc(host);
+  filter::BodyResult BodyPhase(const filter::RequestDescription& request,
+                               filter::RequestMemo& memo) override {
+    return engine_.BodyPhase(request, &memo);
   }
-  void Reload() override { engine_.Reload(); }
+  filter::ChunkResult ChunkPhase(const filter::RequestDescription& request, std::string_view chunk,
+                                 filter::RequestMemo& memo) override {
+    return engine_.ChunkPhase(request, chunk, &memo);
+  }
+  void LoggedPhase(filter::RequestMemo& memo) override { engine_.LoggedPhase(&memo); }
+
+  filter::LoadOutcome Reload() override { return engine_.Reload(); }
   void FlushLog() override { engine_.FlushLog(); }
   bool FilteringOn() const override;
+  filter::EngineHealth Health() const override { return engine_.Health(); }
   std::size_t HeldTail(std::string_view window) override;
 
  private:

@@ -1,10 +1,12 @@
-// The engine's notifications for one request, in the order IIS raises them: request headers,
-// URL mapping, the wildcard extension with the body, each raw response chunk, and the log.
+// The engine's phases for one request, as the connection runs them: the request (headers and
+// URL) with its body, each piece of the response, and the end of the request.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
+#include "filter/phases.h"
 #include "proxy/request_facts.h"
 #include "proxy/screening_engine.h"
 
@@ -12,11 +14,18 @@ namespace orv::proxy {
 
 struct RequestVerdict {
   bool blocked = false;
-  std::string blockBytes;  // what the engine wrote to the client
+  std::string blockBytes;  // the page that ends the request
+  filter::BlockCause cause = filter::BlockCause::kNone;
+  // Why the request goes on unscreened (switched off, safe code, white list, unmonitored
+  // type); kNone when its response is to be screened.
+  filter::PassReason pass = filter::PassReason::kNone;
+  // What the body phase made of the body: kScreened, kNotScreened (no body to screen), or a
+  // reason it was let through unread.
+  filter::PassReason bodyPass = filter::PassReason::kNone;
 };
 
-// Headers, URL and body. A block page written by any of them ends the request there; header
-// edits (Accept-Encoding) are left in `facts` for the request that goes on.
+// Request and body. A block page ends the request there; header edits (Accept-Encoding,
+// range fields) are left in `facts` for the request that goes on.
 RequestVerdict ScreenRequest(ScreeningEngine& engine, RequestFacts& facts);
 
 struct ChunkVerdict {
@@ -27,12 +36,16 @@ struct ChunkVerdict {
   };
   Kind kind = Kind::kPass;
   std::string bytes;
-  bool accessDenied = false;  // the engine asked for "401 Access Denied"
+  bool accessDenied = false;  // the page answers "401 Access Denied"
+  filter::BlockCause cause = filter::BlockCause::kNone;
+  filter::PassReason pass = filter::PassReason::kNone;  // kPass: why
+  std::size_t wordsReplaced = 0;                        // kRewritten: how many words
+  bool recorded = false;                                // a record keyword was logged
 };
 
 ChunkVerdict ScreenChunk(ScreeningEngine& engine, RequestFacts& facts, std::string_view chunk);
 
-// The log notification, once the response is done (the engine's hourly reload clock).
+// The request is done (the engine's hourly reload clock).
 void LogRequest(ScreeningEngine& engine, RequestFacts& facts);
 
 }  // namespace orv::proxy

@@ -1,25 +1,37 @@
-// What the proxy needs of the screening engine: the two ISAPI entry points and the two
-// operations its signals trigger. FilterEngine serves it in orvproxy; tests put a scripted
-// stand-in in its place to drive every outcome the framing must survive.
+// What the proxy needs of the screening engine: the phases of a request and the operations its
+// signals trigger. FilterEngine serves it in orvproxy; tests put a scripted stand-in in its
+// place to drive every outcome the framing must survive.
 #pragma once
 
 #include <cstddef>
-#include <cstdint>
 #include <string_view>
 
-#include "filter/host.h"
+#include "filter/phases.h"
+#include "filter/request_memo.h"
 
 namespace orv::proxy {
 
 class ScreeningEngine {
  public:
   virtual ~ScreeningEngine() = default;
-  virtual std::uint32_t HttpFilterProc(filter::FilterHost& host,
-                                       std::uint32_t notificationType) = 0;
-  virtual std::uint32_t HttpExtensionProc(filter::ExtensionHost& host) = 0;
-  virtual void Reload() = 0;
+  // The phases, in their order; `memo` is the request's own (RequestFacts::memo).
+  virtual filter::RequestResult RequestPhase(const filter::RequestDescription& request,
+                                             filter::RequestMemo& memo) = 0;
+  virtual filter::BodyResult BodyPhase(const filter::RequestDescription& request,
+                                       filter::RequestMemo& memo) = 0;
+  virtual filter::ChunkResult ChunkPhase(const filter::RequestDescription& request,
+                                         std::string_view chunk, filter::RequestMemo& memo) = 0;
+  virtual void LoggedPhase(filter::RequestMemo& memo) = 0;
+
+  virtual filter::LoadOutcome Reload() = 0;
   virtual void FlushLog() = 0;
   virtual bool FilteringOn() const = 0;
+  // The last load's outcome and what the phases swallowed. A stand-in has nothing to report.
+  virtual filter::EngineHealth Health() const {
+    filter::EngineHealth health;
+    health.lastLoad.ok = true;
+    return health;
+  }
   // How many bytes at the end of a screened piece of a response a keyword could begin in
   // without ending there: the proxy keeps them back and screens them again in front of the
   // next piece. An engine that cannot tell keeps nothing back.

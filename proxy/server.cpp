@@ -235,6 +235,8 @@ std::string ProxyServer::Impl::Describe() const {
     line += "serving " + site_->Root().string();
   line += ", filtering ";
   line += context_.engine.FilteringOn() ? "on" : "off";
+  const filter::LoadOutcome load = context_.engine.Health().lastLoad;
+  if (!load.ok) line += " (settings load failed: " + load.reason + ")";
   return line;
 }
 
@@ -313,22 +315,27 @@ void ProxyServer::Impl::Reload() {
 
 void ProxyServer::Impl::ReloadUntilDone() {
   for (;;) {
-    // A reload that throws has failed, and the settings read before stay in force; one that
-    // returns is counted as done until the engine reports its outcome itself.
+    // A load that fails or throws leaves what it could not read as before; either way the
+    // line says so and the metrics count it.
     ReloadOutcome outcome = ReloadOutcome::kOk;
+    std::string failed;
     try {
-      context_.engine.Reload();
+      const filter::LoadOutcome load = context_.engine.Reload();
+      if (!load.ok) {
+        outcome = ReloadOutcome::kFailed;
+        failed.append(" (settings load failed: ").append(load.reason).append(")");
+      }
     } catch (const std::exception& error) {
       outcome = ReloadOutcome::kFailed;
-      std::fprintf(stderr, "orvproxy: settings reload failed: %s\n", error.what());
+      failed.append(" (settings load failed: ").append(error.what()).append(")");
     } catch (...) {
       outcome = ReloadOutcome::kFailed;
-      std::fprintf(stderr, "orvproxy: settings reload failed\n");
+      failed = " (settings load failed)";
     }
     context_.metrics.CountReload(outcome);
-    std::fprintf(stderr, "orvproxy: settings %s, filtering %s\n",
-                 outcome == ReloadOutcome::kOk ? "reloaded" : "kept",
-                 context_.engine.FilteringOn() ? "on" : "off");
+    std::fprintf(stderr, "orvproxy: settings reloaded, filtering %s%s
+",
+                 context_.engine.FilteringOn() ? "on" : "off", failed.c_str());
     std::fflush(stderr);
     std::lock_guard lock(reloadMutex_);
     if (!reloadAgain_) {

@@ -15,40 +15,33 @@ using testing::FieldValue;
 using testing::RunningProxy;
 using testing::UpstreamOptions;
 
-// Records what the engine could read at URL mapping; takes Range off every request, as the
+// Records what the engine is told of each request; takes Range off every request, as the
 // engine does for pages it screens. Reload waits until the test lets it finish.
 class RecordingEngine final : public ScreeningEngine {
  public:
   struct Seen {
-    std::string url, remoteAddr, serverName, serverPort;
-    bool via = false, forwardedFor = false;
+    std::string siteUrl, clientAddress;
   };
 
-  std::uint32_t HttpFilterProc(filter::FilterHost& host, std::uint32_t type) override {
-    if (type == filter::kNotifyPreprocHeaders) {
-      host.SetHeader("Range:", "");
-      host.SetHeader("If-Range:", "");
-    }
-    if (type == filter::kNotifyUrlMap) {
-      Seen seen;
-      std::string scratch;
-      host.GetServerVariable("URL", 1041, seen.url);
-      host.GetServerVariable("REMOTE_ADDR", 32, seen.remoteAddr);
-      host.GetServerVariable("SERVER_NAME", 64, seen.serverName);
-      host.GetServerVariable("SERVER_PORT", 10, seen.serverPort);
-      seen.via = host.GetServerVariable("HTTP_VIA", 32, scratch);
-      seen.forwardedFor = host.GetServerVariable("HTTP_X_FORWARDED_FOR", 32, scratch);
+  filter::RequestResult RequestPhase(const filter::RequestDescription& request,
+                                     filter::RequestMemo&) override {
+    {
       std::lock_guard lock(mutex_);
-      seen_.push_back(seen);
+      seen_.push_back({std::string(request.siteUrl), std::string(request.clientAddress)});
     }
-    return filter::kStatusNextNotification;
+    filter::RequestResult result;
+    result.edits = {{"Range", {}}, {"If-Range", {}}};
+    return result;
   }
-  std::uint32_t HttpExtensionProc(filter::ExtensionHost& host) override {
-    host.SetIoCompletion();
-    host.ExecuteUrl();
-    return filter::kExtensionPending;
+  filter::BodyResult BodyPhase(const filter::RequestDescription&, filter::RequestMemo&) override {
+    return {};
   }
-  void Reload() override {
+  filter::ChunkResult ChunkPhase(const filter::RequestDescription&, std::string_view,
+                                 filter::RequestMemo&) override {
+    return {};
+  }
+  void LoggedPhase(filter::RequestMemo&) override {}
+  filter::LoadOutcome Reload() override {
     std::unique_lock lock(mutex_);
     reloading_ = true;
     changed_.notify_all();
@@ -56,6 +49,7 @@ class RecordingEngine final : public ScreeningEngine {
     reloading_ = false;
     ++reloads_;
     changed_.notify_all();
+    return {};
   }
   void FlushLog() override {}
   bool FilteringOn() const override { return true; }
@@ -125,9 +119,8 @@ TEST_F(ProxyWire, TargetsAndHostsReadTwoWaysAreRefusedBeforeAnyoneSeesThem) {
       "Connection: close\r\n\r\n");
   EXPECT_EQ(StatusOf(reply), "HTTP/1.1 200 OK");
   ASSERT_EQ(engine_.SeenRequests().size(), 1u);
-  EXPECT_EQ(engine_.SeenRequests()[0].url, "/blocked/a.html");
-  EXPECT_EQ(engine_.SeenRequests()[0].serverName, "site.example");
-  EXPECT_EQ(engine_.SeenRequests()[0].serverPort, "80");
+  // Host "site.example", port 80 (which the URL leaves out), the resolved path.
+  EXPECT_EQ(engine_.SeenRequests()[0].siteUrl, "site.example/blocked/a.html");
   ASSERT_EQ(upstream.Requests().size(), 1u);
   EXPECT_EQ(upstream.Requests()[0].head.substr(0, 50),
             "GET http://Site.Example.:080//blocked//a.html HTTP");
@@ -153,11 +146,8 @@ TEST_F(ProxyWire, ForwardedForIsBelievedOnlyFromTrustedProxies) {
   }
   const auto seen = engine_.SeenRequests();
   ASSERT_EQ(seen.size(), 2u);
-  EXPECT_EQ(seen[0].remoteAddr, "127.0.0.1");
-  EXPECT_FALSE(seen[0].via);
-  EXPECT_FALSE(seen[0].forwardedFor);
-  EXPECT_EQ(seen[1].remoteAddr, "203.0.113.9");
-  EXPECT_FALSE(seen[1].forwardedFor);
+  EXPECT_EQ(seen[0].clientAddress, "127.0.0.1");
+  EXPECT_EQ(seen[1].clientAddress, "203.0.113.9");
 
   // The upstream learns the whole chain with the real peer appended.
   const auto received = upstream.Requests();

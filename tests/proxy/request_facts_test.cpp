@@ -2,7 +2,11 @@
 
 #include <gtest/gtest.h>
 
-#include "proxy/notification_hosts.h"
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "proxy/screening.h"
 
 namespace orv::proxy {
 namespace {
@@ -23,84 +27,113 @@ RequestFacts SampleFacts() {
   return facts;
 }
 
-TEST(ServerVariables, NamesAndValuesAsIisGivesThem) {
+// Captures the description each phase is given.
+class DescriptionProbe final : public ScreeningEngine {
+ public:
+  struct Told {
+    std::string method, url, siteUrl, query, clientAddress, userAgent, body;
+    bool hasAcceptEncoding = false;
+    std::string acceptEncoding;
+    bool hasRange = false, hasIfRange = false, hasRequestRange = false;
+    std::uint64_t declaredBodyLength = 0;
+  };
+  std::vector<Told> told;
+
+  filter::RequestResult RequestPhase(const filter::RequestDescription& request,
+                                     filter::RequestMemo&) override {
+    Keep(request);
+    return {};
+  }
+  filter::BodyResult BodyPhase(const filter::RequestDescription& request,
+                               filter::RequestMemo&) override {
+    Keep(request);
+    return {};
+  }
+  filter::ChunkResult ChunkPhase(const filter::RequestDescription& request, std::string_view,
+                                 filter::RequestMemo&) override {
+    Keep(request);
+    return {};
+  }
+  void LoggedPhase(filter::RequestMemo&) override {}
+  filter::LoadOutcome Reload() override { return {}; }
+  void FlushLog() override {}
+  bool FilteringOn() const override { return true; }
+
+ private:
+  void Keep(const filter::RequestDescription& request) {
+    Told t;
+    t.method = request.method;
+    t.url = request.url;
+    t.siteUrl = request.siteUrl;
+    t.query = request.query;
+    t.clientAddress = request.clientAddress;
+    t.userAgent = request.userAgent;
+    t.body = request.body;
+    t.hasAcceptEncoding = request.fields.hasAcceptEncoding;
+    t.acceptEncoding = request.fields.acceptEncoding;
+    t.hasRange = request.fields.hasRange;
+    t.hasIfRange = request.fields.hasIfRange;
+    t.hasRequestRange = request.fields.hasRequestRange;
+    t.declaredBodyLength = request.declaredBodyLength;
+    told.push_back(std::move(t));
+  }
+};
+
+TEST(EngineDescription, TheRequestAsTheListsSpellIt) {
   RequestFacts facts = SampleFacts();
-  std::string value;
-  EXPECT_TRUE(facts.GetServerVariable("URL", 1041, value));
-  EXPECT_EQ(value, "/news/a.html");
-  EXPECT_TRUE(facts.GetServerVariable("QUERY_STRING", 1041, value));
-  EXPECT_EQ(value, "id=1");
-  EXPECT_TRUE(facts.GetServerVariable("REMOTE_ADDR", 32, value));
-  EXPECT_EQ(value, "192.0.2.7");
-  EXPECT_TRUE(facts.GetServerVariable("HTTP_USER_AGENT", 2083, value));
-  EXPECT_EQ(value, "Mozilla/4.0 (compatible; MSIE 6.0)");
-  // Repeated fields are joined, whatever their case.
-  EXPECT_TRUE(facts.GetServerVariable("HTTP_ACCEPT_LANGUAGE", 128, value));
-  EXPECT_EQ(value, "zh, en");
-  // Only the whole name: no prefix or extension of a header's variable name.
-  EXPECT_FALSE(facts.GetServerVariable("HTTP_USER_AGEN", 2083, value));
-  EXPECT_FALSE(facts.GetServerVariable("HTTP_USER_AGENTS", 2083, value));
-  EXPECT_FALSE(facts.GetServerVariable("HTTP_", 2083, value));
-  EXPECT_FALSE(facts.GetServerVariable("HTTP_user_agent", 2083, value));
-  EXPECT_FALSE(facts.GetServerVariable("NO_SUCH_VARIABLE", 32, value));
-  EXPECT_EQ(value, "");
+  DescriptionProbe engine;
+  ScreenRequest(engine, facts);
+  ASSERT_EQ(engine.told.size(), 2u);  // request and body phases
+  const DescriptionProbe::Told& told = engine.told[0];
+  EXPECT_EQ(told.method, "GET");
+  EXPECT_EQ(told.url, "example.com/news/a.html?id=1");  // port 80 left out
+  EXPECT_EQ(told.siteUrl, "example.com/news/a.html");
+  EXPECT_EQ(told.query, "id=1");
+  EXPECT_EQ(told.userAgent, "Mozilla/4.0 (compatible; MSIE 6.0)");
+  EXPECT_TRUE(told.hasAcceptEncoding);
+  EXPECT_EQ(told.acceptEncoding, "gzip, deflate");
+  EXPECT_FALSE(told.hasRange);
+
+  // Another port is named; repeated fields are joined, whatever their case.
+  facts.serverPort = "8080";
+  facts.query.clear();
+  facts.headers.push_back({"accept-encoding", "br"});
+  facts.headers.push_back({"If-Range", "x"});
+  engine.told.clear();
+  ScreenChunk(engine, facts, "HTTP/1.1 200 OK\r\n\r\n");
+  ASSERT_EQ(engine.told.size(), 1u);
+  EXPECT_EQ(engine.told[0].url, "example.com:8080/news/a.html");
+  EXPECT_EQ(engine.told[0].siteUrl, "example.com:8080/news/a.html");
+  EXPECT_EQ(engine.told[0].acceptEncoding, "gzip, deflate, br");
+  EXPECT_TRUE(engine.told[0].hasIfRange);
 }
 
-TEST(ServerVariables, ValueThatDoesNotFitReadsAsFailure) {
-  RequestFacts facts = SampleFacts();
-  std::string value = "stale";
-  EXPECT_FALSE(facts.GetServerVariable("REMOTE_ADDR", 9, value));  // 9 bytes + NUL > 9
-  EXPECT_EQ(value, "");
-  EXPECT_TRUE(facts.GetServerVariable("REMOTE_ADDR", 10, value));
-}
-
-TEST(ServerVariables, ClientSentRewriteUrlIsNotBelieved) {
-  RequestFacts facts = SampleFacts();
-  std::string value;
-  EXPECT_FALSE(facts.GetServerVariable("HTTP_X_REWRITE_URL", 2083, value));
-  EXPECT_EQ(value, "");
-}
-
-TEST(ServerVariables, HeaderVariableName) {
-  EXPECT_EQ(HeaderVariableName("x-forwarded-for"), "HTTP_X_FORWARDED_FOR");
-  EXPECT_EQ(HeaderVariableName("Via"), "HTTP_VIA");
-}
-
-TEST(ServerVariables, ClientCannotNameItsOwnAddress) {
-  // With Via set the engine would take X-Forwarded-For for the client: neither is there,
-  // by variable or by header, so REMOTE_ADDR is all it has.
+TEST(EngineDescription, ClientCannotNameItsOwnAddressOrUrl) {
+  // Via with X-Forwarded-For, and X-Rewrite-URL, are the client's word: the engine is told the
+  // address orvproxy determined and the URL the upstream serves.
   RequestFacts facts = SampleFacts();
   facts.headers.push_back({"Via", "1.1 cache"});
-  NotificationHost host(facts);
-  std::string value;
-  for (const char* variable : {"HTTP_VIA", "HTTP_X_FORWARDED_FOR"}) {
-    EXPECT_FALSE(facts.GetServerVariable(variable, 64, value)) << variable;
-    EXPECT_FALSE(host.GetServerVariable(variable, 64, value)) << variable;
-  }
-  EXPECT_FALSE(host.GetHeader("Via:", 64, value));
-  EXPECT_FALSE(host.GetHeader("x-forwarded-for:", 64, value));
-  EXPECT_TRUE(host.GetServerVariable("REMOTE_ADDR", 64, value));
-  EXPECT_EQ(value, "192.0.2.7");
+  DescriptionProbe engine;
+  ScreenRequest(engine, facts);
+  ASSERT_FALSE(engine.told.empty());
+  EXPECT_EQ(engine.told[0].clientAddress, "192.0.2.7");
+  EXPECT_EQ(engine.told[0].url.find("admin"), std::string::npos);
 }
 
-TEST(NotificationHost, HeadersReadAndRewrittenThroughTheFacts) {
+TEST(EngineDescription, BodyAndItsDeclaredLengthUncut) {
   RequestFacts facts = SampleFacts();
-  NotificationHost host(facts);
-  std::string value;
-  EXPECT_TRUE(host.GetHeader("Accept-Encoding:", 128, value));
-  EXPECT_EQ(value, "gzip, deflate");
-  EXPECT_FALSE(host.GetHeader("Accept-Encoding:", 13, value));  // no room for the NUL
-  EXPECT_TRUE(host.SetHeader("Accept-Encoding:", "             "));
-  EXPECT_EQ(facts.Header("accept-encoding"), "             ");
-  ASSERT_EQ(facts.editedHeaders.size(), 1u);
-  EXPECT_TRUE(host.GetServerVariable("HTTP_ACCEPT_ENCODING", 128, value));
-  EXPECT_EQ(value, "             ");
-  // A line break would split the field on its way upstream.
-  EXPECT_FALSE(host.SetHeader("Accept-Encoding:", "x\r\nInjected: 1"));
-  EXPECT_EQ(facts.Header("Injected"), std::nullopt);
+  facts.method = "POST";
+  facts.body = "a=1";
+  facts.totalBytes = std::uint64_t{1} << 40;
+  DescriptionProbe engine;
+  ScreenRequest(engine, facts);
+  ASSERT_EQ(engine.told.size(), 2u);
+  EXPECT_EQ(engine.told[1].method, "POST");
+  EXPECT_EQ(engine.told[1].body, "a=1");
+  EXPECT_EQ(engine.told[1].declaredBodyLength, std::uint64_t{1} << 40);
 }
 
-TEST(NotificationHost, SetHeaderCollapsesRepeatsAndAdds) {
+TEST(RequestFacts, SetHeaderCollapsesRepeatsAndAdds) {
   RequestFacts facts = SampleFacts();
   facts.SetHeader("X-FORWARDED-FOR", "10.9.9.9");
   EXPECT_EQ(facts.Header("X-Forwarded-For"), "10.9.9.9");
@@ -109,15 +142,12 @@ TEST(NotificationHost, SetHeaderCollapsesRepeatsAndAdds) {
   EXPECT_EQ(facts.editedHeaders.size(), 2u);
 }
 
-TEST(NotificationHost, EmptyValueRemovesTheField) {
+TEST(RequestFacts, EmptyValueRemovesTheField) {
   RequestFacts facts = SampleFacts();
   facts.headers.push_back({"Range", "bytes=0-10"});
   facts.headers.push_back({"range", "bytes=20-"});
-  NotificationHost host(facts);
-  EXPECT_TRUE(host.SetHeader("Range:", ""));
+  facts.SetHeader("Range", "");
   EXPECT_EQ(facts.Header("Range"), std::nullopt);
-  std::string value;
-  EXPECT_FALSE(host.GetServerVariable("HTTP_RANGE", 64, value));
   // Still recorded, so that the field is taken off the request that goes upstream too.
   ASSERT_EQ(facts.editedHeaders.size(), 1u);
   EXPECT_EQ(facts.editedHeaders[0], "Range");
@@ -126,23 +156,6 @@ TEST(NotificationHost, EmptyValueRemovesTheField) {
   facts.SetHeader("if-range", "");
   EXPECT_EQ(facts.editedHeaders.size(), 2u);
   EXPECT_EQ(facts.Header("Host"), "example.com");
-}
-
-TEST(BodyScreenHost, PresentsTheBodyAndRecordsTheHandOn) {
-  RequestFacts facts = SampleFacts();
-  facts.method = "POST";
-  facts.body = "a=1";
-  facts.totalBytes = 3;
-  BodyScreenHost host(facts);
-  EXPECT_EQ(host.Method(), "POST");
-  EXPECT_EQ(host.TotalBytes(), 3u);
-  EXPECT_EQ(host.AvailableData(), "a=1");
-  EXPECT_FALSE(host.HandedOn());
-  EXPECT_TRUE(host.SetIoCompletion());
-  EXPECT_TRUE(host.ExecuteUrl());
-  EXPECT_TRUE(host.HandedOn());
-  facts.totalBytes = std::uint64_t{1} << 40;
-  EXPECT_EQ(host.TotalBytes(), 0xFFFFFFFFu);
 }
 
 }  // namespace

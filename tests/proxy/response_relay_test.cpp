@@ -483,12 +483,20 @@ class QuietEngine final : public ScreeningEngine {
   bool on = false;
   std::size_t held = 0;
   std::vector<std::string> screened;
-  std::uint32_t HttpFilterProc(filter::FilterHost& host, std::uint32_t) override {
-    screened.emplace_back(host.RawData());
-    return filter::kStatusNextNotification;
+  filter::RequestResult RequestPhase(const filter::RequestDescription&,
+                                     filter::RequestMemo&) override {
+    return {};
   }
-  std::uint32_t HttpExtensionProc(filter::ExtensionHost&) override { return 0; }
-  void Reload() override {}
+  filter::BodyResult BodyPhase(const filter::RequestDescription&, filter::RequestMemo&) override {
+    return {};
+  }
+  filter::ChunkResult ChunkPhase(const filter::RequestDescription&, std::string_view chunk,
+                                 filter::RequestMemo&) override {
+    screened.emplace_back(chunk);
+    return {};
+  }
+  void LoggedPhase(filter::RequestMemo&) override {}
+  filter::LoadOutcome Reload() override { return {}; }
   void FlushLog() override {}
   bool FilteringOn() const override { return on; }
   std::size_t HeldTail(std::string_view) override { return held; }

@@ -7,68 +7,116 @@
 namespace orv::proxy {
 namespace {
 
-// Each test scripts what the engine does with each notification.
+// Each test scripts what the engine answers in each phase and sees what it was told.
 class ScriptedEngine final : public ScreeningEngine {
  public:
-  std::function<void(filter::FilterHost&, std::uint32_t)> onFilter;
-  std::function<void(filter::ExtensionHost&)> onExtension;
-  std::vector<std::uint32_t> seen;
+  std::function<filter::RequestResult(const filter::RequestDescription&)> onRequest;
+  std::function<filter::BodyResult(const filter::RequestDescription&)> onBody;
+  std::function<filter::ChunkResult(std::string_view)> onChunk;
+  std::vector<std::string> seen;
 
-  std::uint32_t HttpFilterProc(filter::FilterHost& host, std::uint32_t type) override {
-    seen.push_back(type);
-    if (onFilter) onFilter(host, type);
-    return filter::kStatusNextNotification;
+  filter::RequestResult RequestPhase(const filter::RequestDescription& request,
+                                     filter::RequestMemo&) override {
+    seen.push_back("request");
+    return onRequest ? onRequest(request) : filter::RequestResult{};
   }
-  std::uint32_t HttpExtensionProc(filter::ExtensionHost& host) override {
-    seen.push_back(0);
-    if (onExtension) {
-      onExtension(host);
-      return filter::kExtensionSuccess;
-    }
-    host.SetIoCompletion();
-    host.ExecuteUrl();
-    return filter::kExtensionPending;
+  filter::BodyResult BodyPhase(const filter::RequestDescription& request,
+                               filter::RequestMemo&) override {
+    seen.push_back("body");
+    return onBody ? onBody(request) : filter::BodyResult{};
   }
-  void Reload() override {}
+  filter::ChunkResult ChunkPhase(const filter::RequestDescription&, std::string_view chunk,
+                                 filter::RequestMemo&) override {
+    seen.push_back("chunk");
+    return onChunk ? onChunk(chunk) : filter::ChunkResult{};
+  }
+  void LoggedPhase(filter::RequestMemo&) override { seen.push_back("logged"); }
+  filter::LoadOutcome Reload() override { return {}; }
   void FlushLog() override {}
   bool FilteringOn() const override { return true; }
 };
 
-TEST(ScreenRequest, NotificationsInIisOrder) {
+filter::BlockPage Page(filter::BlockCause cause, std::string bytes) {
+  return {cause, "403 Forbidden", std::move(bytes)};
+}
+
+TEST(ScreenRequest, PhasesInOrderAndEditsApplied) {
   ScriptedEngine engine;
   RequestFacts facts;
-  facts.headers = {{"Accept-Encoding", "gzip"}};
-  engine.onFilter = [](filter::FilterHost& host, std::uint32_t type) {
-    if (type == filter::kNotifyPreprocHeaders) host.SetHeader("Accept-Encoding:", "    ");
+  facts.headers = {{"Accept-Encoding", "gzip"}, {"Range", "bytes=1-"}};
+  engine.onRequest = [](const filter::RequestDescription&) {
+    filter::RequestResult result;
+    result.edits = {{"Accept-Encoding", "identity"}, {"Range", {}}};
+    return result;
+  };
+  engine.onBody = [&](const filter::RequestDescription&) {
+    // The body phase runs on the request as it now goes upstream.
+    EXPECT_EQ(facts.Header("Accept-Encoding"), "identity");
+    filter::BodyResult result;
+    result.pass = filter::PassReason::kNotScreened;
+    return result;
   };
   RequestVerdict verdict = ScreenRequest(engine, facts);
   EXPECT_FALSE(verdict.blocked);
-  EXPECT_EQ(engine.seen,
-            (std::vector<std::uint32_t>{filter::kNotifyPreprocHeaders, filter::kNotifyUrlMap, 0}));
-  EXPECT_EQ(facts.Header("Accept-Encoding"), "    ");
+  EXPECT_EQ(verdict.bodyPass, filter::PassReason::kNotScreened);
+  EXPECT_EQ(engine.seen, (std::vector<std::string>{"request", "body"}));
+  EXPECT_EQ(facts.Header("Range"), std::nullopt);
+  EXPECT_EQ(facts.clientAcceptEncoding, "gzip");  // what the response may still be encoded in
 }
 
-TEST(ScreenRequest, BlockPageFromUrlMapStopsThere) {
+TEST(ScreenRequest, AnEditWithALineBreakIsNotApplied) {
   ScriptedEngine engine;
-  engine.onFilter = [](filter::FilterHost& host, std::uint32_t type) {
-    if (type == filter::kNotifyUrlMap) host.WriteClient("<html>url</html>");
+  RequestFacts facts;
+  engine.onRequest = [](const filter::RequestDescription&) {
+    filter::RequestResult result;
+    result.edits = {{"Accept-Encoding", "x\r\nInjected: 1"}};
+    return result;
+  };
+  ScreenRequest(engine, facts);
+  EXPECT_EQ(facts.Header("Injected"), std::nullopt);
+  EXPECT_EQ(facts.Header("Accept-Encoding"), std::nullopt);
+}
+
+TEST(ScreenRequest, BlockCarriesItsCauseAndStopsThere) {
+  ScriptedEngine engine;
+  engine.onRequest = [](const filter::RequestDescription&) {
+    filter::RequestResult result;
+    result.action = filter::Action::kBlock;
+    result.block = Page(filter::BlockCause::kIp, "<html>ip</html>");
+    return result;
   };
   RequestFacts facts;
   RequestVerdict verdict = ScreenRequest(engine, facts);
   EXPECT_TRUE(verdict.blocked);
-  EXPECT_EQ(verdict.blockBytes, "<html>url</html>");
-  EXPECT_EQ(engine.seen.size(), 2u);  // the extension never ran
+  EXPECT_EQ(verdict.cause, filter::BlockCause::kIp);
+  EXPECT_EQ(verdict.blockBytes, "<html>ip</html>");
+  EXPECT_EQ(engine.seen, std::vector<std::string>{"request"});  // the body phase never ran
+
+  // A pass reason from the request phase reaches the verdict.
+  engine.onRequest = [](const filter::RequestDescription&) {
+    filter::RequestResult result;
+    result.pass = filter::PassReason::kSafeCode;
+    return result;
+  };
+  EXPECT_EQ(ScreenRequest(engine, facts).pass, filter::PassReason::kSafeCode);
 }
 
 TEST(ScreenRequest, BodyBlockPage) {
   ScriptedEngine engine;
-  engine.onExtension = [](filter::ExtensionHost& host) {
-    if (host.AvailableData().find("bad") != std::string_view::npos) host.WriteClient("<p>no</p>");
+  engine.onBody = [](const filter::RequestDescription& request) {
+    filter::BodyResult result;
+    if (request.body.find("bad") != std::string_view::npos) {
+      result.action = filter::Action::kBlock;
+      result.block = Page(filter::BlockCause::kBody, "<p>no</p>");
+    }
+    return result;
   };
   RequestFacts facts;
   facts.method = "POST";
   facts.body = "x=bad";
-  EXPECT_TRUE(ScreenRequest(engine, facts).blocked);
+  const RequestVerdict blocked = ScreenRequest(engine, facts);
+  EXPECT_TRUE(blocked.blocked);
+  EXPECT_EQ(blocked.cause, filter::BlockCause::kBody);
   facts.body = "x=good";
   EXPECT_FALSE(ScreenRequest(engine, facts).blocked);
 }
@@ -78,55 +126,69 @@ TEST(ScreenChunk, ReadsTheEnginesDecision) {
   RequestFacts facts;
   const std::string chunk = "HTTP/1.1 200 OK\r\n\r\nsome badword here";
 
-  EXPECT_EQ(ScreenChunk(engine, facts, chunk).kind, ChunkVerdict::Kind::kPass);
+  engine.onChunk = [](std::string_view) {
+    filter::ChunkResult result;
+    result.pass = filter::PassReason::kBinary;
+    return result;
+  };
+  const ChunkVerdict passed = ScreenChunk(engine, facts, chunk);
+  EXPECT_EQ(passed.kind, ChunkVerdict::Kind::kPass);
+  EXPECT_EQ(passed.pass, filter::PassReason::kBinary);
 
-  engine.onFilter = [](filter::FilterHost& host, std::uint32_t) {
-    std::string copy(host.RawData());
-    copy.replace(copy.find("badword"), 7, "*******");
-    host.ReplaceRawData(copy);
+  engine.onChunk = [](std::string_view piece) {
+    filter::ChunkResult result;
+    result.action = filter::Action::kReplaceChunk;
+    result.chunk = std::string(piece);
+    result.chunk.replace(result.chunk.find("badword"), 7, "*******");
+    result.wordsReplaced = 1;
+    result.recorded = true;
+    return result;
   };
   ChunkVerdict rewritten = ScreenChunk(engine, facts, chunk);
   EXPECT_EQ(rewritten.kind, ChunkVerdict::Kind::kRewritten);
   EXPECT_EQ(rewritten.bytes, "HTTP/1.1 200 OK\r\n\r\nsome ******* here");
+  EXPECT_EQ(rewritten.wordsReplaced, 1u);
+  EXPECT_TRUE(rewritten.recorded);
 
-  engine.onFilter = [](filter::FilterHost& host, std::uint32_t) {
-    host.ReplaceRawData("HTTP/1.1 200 OK\n\n<html>blocked</html>");
-    host.SendResponseHeader("401 Access Denied");
+  engine.onChunk = [](std::string_view) {
+    filter::ChunkResult result;
+    result.action = filter::Action::kBlock;
+    result.block = {filter::BlockCause::kKeyword, "401 Access Denied",
+                    "HTTP/1.1 200 OK\n\n<html>blocked</html>"};
+    return result;
   };
   ChunkVerdict denied = ScreenChunk(engine, facts, chunk);
   EXPECT_EQ(denied.kind, ChunkVerdict::Kind::kBlockPage);
   EXPECT_TRUE(denied.accessDenied);
+  EXPECT_EQ(denied.cause, filter::BlockCause::kKeyword);
 
-  // A replacement of another length is a block page even without the status request.
-  engine.onFilter = [](filter::FilterHost& host, std::uint32_t) { host.ReplaceRawData("x"); };
-  EXPECT_EQ(ScreenChunk(engine, facts, chunk).kind, ChunkVerdict::Kind::kBlockPage);
-
-  // The same length with the status request is a block page too.
-  engine.onFilter = [&](filter::FilterHost& host, std::uint32_t) {
-    host.ReplaceRawData(std::string(chunk.size(), 'z'));
-    host.SendResponseHeader("401 Access Denied");
+  // A rewrite of another length cannot go out in place: it ends the response instead.
+  engine.onChunk = [](std::string_view) {
+    filter::ChunkResult result;
+    result.action = filter::Action::kReplaceChunk;
+    result.chunk = "x";
+    return result;
   };
   EXPECT_EQ(ScreenChunk(engine, facts, chunk).kind, ChunkVerdict::Kind::kBlockPage);
 
-  // Asking for a status without a page changes nothing.
-  engine.onFilter = [](filter::FilterHost& host, std::uint32_t) {
-    host.SendResponseHeader("401 Access Denied");
+  // A list's page is no access denial.
+  engine.onChunk = [](std::string_view) {
+    filter::ChunkResult result;
+    result.action = filter::Action::kBlock;
+    result.block = Page(filter::BlockCause::kUrl, "<list/>");
+    return result;
   };
-  ChunkVerdict statusOnly = ScreenChunk(engine, facts, chunk);
-  EXPECT_EQ(statusOnly.kind, ChunkVerdict::Kind::kPass);
-  EXPECT_FALSE(statusOnly.accessDenied);
-
-  engine.onFilter = [](filter::FilterHost& host, std::uint32_t) { host.WriteClient("<list/>"); };
   ChunkVerdict listed = ScreenChunk(engine, facts, chunk);
   EXPECT_EQ(listed.kind, ChunkVerdict::Kind::kBlockPage);
+  EXPECT_FALSE(listed.accessDenied);
   EXPECT_EQ(listed.bytes, "<list/>");
 }
 
-TEST(LogRequest, RaisesTheLogNotification) {
+TEST(LogRequest, RunsTheLoggedPhase) {
   ScriptedEngine engine;
   RequestFacts facts;
   LogRequest(engine, facts);
-  EXPECT_EQ(engine.seen, std::vector<std::uint32_t>{filter::kNotifyLog});
+  EXPECT_EQ(engine.seen, std::vector<std::string>{"logged"});
 }
 
 }  // namespace
