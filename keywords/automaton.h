@@ -145,6 +145,9 @@ class Automaton {
   // of the budget.
   std::size_t ConfirmAt(const unsigned char* text, std::size_t from, std::size_t end,
                         std::uint64_t gram, std::uint64_t hash, OutputBuffer& out) const;
+  // Bit k set for the bytes text[k] (k < count <= 64) that may lead out of the start state:
+  // every one that does, and with SSE2 in a full block, others of the range as well.
+  std::uint64_t StartCandidates(const unsigned char* text, std::size_t count) const;
   // A sparse state's own edge for a class, in the stored form, or kNone.
   std::uint32_t SparseChild(std::uint32_t state, std::uint32_t cls) const;
 
