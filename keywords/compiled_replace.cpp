@@ -54,6 +54,7 @@ int ReplaceWords(std::string& page, std::string& search, const CompiledReplaceLi
   const auto overwrite = [&](std::uint32_t at, std::string_view bytes) {
     page.replace(at, bytes.size(), bytes);
     if (search.compare(at, bytes.size(), bytes) == 0) return;
+    scan.BeforeChange(search, at, at + bytes.size());
     search.replace(at, bytes.size(), bytes);
     scan.Update(search, at, at + bytes.size(), onAppeared);
   };

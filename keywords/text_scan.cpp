@@ -109,6 +109,38 @@ const StableText* TextScan::OutermostPromiseOver(std::string_view text) const {
   return found;
 }
 
+void TextScan::BeforeChange(std::string_view text, std::size_t begin, std::size_t end) {
+  if (!changed_) {
+    // From now on the arrays no longer describe the text that was scanned. No later call may
+    // reuse them, whether the pass was kept by a copy or by a StableText (whose word the
+    // change breaks anyway).
+    s_.passSerial = 0;
+    changed_ = true;
+  }
+  // An occurrence that overlaps the change lies within reach of it, so a pass over that
+  // window finds every first occurrence the change can break; looking at every pattern the
+  // table reads instead would cost their number for each change, and a page with many
+  // replacements makes many changes.
+  s_.touched.clear();
+  const Automaton& automaton = table_.Scanner();
+  const std::size_t reach = automaton.MaxPatternLength();
+  const std::size_t from = begin > reach ? begin - reach + 1 : 0;
+  const std::size_t to = std::min(text.size(), end + reach - 1);
+  const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
+  automaton.Scan(bytes, from, to, [&](std::uint32_t state, std::size_t stop) {
+    if (stop <= begin) return;
+    for (std::uint32_t s = automaton.FirstOutput(state); s != Automaton::kNone;
+         s = automaton.OutputLink(s)) {
+      const std::uint32_t pattern = automaton.OwnPattern(s);
+      const std::size_t at = stop - table_.Pattern(pattern).size();
+      if (at < end && table_.Uses(pattern) && s_.stamp[pattern] == s_.generation &&
+          s_.first[pattern] == at) {
+        s_.touched.push_back(pattern);
+      }
+    }
+  });
+}
+
 void TextScan::Record(std::uint32_t pattern, std::uint32_t at) {
   s_.stamp[pattern] = s_.generation;
   s_.first[pattern] = at;

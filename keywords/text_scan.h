@@ -34,7 +34,7 @@ struct ScanScratch {
   std::vector<std::uint8_t> charAware;
   std::vector<std::uint32_t> stateStamp;  // == generation: the state's pattern is settled
   std::vector<std::uint32_t> seen;
-  std::vector<std::uint32_t> watched;  // seen patterns the changing table reads
+  std::vector<std::uint32_t> touched;  // patterns whose first occurrence a change overlaps
   std::vector<std::uint64_t> candidates;
   Automaton::OutputBuffer outputs;
   // The pass the arrays hold: its set's serial, 0 when none can be reused; then either the
@@ -109,9 +109,13 @@ class TextScan {
   // A rule bitset cleared for this call, one bit per rule of the table.
   std::vector<std::uint64_t>& Candidates() { return s_.candidates; }
 
-  // After the text changed in [begin, end): brings every pattern's first occurrence up to
-  // date by rescanning only the bytes around the change. `text` is the changed text.
-  // `onAppeared` is called for each pattern that was absent and occurs now.
+  // A change of text[begin, end) in two calls around it. Before: notes the patterns of this
+  // table whose first occurrence overlaps the bytes about to change, found by rescanning only
+  // the bytes around them. After, with the changed text: brings those first occurrences and
+  // every new one up to date; `onAppeared` is called for each pattern that was absent and
+  // occurs now. Only the patterns this table reads are kept up to date (a shared pass has
+  // many more).
+  void BeforeChange(std::string_view text, std::size_t begin, std::size_t end);
   template <class OnAppeared>
   void Update(std::string_view text, std::size_t begin, std::size_t end, OnAppeared&& onAppeared);
 
@@ -127,27 +131,15 @@ class TextScan {
   const RuleTable& table_;
   detail::ScratchUse use_;
   ScanScratch& s_;
-  bool changed_ = false;  // Update has run: s_.watched is in use
+  bool changed_ = false;  // the text has changed since the pass
 };
 
 template <class OnAppeared>
 void TextScan::Update(std::string_view text, std::size_t begin, std::size_t end,
                       OnAppeared&& onAppeared) {
-  if (!changed_) {
-    // From now on the arrays no longer describe the text that was scanned, and only the
-    // patterns this table reads are kept up to date (a shared pass has many more). No later
-    // call may reuse them, whether the pass was kept by a copy or by a StableText (whose
-    // word the change broke anyway).
-    s_.passSerial = 0;
-    changed_ = true;
-    s_.watched.clear();
-    for (std::uint32_t pattern : s_.seen) {
-      if (table_.Uses(pattern)) s_.watched.push_back(pattern);
-    }
-  }
   // A first occurrence that overlapped the change may be gone: the next one can only lie
   // after it (nothing before the change moved).
-  for (std::uint32_t pattern : s_.watched) {
+  for (std::uint32_t pattern : s_.touched) {
     const std::uint32_t at = s_.first[pattern];
     if (at == kAbsent) continue;
     const std::string_view bytes = table_.Pattern(pattern);
@@ -169,7 +161,6 @@ void TextScan::Update(std::string_view text, std::size_t begin, std::size_t end,
       const auto at = static_cast<std::uint32_t>(stop - table_.Pattern(pattern).size());
       if (s_.stamp[pattern] != s_.generation) {
         Record(pattern, at);
-        if (table_.Uses(pattern)) s_.watched.push_back(pattern);
         onAppeared(pattern);
       } else if (s_.first[pattern] == kAbsent) {
         s_.first[pattern] = at;
