@@ -5,6 +5,7 @@
 
 #include "keywords/compiled_lists.h"
 #include "keywords/reference_matching.h"
+#include "keywords/reported_rules.h"
 #include "keywords/text_scan.h"
 
 namespace orv::keywords {
@@ -154,6 +155,7 @@ bool MatchRules(std::string_view text, const CompiledList& list, std::string& ma
   TextScan scan(impl.table, text);
   MarkCandidates(impl.table, scan);
   auto& bits = scan.Candidates();
+  ReportedRules reports(matched);
   bool anyHeld = false;
   for (std::size_t word = 0; word < bits.size(); ++word) {
     while (bits[word] != 0) {
@@ -164,7 +166,7 @@ bool MatchRules(std::string_view text, const CompiledList& list, std::string& ma
       if (!verdict.holds) continue;
       if (!anyHeld) position = static_cast<long>(verdict.position);
       anyHeld = true;
-      ReportRule(matched, verdict.reported);
+      reports.Add(verdict.reported);
       if (stopAtFirst) return true;
     }
   }

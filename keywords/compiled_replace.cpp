@@ -10,6 +10,7 @@
 #include "keywords/compiled_lists.h"
 #include "keywords/page_text.h"
 #include "keywords/reference_matching.h"
+#include "keywords/reported_rules.h"
 #include "keywords/text_scan.h"
 
 namespace orv::keywords {
@@ -63,6 +64,7 @@ int ReplaceWords(std::string& page, std::string& search, const CompiledReplaceLi
   };
 
   int count = 0;
+  ReportedRules reports(matched);
   std::string stars;
   for (std::size_t word = 0; word < bits.size(); ++word) {
     while (bits[word] != 0) {
@@ -97,7 +99,7 @@ int ReplaceWords(std::string& page, std::string& search, const CompiledReplaceLi
             setPosition(at);
           }
         }
-        if (made >= parts.size()) ReportRule(matched, key);
+        if (made >= parts.size()) reports.Add(key);
       } else {
         if (!scan.Occurs(parts[0])) continue;
         bool othersAbsent = true;
@@ -109,7 +111,7 @@ int ReplaceWords(std::string& page, std::string& search, const CompiledReplaceLi
         stars.assign(table.Pattern(parts[0]).size(), '*');
         overwrite(at, stars);
         ++count;
-        ReportRule(matched, key);
+        reports.Add(key);
         setPosition(at);
       }
     }

@@ -141,6 +141,13 @@ void TextScan::BeforeChange(std::string_view text, std::size_t begin, std::size_
   });
 }
 
+std::uint32_t TextScan::Resolve(std::uint32_t pattern) const {
+  const std::size_t next =
+      changedText_.find(table_.Pattern(pattern), s_.first[pattern] & ~kPending);
+  s_.first[pattern] = next == std::string_view::npos ? kAbsent : static_cast<std::uint32_t>(next);
+  return s_.first[pattern];
+}
+
 void TextScan::Record(std::uint32_t pattern, std::uint32_t at) {
   s_.stamp[pattern] = s_.generation;
   s_.first[pattern] = at;

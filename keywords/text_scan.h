@@ -87,7 +87,9 @@ class TextScan {
   // empty pattern occurs at 0.
   std::uint32_t First(std::uint32_t pattern) const {
     if (pattern == RuleTable::kEmptyPattern) return 0;
-    return s_.stamp[pattern] == s_.generation ? s_.first[pattern] : kAbsent;
+    if (s_.stamp[pattern] != s_.generation) return kAbsent;
+    const std::uint32_t first = s_.first[pattern];
+    return IsPending(first) ? Resolve(pattern) : first;
   }
   // The short-word check as it stood for the scanned text: patterns of more than 2 bytes
   // always pass; shorter ones pass when an occurrence starts on a character boundary.
@@ -128,10 +130,20 @@ class TextScan {
   const StableText* OutermostPromiseOver(std::string_view text) const;
   void Record(std::uint32_t pattern, std::uint32_t at);
 
+  // A change may break a pattern's first occurrence. Its next one is looked for only when
+  // asked about: most patterns are not asked about again (a replace list asks about the keys
+  // after the one it is at), and looking at once would cost a search of the rest of the text
+  // for each. Until then the entry holds kPending and the offset from which to look: no
+  // occurrence starts before it, but those that a later change made, which are recorded.
+  static constexpr std::uint32_t kPending = 0x80000000u;
+  static bool IsPending(std::uint32_t first) { return first != kAbsent && (first & kPending) != 0; }
+  std::uint32_t Resolve(std::uint32_t pattern) const;
+
   const RuleTable& table_;
   detail::ScratchUse use_;
   ScanScratch& s_;
-  bool changed_ = false;  // the text has changed since the pass
+  bool changed_ = false;          // the text has changed since the pass
+  std::string_view changedText_;  // the text as the last Update saw it
 };
 
 template <class OnAppeared>
@@ -145,9 +157,9 @@ void TextScan::Update(std::string_view text, std::size_t begin, std::size_t end,
     const std::string_view bytes = table_.Pattern(pattern);
     if (at >= end || at + bytes.size() <= begin) continue;
     if (text.compare(at, bytes.size(), bytes) == 0) continue;
-    const std::size_t next = text.find(bytes, at + 1);
-    s_.first[pattern] = next == std::string_view::npos ? kAbsent : static_cast<std::uint32_t>(next);
+    s_.first[pattern] = kPending | (at + 1);
   }
+  changedText_ = text;
   // New occurrences can only overlap the change; they may come before the recorded first.
   const Automaton& automaton = table_.Scanner();
   const std::size_t reach = automaton.MaxPatternLength();
@@ -164,6 +176,10 @@ void TextScan::Update(std::string_view text, std::size_t begin, std::size_t end,
         onAppeared(pattern);
       } else if (s_.first[pattern] == kAbsent) {
         s_.first[pattern] = at;
+        onAppeared(pattern);
+      } else if (IsPending(s_.first[pattern])) {
+        // It may have been absent since the change that broke its first occurrence.
+        if (at < (s_.first[pattern] & ~kPending)) s_.first[pattern] = at;
         onAppeared(pattern);
       } else if (at < s_.first[pattern]) {
         s_.first[pattern] = at;
