@@ -1,5 +1,7 @@
 #include "keywords/rule_table.h"
 
+#include <algorithm>
+
 namespace orv::keywords {
 
 namespace {
@@ -59,6 +61,10 @@ void RuleTable::Finish(std::shared_ptr<const PatternSet> set) {
   for (const CompiledRule& rule : rules) {
     uses_[rule.whole] = 1;
     for (std::uint32_t part : Parts(rule)) uses_[part] = 1;
+  }
+  longestUsed_ = 1;
+  for (std::uint32_t pattern = 0; pattern < set_->patterns.size(); ++pattern) {
+    if (uses_[pattern] != 0) longestUsed_ = std::max(longestUsed_, set_->patterns[pattern].size());
   }
   pendingRuleTriggers_ = {};
   pendingWordTriggers_ = {};

@@ -1,5 +1,8 @@
 #include "keywords/text_scan.h"
 
+#include <algorithm>
+#include <functional>
+
 #include "platform/codepage.h"
 #include "platform/scratch_pool.h"
 
@@ -123,7 +126,7 @@ void TextScan::BeforeChange(std::string_view text, std::size_t begin, std::size_
   // replacements makes many changes.
   s_.touched.clear();
   const Automaton& automaton = table_.Scanner();
-  const std::size_t reach = automaton.MaxPatternLength();
+  const std::size_t reach = table_.LongestUsed();
   const std::size_t from = begin > reach ? begin - reach + 1 : 0;
   const std::size_t to = std::min(text.size(), end + reach - 1);
   const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());

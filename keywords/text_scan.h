@@ -161,8 +161,9 @@ void TextScan::Update(std::string_view text, std::size_t begin, std::size_t end,
   }
   changedText_ = text;
   // New occurrences can only overlap the change; they may come before the recorded first.
+  // Those of patterns this table does not read are of no interest, and may be missed.
   const Automaton& automaton = table_.Scanner();
-  const std::size_t reach = automaton.MaxPatternLength();
+  const std::size_t reach = table_.LongestUsed();
   const std::size_t from = begin > reach ? begin - reach + 1 : 0;
   const std::size_t to = std::min(text.size(), end + reach - 1);
   const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
