@@ -192,11 +192,12 @@ void Automaton::SetGramTiers(const std::vector<std::string_view>& patterns) {
           {Gram(reinterpret_cast<const unsigned char*>(p.data()), p.size(), tier.length),
            static_cast<std::uint32_t>(p.size()), id});
     }
-    // Sixteen bits per pattern: a byte string that starts no pattern finds its bit set in
-    // about one case in sixteen. The bitmap stays within the nearest caches for dictionaries
-    // of tens of thousands of words, and a false hit costs a lookup further out.
+    // Sixteen bits per pattern, and at least one per 2-byte gram: a byte string that starts
+    // no pattern finds its bit set in about one case in sixteen, or never where a short tier
+    // has 2-byte grams. The bitmap stays within the nearest caches for dictionaries of tens
+    // of thousands of words, and a false hit costs a lookup further out.
     const std::size_t bits =
-        std::bit_ceil(std::clamp<std::size_t>(keyed.size() * 16, 4096, std::size_t{1} << 23));
+        std::bit_ceil(std::clamp<std::size_t>(keyed.size() * 16, 65536, std::size_t{1} << 23));
     tier.shift = 64 - static_cast<unsigned>(std::countr_zero(bits));
     tier.bits.assign(bits / 64, 0);
     for (const Keyed& k : keyed) {
