@@ -1,7 +1,6 @@
 #include "keywords/text_scan.h"
 
 #include <algorithm>
-#include <functional>
 
 #include "platform/codepage.h"
 #include "platform/scratch_pool.h"
@@ -145,10 +144,49 @@ void TextScan::BeforeChange(std::string_view text, std::size_t begin, std::size_
 }
 
 std::uint32_t TextScan::Resolve(std::uint32_t pattern) const {
-  const std::size_t next =
-      changedText_.find(table_.Pattern(pattern), s_.first[pattern] & ~kPending);
-  s_.first[pattern] = next == std::string_view::npos ? kAbsent : static_cast<std::uint32_t>(next);
-  return s_.first[pattern];
+  if (!passedKept_) {
+    passedKept_ = true;
+    const Automaton& automaton = table_.Scanner();
+    const auto keep = [&](std::uint32_t state, std::uint32_t end) {
+      const std::uint32_t p = automaton.OwnPattern(state);
+      if (table_.Uses(p)) {
+        passed_.emplace_back(p, end - static_cast<std::uint32_t>(table_.Pattern(p).size()));
+      }
+    };
+    const Automaton::Output* const chainFrom = s_.outputs.begin() + s_.outputs.ChainFrom();
+    for (const Automaton::Output* output = s_.outputs.begin(); output != s_.outputs.end();
+         ++output) {
+      if (output < chainFrom) {
+        keep(output->state, output->end);
+        continue;
+      }
+      for (std::uint32_t s = automaton.FirstOutput(output->state); s != Automaton::kNone;
+           s = automaton.OutputLink(s)) {
+        keep(s, output->end);
+      }
+    }
+    std::sort(passed_.begin(), passed_.end());
+  }
+  const std::string_view bytes = table_.Pattern(pattern);
+  const auto stands = [&](std::uint32_t at) {
+    return changedText_.compare(at, bytes.size(), bytes) == 0;
+  };
+  const std::uint32_t from = s_.first[pattern] & ~kPending;
+  std::uint32_t next = kAbsent;
+  for (auto it = std::lower_bound(passed_.begin(), passed_.end(), std::pair(pattern, from));
+       it != passed_.end() && it->first == pattern; ++it) {
+    if (stands(it->second)) {
+      next = it->second;
+      break;
+    }
+  }
+  if (const auto made = made_.find(pattern); made != made_.end()) {
+    for (std::uint32_t at : made->second) {
+      if (at >= from && at < next && stands(at)) next = at;
+    }
+  }
+  s_.first[pattern] = next;
+  return next;
 }
 
 void TextScan::Record(std::uint32_t pattern, std::uint32_t at) {

@@ -17,6 +17,8 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "keywords/matching.h"
@@ -132,9 +134,16 @@ class TextScan {
 
   // A change may break a pattern's first occurrence. Its next one is looked for only when
   // asked about: most patterns are not asked about again (a replace list asks about the keys
-  // after the one it is at), and looking at once would cost a search of the rest of the text
-  // for each. Until then the entry holds kPending and the offset from which to look: no
-  // occurrence starts before it, but those that a later change made, which are recorded.
+  // after the one it is at). Until then the entry holds kPending and the offset from which
+  // to look: no occurrence starts before it, but those that a later change made, which are
+  // recorded.
+  //
+  // The next one is not searched for in the text: a page with many replacements asks about
+  // hundreds of broken words, and a search runs on to the end of the text for each one that
+  // does not come again. Every occurrence in the text is either one the pass found that no
+  // change has touched since, or one that the last change overlapping it made, which Update
+  // saw in its window; both are kept by pattern, and the first of them that still stands is
+  // the next one.
   static constexpr std::uint32_t kPending = 0x80000000u;
   static bool IsPending(std::uint32_t first) { return first != kAbsent && (first & kPending) != 0; }
   std::uint32_t Resolve(std::uint32_t pattern) const;
@@ -144,6 +153,11 @@ class TextScan {
   ScanScratch& s_;
   bool changed_ = false;          // the text has changed since the pass
   std::string_view changedText_;  // the text as the last Update saw it
+  // The pass's occurrences of this table's patterns as (pattern, start), sorted; made at the
+  // first Resolve. Then the starts of the occurrences changes made, by pattern.
+  mutable std::vector<std::pair<std::uint32_t, std::uint32_t>> passed_;
+  mutable bool passedKept_ = false;
+  std::unordered_map<std::uint32_t, std::vector<std::uint32_t>> made_;
 };
 
 template <class OnAppeared>
@@ -172,6 +186,7 @@ void TextScan::Update(std::string_view text, std::size_t begin, std::size_t end,
          s = automaton.OutputLink(s)) {
       const std::uint32_t pattern = automaton.OwnPattern(s);
       const auto at = static_cast<std::uint32_t>(stop - table_.Pattern(pattern).size());
+      if (table_.Uses(pattern)) made_[pattern].push_back(at);
       if (s_.stamp[pattern] != s_.generation) {
         Record(pattern, at);
         onAppeared(pattern);

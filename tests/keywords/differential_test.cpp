@@ -331,5 +331,79 @@ TEST(Differential, ReplaceMayApplyNeverHidesAReplacement) {
   EXPECT_GT(skipped, cases / 50);  // the shortcut is taken, not always refused
 }
 
+// Dictionaries and pages as a site has them, shrunk: hundreds of rules of one to four
+// characters drawn from a vocabulary small enough that the words overlap one another all
+// over a text of some kilobytes. Hundreds of rules then hold (a long matched list), and the
+// replace list overwrites hundreds of words, each breaking the first occurrences of others
+// that later keys ask about. Once with double-byte characters, once with UTF-8 ones, each
+// with a few ASCII words and markup among them; the four lists of a page screen as one group.
+TEST(Differential, LargeListsOnDenseTextsAgreeWithReference) {
+  const std::vector<std::vector<std::string>> scripts = {
+      {"\xD6\xD0", "\xCE\xC4", "\xB9\xFA", "\xC8\xCB", "\xC3\xF1", "\xBA\xCD", "\xD2\xBB",
+       "\xB5\xC4", "\xB4\xF3", "\xB3\xF6", "\xA1\xA3", "\xC9\xCF"},
+      {"\xE4\xB8\xAD", "\xE6\x96\x87", "\xE5\x9B\xBD", "\xE4\xBA\xBA", "\xE6\xB0\x91",
+       "\xE5\x92\x8C", "\xE4\xB8\x80", "\xE7\x9A\x84", "\xE5\xA4\xA7", "\xE5\x87\xBA"}};
+  const std::vector<std::string> ascii = {"div", "class", "the", "a", "href", "<p>", " "};
+  std::mt19937_64 rng(77);
+  const auto below = [&](std::size_t n) { return static_cast<std::size_t>(rng() % n); };
+  for (int round = 0; round < 12; ++round) {
+    const auto& chars = scripts[static_cast<std::size_t>(round % 2)];
+    const auto word = [&] {
+      if (below(8) == 0) return ascii[below(ascii.size())];
+      std::string w;
+      for (std::size_t n = 1 + below(4); n > 0; --n) w += chars[below(chars.size())];
+      return w;
+    };
+    const auto rules = [&](std::size_t count) {
+      KeywordList list;
+      for (std::size_t i = 0; i < count; ++i) {
+        const std::size_t form = below(10);
+        if (form == 0) {
+          list.push_back(word() + "+" + word());
+        } else if (form == 1) {
+          list.push_back(word() + "-" + word());
+        } else {
+          list.push_back(word());
+        }
+      }
+      return list;
+    };
+    const KeywordList deny = rules(1500), record = rules(150), free = rules(50);
+    ReplaceList replace;
+    replace.keys = rules(300);
+    for (const std::string& key : replace.keys) {
+      std::string value = below(2) == 0 ? word() : std::string();
+      value.resize(key.size(), '*');
+      replace.values.push_back(value);
+    }
+    const CompiledGroup group = CompileGroup(deny, replace, record, free);
+    std::string text;
+    while (text.size() < 3000 + 1000 * static_cast<std::size_t>(round)) {
+      text += below(6) == 0 ? ascii[below(ascii.size())] : chars[below(chars.size())];
+    }
+    std::string want, got;
+    long wantAt = -1, gotAt = -1;
+    EXPECT_EQ(reference::FindFirstWord(text, free, want, wantAt),
+              FindFirstWord(text, group.free, got, gotAt));
+    EXPECT_EQ(want, got);
+    EXPECT_EQ(wantAt, gotAt);
+    for (const auto* lists : {&record, &deny}) {
+      const CompiledList& compiled = lists == &deny ? group.deny : group.record;
+      EXPECT_EQ(reference::MatchRules(text, *lists, want, wantAt, false),
+                MatchRules(text, compiled, got, gotAt, false));
+      EXPECT_EQ(want, got) << "round " << round;
+      EXPECT_EQ(wantAt, gotAt);
+    }
+    EXPECT_GT(want.size(), 1024u) << "the matched list is long enough to be indexed";
+    const auto wantReplaced = ReferenceEngine::Replace(text, text, replace);
+    testing::ReplaceOutcome gotReplaced;
+    gotReplaced.page = gotReplaced.search = text;
+    gotReplaced.count = ReplaceWords(gotReplaced.page, gotReplaced.search, group.replace,
+                                     gotReplaced.matched, gotReplaced.position);
+    EXPECT_GT(wantReplaced.count, 100) << "round " << round;
+    EXPECT_TRUE(wantReplaced == gotReplaced) << "round " << round;
+  }
+}
+
 }  // namespace
 }  // namespace orv::keywords
