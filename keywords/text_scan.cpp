@@ -150,7 +150,8 @@ std::uint32_t TextScan::Resolve(std::uint32_t pattern) const {
     const auto keep = [&](std::uint32_t state, std::uint32_t end) {
       const std::uint32_t p = automaton.OwnPattern(state);
       if (table_.Uses(p)) {
-        passed_.emplace_back(p, end - static_cast<std::uint32_t>(table_.Pattern(p).size()));
+        passed_.push_back(std::uint64_t{p} << 32 |
+                          (end - static_cast<std::uint32_t>(table_.Pattern(p).size())));
       }
     };
     const Automaton::Output* const chainFrom = s_.outputs.begin() + s_.outputs.ChainFrom();
@@ -173,10 +174,11 @@ std::uint32_t TextScan::Resolve(std::uint32_t pattern) const {
   };
   const std::uint32_t from = s_.first[pattern] & ~kPending;
   std::uint32_t next = kAbsent;
-  for (auto it = std::lower_bound(passed_.begin(), passed_.end(), std::pair(pattern, from));
-       it != passed_.end() && it->first == pattern; ++it) {
-    if (stands(it->second)) {
-      next = it->second;
+  for (auto it =
+           std::lower_bound(passed_.begin(), passed_.end(), std::uint64_t{pattern} << 32 | from);
+       it != passed_.end() && (*it >> 32) == pattern; ++it) {
+    if (stands(static_cast<std::uint32_t>(*it))) {
+      next = static_cast<std::uint32_t>(*it);
       break;
     }
   }

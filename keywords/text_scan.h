@@ -153,9 +153,9 @@ class TextScan {
   ScanScratch& s_;
   bool changed_ = false;          // the text has changed since the pass
   std::string_view changedText_;  // the text as the last Update saw it
-  // The pass's occurrences of this table's patterns as (pattern, start), sorted; made at the
-  // first Resolve. Then the starts of the occurrences changes made, by pattern.
-  mutable std::vector<std::pair<std::uint32_t, std::uint32_t>> passed_;
+  // The pass's occurrences of this table's patterns as pattern << 32 | start, sorted; made at
+  // the first Resolve. Then the starts of the occurrences changes made, by pattern.
+  mutable std::vector<std::uint64_t> passed_;
   mutable bool passedKept_ = false;
   std::unordered_map<std::uint32_t, std::vector<std::uint32_t>> made_;
 };
