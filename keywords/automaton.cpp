@@ -357,20 +357,29 @@ void Automaton::CollectOutputs(const unsigned char* text, std::size_t size,
     std::uint64_t candidates = StartCandidates(text + i, count);
     if (candidates == 0) continue;
     std::uint64_t passedLong = 0, passedShort = 0;
-    if (std::endian::native == std::endian::little && !twoTiers && size - i >= 64 + 8) {
-      // The common case in few instructions: one tier, and eight bytes to read at every start.
-      const std::uint64_t gramMask = longTier.length == 8
-                                         ? ~std::uint64_t{0}
-                                         : (std::uint64_t{1} << (8 * longTier.length)) - 1;
-      const std::uint64_t* bits = longTier.bits.data();
-      const unsigned shift = longTier.shift;
+    if (std::endian::native == std::endian::little && size - i >= 64 + 8) {
+      // The common case in few instructions: eight bytes to read at every start, and both
+      // tiers' grams cut from them.
+      const auto maskOf = [](std::size_t length) {
+        return length == 8 ? ~std::uint64_t{0} : (std::uint64_t{1} << (8 * length)) - 1;
+      };
+      const std::uint64_t longMask = maskOf(longTier.length);
+      const std::uint64_t shortMask = maskOf(twoTiers ? shortTier.length : 1);
+      const std::uint64_t* longBits = longTier.bits.data();
+      const std::uint64_t* shortBits = twoTiers ? shortTier.bits.data() : nullptr;
+      const unsigned longShift = longTier.shift;
+      const unsigned shortShift = shortTier.shift;
       for (; candidates != 0; candidates &= candidates - 1) {
         const auto k = static_cast<unsigned>(std::countr_zero(candidates));
         std::uint64_t word;
         std::memcpy(&word, text + i + k, 8);
-        const std::uint64_t bit = GramHash(word & gramMask) >> shift;
-        const std::uint64_t may = (bits[bit >> 6] >> (bit & 63)) & 1;
-        passedLong |= (may & static_cast<std::uint64_t>(!staysAtStart_[text[i + k]])) << k;
+        const auto begins = static_cast<std::uint64_t>(!staysAtStart_[text[i + k]]);
+        const std::uint64_t bit = GramHash(word & longMask) >> longShift;
+        passedLong |= (((longBits[bit >> 6] >> (bit & 63)) & 1) & begins) << k;
+        if (twoTiers) {
+          const std::uint64_t shortBit = GramHash(word & shortMask) >> shortShift;
+          passedShort |= (((shortBits[shortBit >> 6] >> (shortBit & 63)) & 1) & begins) << k;
+        }
       }
     }
     for (; candidates != 0; candidates &= candidates - 1) {
