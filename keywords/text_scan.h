@@ -186,7 +186,8 @@ void TextScan::Update(std::string_view text, std::size_t begin, std::size_t end,
          s = automaton.OutputLink(s)) {
       const std::uint32_t pattern = automaton.OwnPattern(s);
       const auto at = static_cast<std::uint32_t>(stop - table_.Pattern(pattern).size());
-      if (table_.Uses(pattern)) made_[pattern].push_back(at);
+      // Only what overlaps the change is new: the rest of the window stands as it was.
+      if (table_.Uses(pattern) && at < end && stop > begin) made_[pattern].push_back(at);
       if (s_.stamp[pattern] != s_.generation) {
         Record(pattern, at);
         onAppeared(pattern);
