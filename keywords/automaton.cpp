@@ -423,6 +423,22 @@ void Automaton::CollectOutputs(const unsigned char* text, std::size_t size,
   out.chainFrom_ = out.data_.size();
 }
 
+void Automaton::CollectStarts(const unsigned char* text, std::size_t size, std::size_t from,
+                              std::size_t to, OutputBuffer& out) const {
+  out.data_.clear();
+  for (std::size_t at = from; at < std::min(to, size); ++at) {
+    if (staysAtStart_[text[at]]) continue;
+    // The short tier first, as CollectOutputs goes.
+    for (const GramTier* tier : {&tiers_[1], &tiers_[0]}) {
+      if (tier->length == 0 || size - at < tier->length) continue;
+      const std::uint64_t gram = Gram(text + at, size - at, tier->length);
+      const std::uint64_t hash = GramHash(gram);
+      if (tier->MayStart(hash)) ConfirmAt(*tier, text, at, size, gram, hash, out);
+    }
+  }
+  out.chainFrom_ = out.data_.size();
+}
+
 std::size_t Automaton::MemoryBytes() const {
   return dense_.capacity() * sizeof(std::uint32_t) + edgeStart_.capacity() * sizeof(std::uint32_t) +
          edgeClass_.capacity() + edgeTarget_.capacity() * sizeof(std::uint32_t) +

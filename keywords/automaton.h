@@ -76,6 +76,13 @@ class Automaton {
   // `size` must be below 2^32.
   void CollectOutputs(const unsigned char* text, std::size_t size, OutputBuffer& out) const;
 
+  // The occurrences that start in text[from, to), single ones (OwnPattern names each), in
+  // order of their start. For a few bytes around a change: the start index is small enough to
+  // stay in the nearer caches, where a pass of the automaton would load transition rows from
+  // all over its tables.
+  void CollectStarts(const unsigned char* text, std::size_t size, std::size_t from, std::size_t to,
+                     OutputBuffer& out) const;
+
   // Runs from the start state over text[begin, end) and calls onOutput(state, end) after
   // every byte at which at least one pattern ends; `end` is the offset just past that byte.
   template <class OnOutput>

@@ -119,28 +119,28 @@ void TextScan::BeforeChange(std::string_view text, std::size_t begin, std::size_
     s_.passSerial = 0;
     changed_ = true;
   }
-  // An occurrence that overlaps the change lies within reach of it, so a pass over that
-  // window finds every first occurrence the change can break; looking at every pattern the
+  // An occurrence that overlaps the change lies within reach of it, so a look at the starts
+  // there finds every first occurrence the change can break; looking at every pattern the
   // table reads instead would cost their number for each change, and a page with many
   // replacements makes many changes.
   s_.touched.clear();
   const Automaton& automaton = table_.Scanner();
+  CollectAround(text, begin, end);
+  for (const Automaton::Output& output : s_.around) {
+    const std::uint32_t pattern = automaton.OwnPattern(output.state);
+    const std::size_t at = output.end - table_.Pattern(pattern).size();
+    if (output.end > begin && table_.Uses(pattern) && s_.stamp[pattern] == s_.generation &&
+        s_.first[pattern] == at) {
+      s_.touched.push_back(pattern);
+    }
+  }
+}
+
+void TextScan::CollectAround(std::string_view text, std::size_t begin, std::size_t end) {
   const std::size_t reach = table_.LongestUsed();
   const std::size_t from = begin > reach ? begin - reach + 1 : 0;
-  const std::size_t to = std::min(text.size(), end + reach - 1);
-  const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
-  automaton.Scan(bytes, from, to, [&](std::uint32_t state, std::size_t stop) {
-    if (stop <= begin) return;
-    for (std::uint32_t s = automaton.FirstOutput(state); s != Automaton::kNone;
-         s = automaton.OutputLink(s)) {
-      const std::uint32_t pattern = automaton.OwnPattern(s);
-      const std::size_t at = stop - table_.Pattern(pattern).size();
-      if (at < end && table_.Uses(pattern) && s_.stamp[pattern] == s_.generation &&
-          s_.first[pattern] == at) {
-        s_.touched.push_back(pattern);
-      }
-    }
-  });
+  table_.Scanner().CollectStarts(reinterpret_cast<const unsigned char*>(text.data()), text.size(),
+                                 from, end, s_.around);
 }
 
 std::uint32_t TextScan::Resolve(std::uint32_t pattern) const {

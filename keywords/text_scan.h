@@ -39,6 +39,7 @@ struct ScanScratch {
   std::vector<std::uint32_t> touched;  // patterns whose first occurrence a change overlaps
   std::vector<std::uint64_t> candidates;
   Automaton::OutputBuffer outputs;
+  Automaton::OutputBuffer around;  // occurrences around a change
   // The pass the arrays hold: its set's serial, 0 when none can be reused; then either the
   // id of the StableText it was made under (the text is that word's), or 0 and a copy of
   // its text.
@@ -131,6 +132,9 @@ class TextScan {
   // The outermost standing word over exactly `text`, or nullptr.
   const StableText* OutermostPromiseOver(std::string_view text) const;
   void Record(std::uint32_t pattern, std::uint32_t at);
+  // Fills s_.around with the occurrences that may overlap text[begin, end): those that start
+  // at most this table's longest pattern before it.
+  void CollectAround(std::string_view text, std::size_t begin, std::size_t end);
 
   // A change may break a pattern's first occurrence. Its next one is looked for only when
   // asked about: most patterns are not asked about again (a replace list asks about the keys
@@ -177,32 +181,27 @@ void TextScan::Update(std::string_view text, std::size_t begin, std::size_t end,
   // New occurrences can only overlap the change; they may come before the recorded first.
   // Those of patterns this table does not read are of no interest, and may be missed.
   const Automaton& automaton = table_.Scanner();
-  const std::size_t reach = table_.LongestUsed();
-  const std::size_t from = begin > reach ? begin - reach + 1 : 0;
-  const std::size_t to = std::min(text.size(), end + reach - 1);
-  const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
-  automaton.Scan(bytes, from, to, [&](std::uint32_t state, std::size_t stop) {
-    for (std::uint32_t s = automaton.FirstOutput(state); s != Automaton::kNone;
-         s = automaton.OutputLink(s)) {
-      const std::uint32_t pattern = automaton.OwnPattern(s);
-      const auto at = static_cast<std::uint32_t>(stop - table_.Pattern(pattern).size());
-      // Only what overlaps the change is new: the rest of the window stands as it was.
-      if (table_.Uses(pattern) && at < end && stop > begin) made_[pattern].push_back(at);
-      if (s_.stamp[pattern] != s_.generation) {
-        Record(pattern, at);
-        onAppeared(pattern);
-      } else if (s_.first[pattern] == kAbsent) {
-        s_.first[pattern] = at;
-        onAppeared(pattern);
-      } else if (IsPending(s_.first[pattern])) {
-        // It may have been absent since the change that broke its first occurrence.
-        if (at < (s_.first[pattern] & ~kPending)) s_.first[pattern] = at;
-        onAppeared(pattern);
-      } else if (at < s_.first[pattern]) {
-        s_.first[pattern] = at;
-      }
+  CollectAround(text, begin, end);
+  for (const Automaton::Output& output : s_.around) {
+    const std::uint32_t stop = output.end;
+    if (stop <= begin) continue;  // ends before the change: it stands as it was
+    const std::uint32_t pattern = automaton.OwnPattern(output.state);
+    const auto at = static_cast<std::uint32_t>(stop - table_.Pattern(pattern).size());
+    if (table_.Uses(pattern)) made_[pattern].push_back(at);
+    if (s_.stamp[pattern] != s_.generation) {
+      Record(pattern, at);
+      onAppeared(pattern);
+    } else if (s_.first[pattern] == kAbsent) {
+      s_.first[pattern] = at;
+      onAppeared(pattern);
+    } else if (IsPending(s_.first[pattern])) {
+      // It may have been absent since the change that broke its first occurrence.
+      if (at < (s_.first[pattern] & ~kPending)) s_.first[pattern] = at;
+      onAppeared(pattern);
+    } else if (at < s_.first[pattern]) {
+      s_.first[pattern] = at;
     }
-  });
+  }
 }
 
 }  // namespace orv::keywords
