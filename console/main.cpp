@@ -24,6 +24,19 @@
 
 namespace {
 
+constexpr const char* kConsoleUsage =
+    "usage: OrvConsole [--dir DIR] [--page NAME] [--screenshot FILE] [/unload | /iisreset]\n"
+    "\n"
+    "The administrator's window for the filter's settings (OrvFilter.ini), keyword lists\n"
+    "(OrvFilter.db) and event logs in DIR, by default the folder that holds OrvConsole.\n"
+    "\n"
+    "  --dir DIR          use DIR instead of the program's folder\n"
+    "  --page NAME        show that page first: settings, words-deny, words-replace,\n"
+    "                     words-record, words-free, list-black, list-white, logs\n"
+    "  --screenshot FILE  save a picture of the main window after start-up and leave\n"
+    "  /unload            stop the background service (orvfilter) without a window\n"
+    "  /iisreset          restart the web service (orvproxy) without a window\n";
+
 // For --screenshot: nobody is there to answer, so every box is answered with OK.
 class AnswerOkMessageBoxes : public orv::console::MessageBoxes {
  public:
@@ -45,6 +58,11 @@ int main(int argc, char** argv) {
   QStringList arguments;
   for (int i = 0; i < argc; ++i) {
     arguments.append(QString::fromLocal8Bit(argv[i]));
+  }
+
+  if (arguments.contains(QStringLiteral("--help")) || arguments.contains(QStringLiteral("-h"))) {
+    std::fputs(kConsoleUsage, stdout);
+    return 0;
   }
 
   using namespace orv::console;

@@ -1,8 +1,7 @@
 #include "loganalyzer/log_index.h"
 
-#include <ctime>
-
 #include "loganalyzer/log_names.h"
+#include "loganalyzer/log_retention.h"
 #include "platform/codepage.h"
 #include "platform/files.h"
 
@@ -31,15 +30,9 @@ PreselectedDay& SharedPreselectedDay() {
 }
 
 std::string TodayText() {
-  const std::time_t now = std::time(nullptr);
-  std::tm local{};
-#ifdef _WIN32
-  localtime_s(&local, &now);
-#else
-  localtime_r(&now, &local);
-#endif
-  return std::to_string(local.tm_year + 1900) + "-" + std::to_string(local.tm_mon + 1) + "-" +
-         std::to_string(local.tm_mday);
+  const CivilDate today = LocalToday();
+  return std::to_string(today.year) + "-" + std::to_string(today.month) + "-" +
+         std::to_string(today.day);
 }
 
 LogIndex::LogIndex() : preselected_(&SharedPreselectedDay()) {}

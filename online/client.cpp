@@ -135,13 +135,16 @@ MergeResult MergeFetchedList(std::string_view localSection, std::string_view fet
 }
 
 FetchOutcome FetchKeywords(const store::SettingsFile& settings, const std::string& databasePath,
-                           HttpTransport& transport) {
+                           HttpTransport& transport, const std::function<void()>& replyArrived) {
   FetchOutcome outcome;
   const Account account = ReadStoredAccount(settings.GetUser());
   const HttpReply answer =
       transport.HttpGet(FetchUrl(ServiceBaseUrl(settings), account.user, Md5Hex(account.password)));
   outcome.transportOutcome = answer.outcome;
   outcome.detail = answer.detail;
+  if (replyArrived && answer.outcome != GetOutcome::NetworkFailure) {
+    replyArrived();
+  }
   const std::string replyText = ReplyText(answer);
   const ServiceReply reply = ParseReply(replyText);
   if (!reply.Succeeded()) {

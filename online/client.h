@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -68,8 +69,11 @@ struct FetchOutcome {
 // Fetches the lists for the account stored in KeyUser and merges them into the deny and replace
 // sections of the database at `databasePath`, starting from the file as it is on disk and
 // writing only those two sections, in one atomic replacement, only when something was added.
+// `replyArrived`, when given, is called once the service has answered, before the reply is read
+// (the console shows its "parsing" status then).
 FetchOutcome FetchKeywords(const store::SettingsFile& settings, const std::string& databasePath,
-                           HttpTransport& transport);
+                           HttpTransport& transport,
+                           const std::function<void()>& replyArrived = {});
 
 // True when a fetched entry can be stored in a database section: it holds no section tag
 // (opening or closing, in any letter case), no CR, no LF and no zero byte.

@@ -70,6 +70,10 @@ bool ReplaceWith(const std::string& temporary, const std::string& path) {
 
 void KeepPermissions(const std::string&, const std::string&) {}
 
+std::FILE* CreateReplacement(const std::string& temporary, const std::string&) {
+  return OpenFile(temporary, ORV_MODE("wb"));
+}
+
 unsigned long ProcessId() {
   return GetCurrentProcessId();
 }
@@ -102,10 +106,29 @@ bool ReplaceWith(const std::string& temporary, const std::string& path) {
   return true;
 }
 
-// The replacement keeps the old file's mode, so a file an administrator restricted stays so.
+// The replacement keeps the old file's owner, group and mode, so a file an administrator
+// restricted stays so, and a settings file root rewrites stays readable by the service's group.
+// Changing the owner fails for an ordinary user; the group and mode are still kept where allowed.
 void KeepPermissions(const std::string& from, const std::string& to) {
   struct stat st {};
-  if (::stat(from.c_str(), &st) == 0) ::chmod(to.c_str(), st.st_mode & 07777);
+  if (::stat(from.c_str(), &st) != 0) return;
+  if (::chown(to.c_str(), st.st_uid, st.st_gid) != 0) {
+    [[maybe_unused]] const int ignored = ::chown(to.c_str(), static_cast<uid_t>(-1), st.st_gid);
+  }
+  ::chmod(to.c_str(), st.st_mode & 07777);
+}
+
+// The replacement of an existing file starts readable by its owner alone and gets the old
+// file's permissions once written, so a restricted file (the settings hold the scrambled
+// service account) is never readable by others in between. A new file gets the usual mode.
+std::FILE* CreateReplacement(const std::string& temporary, const std::string& target) {
+  struct stat st {};
+  const mode_t mode = ::stat(target.c_str(), &st) == 0 ? 0600 : 0666;
+  const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+  if (fd < 0) return nullptr;
+  std::FILE* f = ::fdopen(fd, "wb");
+  if (f == nullptr) ::close(fd);
+  return f;
 }
 
 unsigned long ProcessId() {
@@ -197,7 +220,7 @@ bool WriteFileAtomically(const std::string& path, std::string_view content) {
   static std::atomic<unsigned> sequence{0};
   const std::string temporary =
       path + ".tmp" + std::to_string(ProcessId()) + "-" + std::to_string(sequence.fetch_add(1));
-  std::FILE* f = OpenFile(temporary, ORV_MODE("wb"));
+  std::FILE* f = CreateReplacement(temporary, path);
   if (f == nullptr) return false;
   bool ok = content.empty() || std::fwrite(content.data(), 1, content.size(), f) == content.size();
   ok = std::fflush(f) == 0 && ok;

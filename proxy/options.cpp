@@ -58,6 +58,34 @@ ParsedCommandLine Fail(std::string message) {
   return result;
 }
 
+// Every option takes a value; a name that is none of them is reported as unknown even when
+// it comes last.
+bool IsValueOption(std::string_view flag) {
+  static constexpr std::string_view kOptions[] = {"--buffer",
+                                                  "--client-timeout-ms",
+                                                  "--compress",
+                                                  "--decoded-limit",
+                                                  "--dir",
+                                                  "--flush-ms",
+                                                  "--listen",
+                                                  "--listen-tls",
+                                                  "--max-body",
+                                                  "--max-connections",
+                                                  "--root",
+                                                  "--shutdown-grace-ms",
+                                                  "--threads",
+                                                  "--tls-cert",
+                                                  "--tls-key",
+                                                  "--trusted-proxy",
+                                                  "--upstream",
+                                                  "--upstream-ca",
+                                                  "--upstream-timeout-ms"};
+  for (std::string_view option : kOptions) {
+    if (flag == option) return true;
+  }
+  return false;
+}
+
 }  // namespace
 
 std::string UsageText() {
@@ -110,6 +138,9 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string_view>& args,
       result.help = true;
       result.message = UsageText();
       return result;
+    }
+    if (!IsValueOption(flag)) {
+      return Fail("orvproxy: unknown option " + std::string(flag) + "\n" + UsageText());
     }
     if (i + 1 >= args.size()) return Fail("orvproxy: " + std::string(flag) + " needs a value");
     std::string_view value = args[++i];

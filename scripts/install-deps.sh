@@ -17,7 +17,7 @@ BASE=(build-essential cmake ninja-build pkg-config git ca-certificates
       qt6-base-dev qt6-base-dev-tools qt6-charts-dev libqt6opengl6-dev libgl-dev
       xvfb xauth fonts-wqy-microhei
       zlib1g-dev libbrotli-dev libzstd-dev brotli zstd python3-brotli python3-zstandard
-      curl python3 iproute2 libssl-dev openssl)
+      curl python3 iproute2 libssl-dev openssl groff-base adduser)
 WINDOWS=(g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine wine64)
 BENCH=(libvectorscan-dev nginx-light wrk gimp-help-zh-cn python3-jieba debian-reference-zh-cn
   debian-faq-zh-cn maint-guide-zh-cn manpages-zh)

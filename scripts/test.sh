@@ -2,8 +2,10 @@
 # Sets up a fresh Debian machine, builds every configuration and runs every test:
 #   1. the normal build and its unit, integration and end-to-end tests;
 #   2. the same engine tests under ASan + UBSan, and under TSan;
-#   3. the libFuzzer targets for a short run each;
-#   4. OrvFilter.dll for i686 and x86_64 with the fake IIS under Wine.
+#   3. the Debian package made from the normal build: installed, run, upgraded and purged
+#      (as root only; it skips itself otherwise);
+#   4. the libFuzzer targets for a short run each;
+#   5. OrvFilter.dll for i686 and x86_64 with the fake IIS under Wine.
 # Environment: ORV_JOBS (default: number of cores), ORV_FUZZ_SECONDS (default 20).
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -27,6 +29,9 @@ for preset in default asan tsan; do
   step "tests: $preset"
   (cd "build/$preset" && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j "$JOBS")
 done
+
+step "package: install, run, upgrade, purge"
+tests/package/package_test.sh build/default
 
 step "fuzz: build"
 cmake --preset fuzz "${STRICT[@]}" >/dev/null

@@ -25,6 +25,12 @@ int Fail(const std::string& message) {
 
 int main(int argc, char** argv) {
   std::vector<std::string> args(argv + 1, argv + argc);
+  for (const std::string& arg : args) {
+    if (arg == "--help" || arg == "-h") {
+      std::cout << orv::tools::kScanUsage << "\n";
+      return 0;
+    }
+  }
   orv::tools::ScanOptions options;
   std::string error;
   if (!orv::tools::ParseScanArguments(args, options, error)) return Fail(error);

@@ -330,7 +330,7 @@ bool CMainDlg::ShowPage(const QString& name) {
   } kPages[] = {{"settings", 1000, 1011},      {"words-deny", 1001, 1013},
                 {"words-replace", 1001, 1014}, {"words-record", 1001, 1016},
                 {"words-free", 1001, 1015},    {"list-black", 1002, 1009},
-                {"list-white", 1002, 1010}};
+                {"list-white", 1002, 1010},    {"logs", 1003, 1012}};
   for (const auto& page : kPages) {
     if (name == QLatin1String(page.name)) {
       OnTabClicked(page.tab);

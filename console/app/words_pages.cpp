@@ -264,7 +264,8 @@ void CWordsPage::OnlineFetch() {
   onlineFetch_->setEnabled(false);
   state_.SetStatusText(online::StatusFetching());
   const online::FetchOutcome outcome =
-      online::FetchKeywords(state_.Settings(), state_.DatabasePath(), transport_);
+      online::FetchKeywords(state_.Settings(), state_.DatabasePath(), transport_,
+                            [this] { state_.SetStatusText(online::StatusParsing()); });
   state_.SetStatusText(std::string(online::kStatusIdle));
   onlineFetch_->setEnabled(true);
   fetching_ = false;

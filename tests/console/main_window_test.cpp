@@ -83,8 +83,11 @@ TEST_F(MainWindowTest, ShowsAPageByName) {
   EXPECT_TRUE(window.ShowPage(QStringLiteral("words-free")));
   EXPECT_EQ(window.CurrentSection(), window.Section(1001));
   EXPECT_EQ(window.CurrentSection()->CurrentTabId(), 1015);
-  EXPECT_FALSE(window.ShowPage(QStringLiteral("logs")));
+  EXPECT_FALSE(window.ShowPage(QStringLiteral("no-such-page")));
   EXPECT_EQ(window.SelectedTabId(), 1001);
+  EXPECT_TRUE(window.ShowPage(QStringLiteral("logs")));
+  EXPECT_EQ(window.SelectedTabId(), 1003);
+  EXPECT_EQ(window.CurrentSection()->CurrentTabId(), 1012);
 }
 
 TEST_F(MainWindowTest, TimersHaveTheirPeriods) {

@@ -148,7 +148,11 @@ TEST_F(OnlineClient, FetchMergesNewEntriesOnceAndReportsCounts) {
   // Lists come back lower-cased by the unscrambling; "c" is too short; "aa" repeats;
   // "ab=xy" is new although the local list holds "ab=cd".
   transport_.Answer(FetchReply("Bob", "AA@@bb@@aa@@c@@", "ab=xy@@ab=cd@@"));
-  const FetchOutcome outcome = FetchKeywords(settings_, database_, transport_);
+  // The caller hears of the answer before anything is merged into the file.
+  std::string atReply;
+  const FetchOutcome outcome =
+      FetchKeywords(settings_, database_, transport_, [&] { atReply = ReadFile(database_); });
+  EXPECT_EQ(atReply, kDatabase);
   EXPECT_EQ(transport_.urls.back(),
             "http://svc.test/free/api_feifa.asp?u=Bob&p=" + Md5Hex("pw") + "&f=ui&v=2.1");
   EXPECT_EQ(outcome.notice.kind, BoxKind::Information);

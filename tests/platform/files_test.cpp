@@ -5,6 +5,11 @@
 #include <filesystem>
 #include <string>
 
+#ifndef _WIN32
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
 #include "tests/platform/temp_dir.h"
 
 namespace orv::files {
@@ -74,6 +79,52 @@ TEST(Files, AtomicWriteReplacesTheContentAndLeavesNoTemporary) {
   ASSERT_TRUE(WriteFileAtomically(dir.File("created"), "c"));
   EXPECT_EQ(CountEntries(dir.path()), 2);
 }
+
+#ifndef _WIN32
+// A settings file owned root:orvane 0640 must stay readable by the service's group after root
+// rewrites it; a rewrite that handed it to root's own group would lock the service out.
+TEST(Files, AtomicWriteKeepsTheFilesGroup) {
+  TempDir dir;
+  const std::string file = dir.Write("OrvFilter.ini", "old");
+  gid_t other = 0;
+  if (::geteuid() == 0) {
+    other = 4242;
+  } else {
+    gid_t groups[64];
+    const int n = ::getgroups(64, groups);
+    for (int i = 0; i < n && other == 0; ++i) {
+      if (groups[i] != ::getegid()) other = groups[i];
+    }
+    if (other == 0) GTEST_SKIP() << "needs root or a second group";
+  }
+  ASSERT_EQ(::chown(file.c_str(), static_cast<uid_t>(-1), other), 0);
+  ASSERT_EQ(::chmod(file.c_str(), 0640), 0);
+  ASSERT_TRUE(WriteFileAtomically(file, "new"));
+  struct stat st {};
+  ASSERT_EQ(::stat(file.c_str(), &st), 0);
+  EXPECT_EQ(st.st_gid, other);
+  EXPECT_EQ(st.st_mode & 07777, 0640u);
+  EXPECT_EQ(ReadBytes(file), "new");
+}
+
+// A restricted file stays restricted through a rewrite; a new file gets the usual mode.
+TEST(Files, AtomicWriteModes) {
+  TempDir dir;
+  const std::string secret = dir.Write("OrvFilter.ini", "old");
+  ASSERT_EQ(::chmod(secret.c_str(), 0600), 0);
+  ASSERT_TRUE(WriteFileAtomically(secret, "new"));
+  struct stat st {};
+  ASSERT_EQ(::stat(secret.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0600u);
+
+  const mode_t mask = ::umask(022);
+  ::umask(mask);
+  const std::string fresh = dir.File("fresh.db");
+  ASSERT_TRUE(WriteFileAtomically(fresh, "x"));
+  ASSERT_EQ(::stat(fresh.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0666u & ~mask);
+}
+#endif
 
 TEST(Files, AFailedAtomicWriteLeavesTheTargetAsItWas) {
   TempDir dir;

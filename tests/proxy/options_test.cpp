@@ -77,6 +77,9 @@ TEST(CommandLine, Mistakes) {
   }
   EXPECT_FALSE(Parse({"--root", "a", "--max-connections", "-1"}).options);
   EXPECT_FALSE(Parse({"--root", "a", "--max-connections", "many"}).options);
+  // A misspelt option is named as such, also as the last word.
+  EXPECT_NE(Parse({"--root", "a", "--bogus"}).message.find("unknown option --bogus"),
+            std::string::npos);
   ParsedCommandLine help = Parse({"--help"});
   EXPECT_TRUE(help.help);
   EXPECT_NE(help.message.find("--upstream"), std::string::npos);
