@@ -21,6 +21,7 @@
 #include <filesystem>
 #include <functional>
 #include <map>
+#include <optional>
 #include <set>
 #include <stdexcept>
 #include <string>
@@ -61,36 +62,34 @@ struct CompiledSet {
 
 // What one screen found, to keep the work observable and to compare the engines.
 struct Outcome {
-  bool free = false, record = false, deny = false;
-  int replaced = 0;
-  std::string freeWord, recordMatched, denyMatched, replaceMatched;
-  long freeAt = -1, recordAt = -1, denyAt = -1, replaceAt = -1;
+  std::optional<orv::keywords::Match> free, record, deny;
+  orv::keywords::Replacements replaced;
   std::string page, search;  // after ReplaceWords
   bool operator==(const Outcome&) const = default;
 };
 
 Outcome ScreenCompiled(const std::string& text, const CompiledSet& set) {
+  using orv::keywords::StopAt;
   Outcome out;
-  out.free = orv::keywords::FindFirstWord(text, set.free, out.freeWord, out.freeAt);
-  out.record = orv::keywords::MatchRules(text, set.record, out.recordMatched, out.recordAt, false);
-  out.deny = orv::keywords::MatchRules(text, set.deny, out.denyMatched, out.denyAt, false);
+  out.free = orv::keywords::FindFirstWord(text, set.free);
+  out.record = orv::keywords::MatchRules(text, set.record, StopAt::kAll);
+  out.deny = orv::keywords::MatchRules(text, set.deny, StopAt::kAll);
   out.page = text;
   out.search = text;
-  out.replaced = orv::keywords::ReplaceWords(out.page, out.search, set.replace, out.replaceMatched,
-                                             out.replaceAt);
+  out.replaced = orv::keywords::ReplaceWords(out.page, out.search, set.replace);
   return out;
 }
 
 Outcome ScreenReference(const std::string& text, const RawKeywordLists& raw) {
   namespace ref = orv::keywords::reference;
+  using orv::keywords::StopAt;
   Outcome out;
-  out.free = ref::FindFirstWord(text, raw.free, out.freeWord, out.freeAt);
-  out.record = ref::MatchRules(text, raw.record, out.recordMatched, out.recordAt, false);
-  out.deny = ref::MatchRules(text, raw.deny, out.denyMatched, out.denyAt, false);
+  out.free = ref::FindFirstWord(text, raw.free);
+  out.record = ref::MatchRules(text, raw.record, StopAt::kAll);
+  out.deny = ref::MatchRules(text, raw.deny, StopAt::kAll);
   out.page = text;
   out.search = text;
-  out.replaced = ref::ReplaceWords(out.page, out.search, raw.replace.keys, raw.replace.values,
-                                   out.replaceMatched, out.replaceAt);
+  out.replaced = ref::ReplaceWords(out.page, out.search, raw.replace.keys, raw.replace.values);
   return out;
 }
 
@@ -225,7 +224,7 @@ int RunFamily(const std::filesystem::path& family, double seconds) {
         const std::vector<double> mbps =
             ThroughputTogether(enc.texts, seconds,
                                {[&](const std::string& text) {
-                                  sink += ScreenCompiled(text, enc.compiled).denyMatched.size();
+                                  sink += ScreenCompiled(text, enc.compiled).page.size();
                                 },
                                 [&](const std::string& text) { sink += vectorscan.Scan(text); }});
         const double ratio = mbps[0] / mbps[1];
@@ -293,24 +292,23 @@ int main(int argc, char** argv) {
        {Encoding{"gbk", texts.gbk, gbk, raw.gbk}, Encoding{"utf8", texts.utf8, utf8, raw.utf8}}) {
     if (detail) {
       // Each operation of the compiled screen on its own (stderr, not part of the figures).
-      std::string matched;
-      long position = -1;
+      using orv::keywords::StopAt;
       const auto each = [&](const char* what, const std::function<void(const std::string&)>& op) {
         std::fprintf(stderr, "%s %s %.1f\n", enc.name, what, Throughput(enc.texts, seconds, op));
       };
       each("free", [&](const std::string& t) {
-        sink += orv::keywords::FindFirstWord(t, enc.compiled.free, matched, position);
+        sink += orv::keywords::FindFirstWord(t, enc.compiled.free).has_value();
       });
       each("record", [&](const std::string& t) {
-        sink += orv::keywords::MatchRules(t, enc.compiled.record, matched, position, false);
+        sink += orv::keywords::MatchRules(t, enc.compiled.record, StopAt::kAll).has_value();
       });
       each("deny", [&](const std::string& t) {
-        sink += orv::keywords::MatchRules(t, enc.compiled.deny, matched, position, false);
+        sink += orv::keywords::MatchRules(t, enc.compiled.deny, StopAt::kAll).has_value();
       });
       each("replace", [&](const std::string& t) {
         std::string page = t, search = t;
         sink += static_cast<std::size_t>(
-            orv::keywords::ReplaceWords(page, search, enc.compiled.replace, matched, position));
+            orv::keywords::ReplaceWords(page, search, enc.compiled.replace).count);
       });
     }
     // The two engines must agree on every text before their speeds mean anything.
@@ -321,16 +319,14 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "orvbench: engines disagree on a %s text\n", enc.name);
         std::exit(1);
       }
-      sink += want.denyMatched.size();
+      sink += want.deny ? want.deny->words.size() : 0;
       ++checked;
     });
     orv::bench::VectorscanScan vectorscan(DistinctWords(enc.raw));
-    const std::vector<double> fast =
-        ThroughputTogether(enc.texts, seconds,
-                           {[&](const std::string& text) {
-                              sink += ScreenCompiled(text, enc.compiled).denyMatched.size();
-                            },
-                            [&](const std::string& text) { sink += vectorscan.Scan(text); }});
+    const std::vector<double> fast = ThroughputTogether(
+        enc.texts, seconds,
+        {[&](const std::string& text) { sink += ScreenCompiled(text, enc.compiled).page.size(); },
+         [&](const std::string& text) { sink += vectorscan.Scan(text); }});
     const double compiled = fast[0];
     const double anchor = fast[1];
     // The reference figure includes the compiled screen it is checked against, which is

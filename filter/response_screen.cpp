@@ -162,35 +162,31 @@ std::uint32_t ScreenWorker::ScreenResponse(const store::FilterSettings& settings
     log_.Add(false, BuildEventLine(settings.logLineTemplate, fields), key, loggedUrl);
   };
 
-  std::string matched;
-  long position = -1;
   {
     // `search` stays as it is in this block (its buffer is this screen's alone), so the lists'
     // scans of it share one pass without a copy of the page to compare with.
     const keywords::StableText unchanged(search);
-    if (!lists.free.empty() && keywords::FindFirstWord(search, lists.free, matched, position)) {
+    if (!lists.free.empty() && keywords::FindFirstWord(search, lists.free)) {
       return kStatusNextNotification;
     }
 
     if (settings.logEnabled && !search.empty()) {
-      matched.clear();
-      position = -1;
-      if (keywords::MatchRules(search, lists.record, matched, position, false)) {
-        const std::string keyword = AsAnsi(matched, utf8);
+      if (const auto match = keywords::MatchRules(search, lists.record, keywords::StopAt::kAll)) {
+        const std::string keyword = AsAnsi(match->words, utf8);
         if (keyword.size() > 1) {
-          writeEvent(EventKind::Record, keyword, keywords::MatchExcerpt(chunk, position), url);
+          writeEvent(EventKind::Record, keyword,
+                     keywords::MatchExcerpt(chunk, static_cast<long>(match->position)), url);
         }
       }
     }
 
-    matched.clear();
-    position = -1;
-    if (keywords::MatchRules(search, lists.deny, matched, position, false)) {
-      const std::string keyword = AsAnsi(matched, utf8);
+    if (const auto match = keywords::MatchRules(search, lists.deny, keywords::StopAt::kAll)) {
+      const std::string keyword = AsAnsi(match->words, utf8);
       if (keyword.size() > 1) {
         const std::string escapedUrl = Escaped(url);
         if (settings.logEnabled) {
-          writeEvent(EventKind::Deny, keyword, keywords::MatchExcerpt(search, position),
+          writeEvent(EventKind::Deny, keyword,
+                     keywords::MatchExcerpt(search, static_cast<long>(match->position)),
                      escapedUrl);
         }
         const std::string page = FillKeywordPage(settings, keyword, time(), address, url, stop);
@@ -216,14 +212,12 @@ std::uint32_t ScreenWorker::ScreenResponse(const store::FilterSettings& settings
     lowered = std::string(search);  // the same text
   }
   std::string rewritten(chunk);
-  matched.clear();
-  position = -1;
-  if (keywords::ReplaceWords(rewritten, lowered, lists.replace, matched, position) == 0) {
-    return kStatusNextNotification;
-  }
-  const std::string keyword = AsAnsi(matched, utf8);
+  const keywords::Replacements replaced = keywords::ReplaceWords(rewritten, lowered, lists.replace);
+  if (replaced.count == 0) return kStatusNextNotification;
+  const std::string keyword = AsAnsi(replaced.words, utf8);
   if (settings.logEnabled && keyword.size() > 1) {
-    writeEvent(EventKind::Replace, keyword, keywords::MatchExcerpt(chunk, position), url);
+    const long at = replaced.position ? static_cast<long>(*replaced.position) : -1;
+    writeEvent(EventKind::Replace, keyword, keywords::MatchExcerpt(chunk, at), url);
   }
   // Keys and values have equal byte lengths: the chunk keeps its length and no header of
   // the response needs to change.

@@ -23,16 +23,12 @@ bool AllStars(std::string_view part) {
 
 }  // namespace
 
-int ReplaceWords(std::string& page, std::string& search, const CompiledReplaceList& list,
-                 std::string& matched, long& position) {
+Replacements ReplaceWords(std::string& page, std::string& search, const CompiledReplaceList& list) {
   const CompiledReplaceList::Impl& impl = list.impl();
   const KeywordList& keys = impl.list.keys;
-  matched.clear();
-  if (page.empty() || keys.empty()) return 1;
-  if (keys.size() != impl.list.values.size()) return 0;
-  if (search.size() != page.size()) return 0;
-  if (search.size() > TextScan::kMaxText) {
-    return reference::ReplaceWords(page, search, keys, impl.list.values, matched, position);
+  if (page.empty() || keys.empty() || keys.size() != impl.list.values.size() ||
+      search.size() != page.size() || search.size() > TextScan::kMaxText) {
+    return reference::ReplaceWords(page, search, keys, impl.list.values);
   }
   const RuleTable& table = impl.table;
   TextScan scan(table, search);  // short-word checks keep reading this first scan
@@ -59,11 +55,13 @@ int ReplaceWords(std::string& page, std::string& search, const CompiledReplaceLi
     search.replace(at, bytes.size(), bytes);
     scan.Update(search, at, at + bytes.size(), onAppeared);
   };
+  Replacements result;
   const auto setPosition = [&](std::uint32_t at) {
-    if (position == -1) position = static_cast<long>(at);
+    if (!result.position) result.position = at;
   };
 
-  int count = 0;
+  int& count = result.count;
+  std::string& matched = result.words;
   ReportedRules reports(matched);
   std::string stars;
   for (std::size_t word = 0; word < bits.size(); ++word) {
@@ -116,7 +114,7 @@ int ReplaceWords(std::string& page, std::string& search, const CompiledReplaceLi
       }
     }
   }
-  return count;
+  return result;
 }
 
 bool ReplaceMayApply(std::string_view page, std::string_view decoded,

@@ -1,12 +1,13 @@
 // The three keyword operations on compiled lists. A list is compiled once per settings load
 // into an immutable matcher; copies share it, and any number of threads may scan with it at
-// once. Results (return value, matched list, position, and for ReplaceWords both texts) are
-// identical to the literal rule-by-rule algorithm in reference_matching.h.
+// once. Results (the match or replacements, and for ReplaceWords both texts) are identical to the
+// literal rule-by-rule algorithm in reference_matching.h.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -91,22 +92,44 @@ class StableText {
 // is torn down; scans made later simply build theirs again.
 void ReleaseIdleScanScratch();
 
-// True when at least one rule holds. `matched` gets the rule texts joined by "," in list
-// order (a text already contained in it is not appended); `position` the byte offset of the
-// first occurrence that made a rule hold, or -1. With stopAtFirst it returns at the first rule.
-bool MatchRules(std::string_view text, const CompiledList& list, std::string& matched,
-                long& position, bool stopAtFirst);
+// What a search found: the rules that held (or the word found) and where.
+struct Match {
+  // MatchRules: the texts of the rules that held, joined by "," in list order (a text already
+  // contained in it is not appended). FindFirstWord: the entry found.
+  std::string words;
+  std::size_t rule = 0;      // list index of the first rule that held (or of the entry found)
+  std::size_t position = 0;  // byte offset of the occurrence that made that rule hold
+  bool operator==(const Match&) const = default;
+};
 
-// True when some entry (taken as a plain word) occurs; the first in list order wins.
-// On false the position is left as the caller set it.
-bool FindFirstWord(std::string_view text, const CompiledList& list, std::string& matched,
-                   long& position);
+enum class StopAt {
+  kFirst,  // at the first rule that holds: `words` holds that rule alone
+  kAll,    // after every rule: `words` holds all that held
+};
 
-// Overwrites replace keys in `search` (the lower-cased copy) and at the same offsets in
-// `page`. Returns 1 when the page text or the key list is empty, 0 when keys and values
-// differ in number, else the number of replacements. `position` is in/out.
-int ReplaceWords(std::string& page, std::string& search, const CompiledReplaceList& list,
-                 std::string& matched, long& position);
+// The rules of `list` that hold in `text`, or nothing when none does.
+std::optional<Match> MatchRules(std::string_view text, const CompiledList& list, StopAt stop);
+
+// The first entry in list order (taken as a plain word) that occurs in `text`.
+std::optional<Match> FindFirstWord(std::string_view text, const CompiledList& list);
+
+enum class ReplaceOutcome {
+  kNothingToScan,    // the page or the key list is empty: nothing to do
+  kUnevenList,       // keys and values differ in number: nothing replaced
+  kMisalignedTexts,  // page and search text differ in length: nothing replaced
+  kScanned,          // every key was tried; `count` tells how many overwrites were made
+};
+
+struct Replacements {
+  ReplaceOutcome outcome = ReplaceOutcome::kScanned;
+  int count = 0;                        // overwrites made
+  std::string words;                    // the keys that acted, joined by ","
+  std::optional<std::size_t> position;  // offset of the first overwrite
+  bool operator==(const Replacements&) const = default;
+};
+
+// Overwrites replace keys in `search` (the lower-cased copy) and at the same offsets in `page`.
+Replacements ReplaceWords(std::string& page, std::string& search, const CompiledReplaceList& list);
 
 // False only when ReplaceWords on `page` would certainly find no key to act on, so that a
 // caller can skip it and the page copies it needs. `page` is the page as it is (not yet

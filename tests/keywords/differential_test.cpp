@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <optional>
 #include <random>
 #include <sstream>
 #include <string>
@@ -137,6 +138,17 @@ std::string Show(const KeywordList& list) {
   return out + "}";
 }
 
+std::string Show(const std::optional<Match>& match) {
+  if (!match) return "none";
+  return Show(match->words) + "#" + std::to_string(match->rule) + "@" +
+         std::to_string(match->position);
+}
+
+std::string Show(const Replacements& r) {
+  return std::to_string(static_cast<int>(r.outcome)) + ":" + std::to_string(r.count) + " " +
+         Show(r.words) + "@" + (r.position ? std::to_string(*r.position) : "none");
+}
+
 TEST(Differential, CompiledAgreesWithReference) {
   const long cases = CaseCount();
   Generator gen(20121101);
@@ -156,59 +168,39 @@ TEST(Differential, CompiledAgreesWithReference) {
     const CompiledGroup group = CompileGroup(list, replace, record, free);
     for (int t = 0; t < kTextsPerList && done < cases; ++t, ++done) {
       const std::string text = gen.Text(alphabet);
-      const long start = gen.Below(4) == 0 ? 5 : -1;
-      for (bool stop : {false, true}) {
-        std::string wantMatched = "x", gotMatched = "y";
-        long wantAt = start, gotAt = start;
-        const bool want = reference::MatchRules(text, list, wantMatched, wantAt, stop);
-        const bool got = MatchRules(text, compiled, gotMatched, gotAt, stop);
-        if (want != got || wantMatched != gotMatched || wantAt != gotAt) {
+      for (StopAt stop : {StopAt::kAll, StopAt::kFirst}) {
+        const auto want = reference::MatchRules(text, list, stop);
+        const auto got = MatchRules(text, compiled, stop);
+        if (want != got) {
           ++failures;
-          ADD_FAILURE() << "MatchRules stop=" << stop << " text=" << Show(text)
-                        << " list=" << Show(list) << " want " << want << " " << Show(wantMatched)
-                        << "@" << wantAt << " got " << got << " " << Show(gotMatched) << "@"
-                        << gotAt;
+          ADD_FAILURE() << "MatchRules stop=" << static_cast<int>(stop) << " text=" << Show(text)
+                        << " list=" << Show(list) << " want " << Show(want) << " got " << Show(got);
         }
       }
       {
-        std::string wantMatched = "x", gotMatched = "y";
-        long wantAt = start, gotAt = start;
-        const bool want = reference::FindFirstWord(text, list, wantMatched, wantAt);
-        const bool got = FindFirstWord(text, compiled, gotMatched, gotAt);
-        if (want != got || wantMatched != gotMatched || wantAt != gotAt) {
+        const auto want = reference::FindFirstWord(text, list);
+        const auto got = FindFirstWord(text, compiled);
+        if (want != got) {
           ++failures;
           ADD_FAILURE() << "FindFirstWord text=" << Show(text) << " list=" << Show(list) << " want "
-                        << want << " " << Show(wantMatched) << "@" << wantAt << " got " << got
-                        << " " << Show(gotMatched) << "@" << gotAt;
+                        << Show(want) << " got " << Show(got);
         }
       }
       if (t % 4 == 0) {
-        std::string want, got;
-        long wantAt = start, gotAt = start;
-        std::string screened = text;
-        bool same = reference::FindFirstWord(text, free, want, wantAt) ==
-                        FindFirstWord(text, group.free, got, gotAt) &&
-                    want == got && wantAt == gotAt;
-        same = same &&
-               reference::MatchRules(text, record, want, wantAt, false) ==
-                   MatchRules(text, group.record, got, gotAt, false) &&
-               want == got && wantAt == gotAt;
-        same = same &&
-               reference::MatchRules(text, list, want, wantAt, true) ==
-                   MatchRules(text, group.deny, got, gotAt, true) &&
-               want == got && wantAt == gotAt;
+        bool same = reference::FindFirstWord(text, free) == FindFirstWord(text, group.free);
+        same = same && reference::MatchRules(text, record, StopAt::kAll) ==
+                           MatchRules(text, group.record, StopAt::kAll);
+        same = same && reference::MatchRules(text, list, StopAt::kFirst) ==
+                           MatchRules(text, group.deny, StopAt::kFirst);
         const auto replaced = ReferenceEngine::Replace(text, text, replace);
         std::string page = text;
-        gotAt = -1;
-        same = same && ReplaceWords(page, screened, group.replace, got, gotAt) == replaced.count &&
-               screened == replaced.search && got == replaced.matched && gotAt == replaced.position;
+        std::string screened = text;
+        same = same && ReplaceWords(page, screened, group.replace) == replaced.result &&
+               screened == replaced.search;
         // Once more on the text the replacement left, and on the original again.
         for (const std::string* again : {&replaced.search, &text}) {
-          wantAt = gotAt = start;
-          same = same &&
-                 reference::MatchRules(*again, list, want, wantAt, false) ==
-                     MatchRules(*again, group.deny, got, gotAt, false) &&
-                 want == got && wantAt == gotAt;
+          same = same && reference::MatchRules(*again, list, StopAt::kAll) ==
+                             MatchRules(*again, group.deny, StopAt::kAll);
         }
         if (!same) {
           ++failures;
@@ -223,18 +215,15 @@ TEST(Differential, CompiledAgreesWithReference) {
         for (char& c : page) {
           if (c >= 'a' && c <= 'z' && gen.Below(2) == 0) c = static_cast<char>(c - 32);
         }
-        const auto want = ReferenceEngine::Replace(page, text, replace, start);
-        std::string gotPage = page, gotSearch = text, gotMatched = "y";
-        long gotAt = start;
-        const int count = ReplaceWords(gotPage, gotSearch, compiledReplace, gotMatched, gotAt);
-        if (want.count != count || want.page != gotPage || want.search != gotSearch ||
-            want.matched != gotMatched || want.position != gotAt) {
+        const auto want = ReferenceEngine::Replace(page, text, replace);
+        std::string gotPage = page, gotSearch = text;
+        const Replacements got = ReplaceWords(gotPage, gotSearch, compiledReplace);
+        if (want.result != got || want.page != gotPage || want.search != gotSearch) {
           ++failures;
           ADD_FAILURE() << "ReplaceWords text=" << Show(text) << " keys=" << Show(replace.keys)
-                        << " values=" << Show(replace.values) << " want " << want.count << " "
-                        << Show(want.search) << " " << Show(want.matched) << "@" << want.position
-                        << " got " << count << " " << Show(gotSearch) << " " << Show(gotMatched)
-                        << "@" << gotAt;
+                        << " values=" << Show(replace.values) << " want " << Show(want.result)
+                        << " " << Show(want.search) << " got " << Show(got) << " "
+                        << Show(gotSearch);
         }
       }
     }
@@ -268,20 +257,13 @@ TEST(Differential, RunsThatOutgrowTheWalksAgreeWithReference) {
     }
     text += "\x81\xD6\xD0";
     const CompiledList compiled(list);
-    for (bool stop : {false, true}) {
-      std::string want, got;
-      long wantAt = -1, gotAt = -1;
-      EXPECT_EQ(reference::MatchRules(text, list, want, wantAt, stop),
-                MatchRules(text, compiled, got, gotAt, stop));
-      EXPECT_EQ(got, want) << round;
-      EXPECT_EQ(gotAt, wantAt) << round;
+    for (StopAt stop : {StopAt::kAll, StopAt::kFirst}) {
+      EXPECT_EQ(Show(reference::MatchRules(text, list, stop)),
+                Show(MatchRules(text, compiled, stop)))
+          << round;
     }
-    std::string want, got;
-    long wantAt = -1, gotAt = -1;
-    EXPECT_EQ(reference::FindFirstWord(text, list, want, wantAt),
-              FindFirstWord(text, compiled, got, gotAt));
-    EXPECT_EQ(got, want) << round;
-    EXPECT_EQ(gotAt, wantAt) << round;
+    EXPECT_EQ(Show(reference::FindFirstWord(text, list)), Show(FindFirstWord(text, compiled)))
+        << round;
   }
 }
 
@@ -314,18 +296,13 @@ TEST(Differential, ReplaceMayApplyNeverHidesAReplacement) {
     std::string decoded = UrlDecode(page);
     LowerAsciiBytes(decoded);
     if (gen.Below(2) == 0 && !decoded.empty()) {  // as a page screen leaves the pass behind
-      std::string matched;
-      long position = -1;
-      MatchRules(decoded, group.deny, matched, position, false);
+      MatchRules(decoded, group.deny, StopAt::kAll);
     }
     if (ReplaceMayApply(page, decoded, group.replace)) continue;
     ++skipped;
     std::string rewritten = page;
     std::string search = lowered;
-    std::string matched;
-    long position = -1;
-    ASSERT_EQ(ReplaceWords(rewritten, search, group.replace, matched, position), 0)
-        << "page " << Show(page);
+    ASSERT_EQ(ReplaceWords(rewritten, search, group.replace).count, 0) << "page " << Show(page);
     ASSERT_EQ(rewritten, page);
   }
   EXPECT_GT(skipped, cases / 50);  // the shortcut is taken, not always refused
@@ -381,26 +358,20 @@ TEST(Differential, LargeListsOnDenseTextsAgreeWithReference) {
     while (text.size() < 3000 + 1000 * static_cast<std::size_t>(round)) {
       text += below(6) == 0 ? ascii[below(ascii.size())] : chars[below(chars.size())];
     }
-    std::string want, got;
-    long wantAt = -1, gotAt = -1;
-    EXPECT_EQ(reference::FindFirstWord(text, free, want, wantAt),
-              FindFirstWord(text, group.free, got, gotAt));
-    EXPECT_EQ(want, got);
-    EXPECT_EQ(wantAt, gotAt);
+    EXPECT_EQ(Show(reference::FindFirstWord(text, free)), Show(FindFirstWord(text, group.free)));
+    std::optional<Match> want;
     for (const auto* lists : {&record, &deny}) {
       const CompiledList& compiled = lists == &deny ? group.deny : group.record;
-      EXPECT_EQ(reference::MatchRules(text, *lists, want, wantAt, false),
-                MatchRules(text, compiled, got, gotAt, false));
-      EXPECT_EQ(want, got) << "round " << round;
-      EXPECT_EQ(wantAt, gotAt);
+      want = reference::MatchRules(text, *lists, StopAt::kAll);
+      EXPECT_EQ(Show(want), Show(MatchRules(text, compiled, StopAt::kAll))) << "round " << round;
     }
-    EXPECT_GT(want.size(), 1024u) << "the matched list is long enough to be indexed";
+    ASSERT_TRUE(want);
+    EXPECT_GT(want->words.size(), 1024u) << "the matched list is long enough to be indexed";
     const auto wantReplaced = ReferenceEngine::Replace(text, text, replace);
-    testing::ReplaceOutcome gotReplaced;
+    testing::ReplaceRun gotReplaced;
     gotReplaced.page = gotReplaced.search = text;
-    gotReplaced.count = ReplaceWords(gotReplaced.page, gotReplaced.search, group.replace,
-                                     gotReplaced.matched, gotReplaced.position);
-    EXPECT_GT(wantReplaced.count, 100) << "round " << round;
+    gotReplaced.result = ReplaceWords(gotReplaced.page, gotReplaced.search, group.replace);
+    EXPECT_GT(wantReplaced.result.count, 100) << "round " << round;
     EXPECT_TRUE(wantReplaced == gotReplaced) << "round " << round;
   }
 }

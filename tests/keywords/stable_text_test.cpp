@@ -5,6 +5,7 @@
 
 #include <latch>
 #include <memory>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -23,13 +24,9 @@ CompiledGroup Group() {
 
 // Everything a page screen asks of one text, in its order.
 struct Answers {
-  bool free = false;
-  std::string freeMatched;
-  bool record = false;
-  std::string recordMatched;
-  bool deny = false;
-  std::string denyMatched;
-  long denyPosition = -1;
+  std::optional<Match> free;
+  std::optional<Match> record;
+  std::optional<Match> deny;
   bool replaceMayApply = false;
 
   bool operator==(const Answers&) const = default;
@@ -37,18 +34,15 @@ struct Answers {
 
 Answers Screen(const CompiledGroup& group, std::string_view text) {
   Answers answers;
-  long position = -1;
-  answers.free = FindFirstWord(text, group.free, answers.freeMatched, position);
-  answers.record = MatchRules(text, group.record, answers.recordMatched, position, false);
-  answers.deny = MatchRules(text, group.deny, answers.denyMatched, answers.denyPosition, false);
+  answers.free = FindFirstWord(text, group.free);
+  answers.record = MatchRules(text, group.record, StopAt::kAll);
+  answers.deny = MatchRules(text, group.deny, StopAt::kAll);
   answers.replaceMayApply = ReplaceMayApply(text, text, group.replace);
   return answers;
 }
 
 bool Denied(const CompiledGroup& group, std::string_view text) {
-  std::string matched;
-  long position = -1;
-  return MatchRules(text, group.deny, matched, position, false);
+  return MatchRules(text, group.deny, StopAt::kAll).has_value();
 }
 
 TEST(StableText, ListsOfAGroupShareOnePassAndAnswerAsWithout) {
@@ -135,9 +129,7 @@ TEST(StableText, RewriteByReplaceWordsIsNotHiddenByTheWord) {
   std::string search = page;
   const StableText unchanged(search);
   EXPECT_TRUE(Denied(group, search));
-  std::string matched;
-  long position = -1;
-  EXPECT_EQ(ReplaceWords(page, search, group.replace, matched, position), 1);
+  EXPECT_EQ(ReplaceWords(page, search, group.replace).count, 1);
   ASSERT_EQ(search, "..xy..cd..");
   EXPECT_FALSE(Denied(group, search));
 }
