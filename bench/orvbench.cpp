@@ -68,15 +68,21 @@ struct Outcome {
   bool operator==(const Outcome&) const = default;
 };
 
+// One scan context per screening thread, as a page screen leases one; the text is pinned
+// while the lists read it, as a page screen does.
 Outcome ScreenCompiled(const std::string& text, const CompiledSet& set) {
   using orv::keywords::StopAt;
+  static orv::keywords::ScanContext context;
   Outcome out;
-  out.free = orv::keywords::FindFirstWord(text, set.free);
-  out.record = orv::keywords::MatchRules(text, set.record, StopAt::kAll);
-  out.deny = orv::keywords::MatchRules(text, set.deny, StopAt::kAll);
+  {
+    const orv::keywords::ScanContext::Pin unchanged(context, text);
+    out.free = orv::keywords::FindFirstWord(text, set.free, context);
+    out.record = orv::keywords::MatchRules(text, set.record, StopAt::kAll, context);
+    out.deny = orv::keywords::MatchRules(text, set.deny, StopAt::kAll, context);
+  }
   out.page = text;
   out.search = text;
-  out.replaced = orv::keywords::ReplaceWords(out.page, out.search, set.replace);
+  out.replaced = orv::keywords::ReplaceWords(out.page, out.search, set.replace, context);
   return out;
 }
 
@@ -293,22 +299,24 @@ int main(int argc, char** argv) {
     if (detail) {
       // Each operation of the compiled screen on its own (stderr, not part of the figures).
       using orv::keywords::StopAt;
+      orv::keywords::ScanContext context;
       const auto each = [&](const char* what, const std::function<void(const std::string&)>& op) {
         std::fprintf(stderr, "%s %s %.1f\n", enc.name, what, Throughput(enc.texts, seconds, op));
       };
       each("free", [&](const std::string& t) {
-        sink += orv::keywords::FindFirstWord(t, enc.compiled.free).has_value();
+        sink += orv::keywords::FindFirstWord(t, enc.compiled.free, context).has_value();
       });
       each("record", [&](const std::string& t) {
-        sink += orv::keywords::MatchRules(t, enc.compiled.record, StopAt::kAll).has_value();
+        sink +=
+            orv::keywords::MatchRules(t, enc.compiled.record, StopAt::kAll, context).has_value();
       });
       each("deny", [&](const std::string& t) {
-        sink += orv::keywords::MatchRules(t, enc.compiled.deny, StopAt::kAll).has_value();
+        sink += orv::keywords::MatchRules(t, enc.compiled.deny, StopAt::kAll, context).has_value();
       });
       each("replace", [&](const std::string& t) {
         std::string page = t, search = t;
         sink += static_cast<std::size_t>(
-            orv::keywords::ReplaceWords(page, search, enc.compiled.replace).count);
+            orv::keywords::ReplaceWords(page, search, enc.compiled.replace, context).count);
       });
     }
     // The two engines must agree on every text before their speeds mean anything.

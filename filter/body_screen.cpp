@@ -7,6 +7,7 @@
 #include "filter/event_line.h"
 #include "filter/request_identity.h"
 #include "filter/screen_common.h"
+#include "filter/screen_scratch.h"
 #include "filter/screen_worker.h"
 #include "keywords/matching.h"
 #include "keywords/page_text.h"
@@ -55,8 +56,10 @@ std::uint32_t ScreenWorker::ScreenBody(const store::FilterSettings& settings, Ex
 
   const std::string body = SearchTextOfBody(host.AvailableData());
 
-  if (!settings.gbk.free.empty() && (keywords::FindFirstWord(body, settings.gbk.free) ||
-                                     keywords::FindFirstWord(body, settings.utf8.free))) {
+  const ScratchPool<ScreenScratch>::Lease scratch(ScreenScratchPool());
+  keywords::ScanContext& scan = scratch->scan;
+  if (!settings.gbk.free.empty() && (keywords::FindFirstWord(body, settings.gbk.free, scan) ||
+                                     keywords::FindFirstWord(body, settings.utf8.free, scan))) {
     return HandOn(host);
   }
 
@@ -64,11 +67,11 @@ std::uint32_t ScreenWorker::ScreenBody(const store::FilterSettings& settings, Ex
   // more than one byte counts, then the lists as stored.
   std::string keyword;
   std::optional<keywords::Match> hit =
-      keywords::MatchRules(body, settings.utf8.deny, keywords::StopAt::kFirst);
+      keywords::MatchRules(body, settings.utf8.deny, keywords::StopAt::kFirst, scan);
   if (hit && hit->words.size() > 1) {
     keyword = codepage::Utf8ToAnsi(hit->words);
   } else {
-    hit = keywords::MatchRules(body, settings.gbk.deny, keywords::StopAt::kFirst);
+    hit = keywords::MatchRules(body, settings.gbk.deny, keywords::StopAt::kFirst, scan);
     if (hit) keyword = hit->words;
   }
   if (!hit) return HandOn(host);

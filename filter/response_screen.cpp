@@ -10,11 +10,11 @@
 #include "filter/request_memo.h"
 #include "filter/response_charset.h"
 #include "filter/screen_common.h"
+#include "filter/screen_scratch.h"
 #include "filter/screen_worker.h"
 #include "keywords/matching.h"
 #include "keywords/page_text.h"
 #include "platform/codepage.h"
-#include "platform/scratch_pool.h"
 
 namespace orv::filter {
 namespace {
@@ -37,27 +37,13 @@ constexpr std::string_view kHeaderGb2312 =
 
 constexpr std::string_view kDeniedStatus = "401 Access Denied";
 
-// The buffers a chunk's search text is built in, kept from chunk to chunk: a fresh string per
-// chunk would be allocated and zero-filled before the text is written over it. Lent to one
-// screen at a time.
-struct SearchBuffers {
-  std::string once;
-  std::string twice;
-};
-
-ScratchPool<SearchBuffers>& SearchBufferPool() {
-  // Never deleted: nothing of it may run at process exit (see scratch_pool.h).
-  static ScratchPool<SearchBuffers>* const pool = new ScratchPool<SearchBuffers>();
-  return *pool;
-}
-
 // The chunk as the keyword lists see it: percent-decoded (twice when it was encoded twice,
 // "%25"), lower-cased. `decoded` tells whether a decode ran; when none did, the text is just
-// the lower-cased chunk. The text lives in `buffers`.
-std::string_view SearchTextOf(std::string_view chunk, SearchBuffers& buffers, bool& decoded,
+// the lower-cased chunk. The text lives in `scratch`.
+std::string_view SearchTextOf(std::string_view chunk, ScreenScratch& scratch, bool& decoded,
                               bool& decodedTwice) {
-  std::string& once = buffers.once;
-  std::string& twice = buffers.twice;
+  std::string& once = scratch.once;
+  std::string& twice = scratch.twice;
   // A buffer a rare large chunk grew is let go again by the next ordinary one, so an idle
   // buffer holds no more than this for long.
   constexpr std::size_t kKeptBytes = std::size_t{1} << 20;
@@ -109,11 +95,6 @@ std::string DeniedChunk(std::string_view sent, std::string_view searchText, bool
 
 }  // namespace
 
-void ReleaseIdleScreenScratch() {
-  SearchBufferPool().ReleaseIdle();
-  keywords::ReleaseIdleScanScratch();
-}
-
 std::uint32_t ScreenWorker::ScreenResponse(const store::FilterSettings& settings,
                                            FilterHost& host) {
   ListedRequest request;
@@ -138,9 +119,10 @@ std::uint32_t ScreenWorker::ScreenResponse(const store::FilterSettings& settings
 
   bool decoded = false;
   bool decodedTwice = false;
-  const ScratchPool<SearchBuffers>::Lease buffers(SearchBufferPool());
-  // Valid while this screen holds `buffers`.
-  const std::string_view search = SearchTextOf(chunk, *buffers, decoded, decodedTwice);
+  const ScratchPool<ScreenScratch>::Lease scratch(ScreenScratchPool());
+  keywords::ScanContext& scan = scratch->scan;
+  // Valid while this screen holds `scratch`.
+  const std::string_view search = SearchTextOf(chunk, *scratch, decoded, decodedTwice);
   const CharsetCode code =
       memo != nullptr ? CharsetOfChunk(*memo, chunk, search) : charsets_.Lookup(path, search);
   const bool utf8 = code == CharsetCode::Utf8 ||
@@ -165,13 +147,14 @@ std::uint32_t ScreenWorker::ScreenResponse(const store::FilterSettings& settings
   {
     // `search` stays as it is in this block (its buffer is this screen's alone), so the lists'
     // scans of it share one pass without a copy of the page to compare with.
-    const keywords::StableText unchanged(search);
-    if (!lists.free.empty() && keywords::FindFirstWord(search, lists.free)) {
+    const keywords::ScanContext::Pin unchanged(scan, search);
+    if (!lists.free.empty() && keywords::FindFirstWord(search, lists.free, scan)) {
       return kStatusNextNotification;
     }
 
     if (settings.logEnabled && !search.empty()) {
-      if (const auto match = keywords::MatchRules(search, lists.record, keywords::StopAt::kAll)) {
+      if (const auto match =
+              keywords::MatchRules(search, lists.record, keywords::StopAt::kAll, scan)) {
         const std::string keyword = AsAnsi(match->words, utf8);
         if (keyword.size() > 1) {
           writeEvent(EventKind::Record, keyword,
@@ -180,7 +163,7 @@ std::uint32_t ScreenWorker::ScreenResponse(const store::FilterSettings& settings
       }
     }
 
-    if (const auto match = keywords::MatchRules(search, lists.deny, keywords::StopAt::kAll)) {
+    if (const auto match = keywords::MatchRules(search, lists.deny, keywords::StopAt::kAll, scan)) {
       const std::string keyword = AsAnsi(match->words, utf8);
       if (keyword.size() > 1) {
         const std::string escapedUrl = Escaped(url);
@@ -200,7 +183,7 @@ std::uint32_t ScreenWorker::ScreenResponse(const store::FilterSettings& settings
     // Most pages hold no replace key. That is told from the pass the lists above made, without
     // a second pass over a decoded chunk, and then the chunk is neither lowered again nor
     // copied to be rewritten.
-    if (!decodedTwice && !keywords::ReplaceMayApply(chunk, search, lists.replace)) {
+    if (!decodedTwice && !keywords::ReplaceMayApply(chunk, search, lists.replace, scan)) {
       return kStatusNextNotification;
     }
   }
@@ -212,7 +195,8 @@ std::uint32_t ScreenWorker::ScreenResponse(const store::FilterSettings& settings
     lowered = std::string(search);  // the same text
   }
   std::string rewritten(chunk);
-  const keywords::Replacements replaced = keywords::ReplaceWords(rewritten, lowered, lists.replace);
+  const keywords::Replacements replaced =
+      keywords::ReplaceWords(rewritten, lowered, lists.replace, scan);
   if (replaced.count == 0) return kStatusNextNotification;
   const std::string keyword = AsAnsi(replaced.words, utf8);
   if (settings.logEnabled && keyword.size() > 1) {

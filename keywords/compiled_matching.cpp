@@ -145,11 +145,12 @@ Verdict Decide(const RuleTable& table, const TextScan& scan, std::uint32_t index
 
 }  // namespace
 
-std::optional<Match> MatchRules(std::string_view text, const CompiledList& list, StopAt stop) {
+std::optional<Match> MatchRules(std::string_view text, const CompiledList& list, StopAt stop,
+                                ScanContext& context) {
   const CompiledList::Impl& impl = list.impl();
   if (text.size() > TextScan::kMaxText) return reference::MatchRules(text, impl.rules, stop);
   if (text.empty() || impl.rules.empty()) return std::nullopt;
-  TextScan scan(impl.table, text);
+  TextScan scan(impl.table, text, context);
   MarkCandidates(impl.table, scan);
   auto& bits = scan.Candidates();
   std::optional<Match> found;
@@ -172,12 +173,13 @@ std::optional<Match> MatchRules(std::string_view text, const CompiledList& list,
   return found;
 }
 
-std::optional<Match> FindFirstWord(std::string_view text, const CompiledList& list) {
+std::optional<Match> FindFirstWord(std::string_view text, const CompiledList& list,
+                                   ScanContext& context) {
   const CompiledList::Impl& impl = list.impl();
   if (text.size() > TextScan::kMaxText) return reference::FindFirstWord(text, impl.rules);
   if (text.empty() || impl.rules.empty()) return std::nullopt;
   const RuleTable& table = impl.table;
-  TextScan scan(table, text);
+  TextScan scan(table, text, context);
   // The entry that comes first in the list wins, wherever it occurs in the text.
   std::uint32_t best = TextScan::kAbsent;
   const auto consider = [&](std::uint32_t pattern) {
@@ -188,6 +190,16 @@ std::optional<Match> FindFirstWord(std::string_view text, const CompiledList& li
   consider(RuleTable::kEmptyPattern);
   if (best == TextScan::kAbsent) return std::nullopt;
   return Match{impl.rules[best], best, scan.First(table.rules[best].whole)};
+}
+
+std::optional<Match> MatchRules(std::string_view text, const CompiledList& list, StopAt stop) {
+  ScanContext context;
+  return MatchRules(text, list, stop, context);
+}
+
+std::optional<Match> FindFirstWord(std::string_view text, const CompiledList& list) {
+  ScanContext context;
+  return FindFirstWord(text, list, context);
 }
 
 }  // namespace orv::keywords

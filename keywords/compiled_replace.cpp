@@ -23,7 +23,8 @@ bool AllStars(std::string_view part) {
 
 }  // namespace
 
-Replacements ReplaceWords(std::string& page, std::string& search, const CompiledReplaceList& list) {
+Replacements ReplaceWords(std::string& page, std::string& search, const CompiledReplaceList& list,
+                          ScanContext& context) {
   const CompiledReplaceList::Impl& impl = list.impl();
   const KeywordList& keys = impl.list.keys;
   if (page.empty() || keys.empty() || keys.size() != impl.list.values.size() ||
@@ -31,7 +32,7 @@ Replacements ReplaceWords(std::string& page, std::string& search, const Compiled
     return reference::ReplaceWords(page, search, keys, impl.list.values);
   }
   const RuleTable& table = impl.table;
-  TextScan scan(table, search);  // short-word checks keep reading this first scan
+  TextScan scan(table, search, context);  // short-word checks keep reading this first scan
   auto& bits = scan.Candidates();
   const auto mark = [&bits](std::uint32_t key) {
     bits[key >> 6] |= std::uint64_t{1} << (key & 63);
@@ -117,8 +118,13 @@ Replacements ReplaceWords(std::string& page, std::string& search, const Compiled
   return result;
 }
 
+Replacements ReplaceWords(std::string& page, std::string& search, const CompiledReplaceList& list) {
+  ScanContext context;
+  return ReplaceWords(page, search, list, context);
+}
+
 bool ReplaceMayApply(std::string_view page, std::string_view decoded,
-                     const CompiledReplaceList& list) {
+                     const CompiledReplaceList& list, ScanContext& context) {
   const CompiledReplaceList::Impl& impl = list.impl();
   const RuleTable& table = impl.table;
   // The cases ReplaceWords answers without a scan, and keys that need no word at all, are
@@ -134,7 +140,7 @@ bool ReplaceMayApply(std::string_view page, std::string_view decoded,
   // occurrence either lies in such unchanged bytes, and then occurs in `decoded` as well, or
   // overlaps a rewritten byte, and then lies in the window around it.
   {
-    TextScan scan(table, decoded);  // the pass the other lists of the group just made
+    TextScan scan(table, decoded, context);  // the pass the other lists of the group just made
     for (std::uint32_t pattern : scan.Seen()) {
       if (!table.RuleTriggers(pattern).empty()) return true;
     }

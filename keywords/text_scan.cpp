@@ -3,119 +3,61 @@
 #include <algorithm>
 
 #include "platform/codepage.h"
-#include "platform/scratch_pool.h"
 
 namespace orv::keywords {
 
 namespace {
 
 // Texts up to this size are kept for reuse; a larger one is scanned afresh each time rather
-// than pinned in every idle scratch's memory.
+// than pinned in the memory of every idle context.
 constexpr std::size_t kReusableText = std::size_t{4} << 20;
 
-ScratchPool<ScanScratch>& Pool() {
-  // Never deleted: nothing of it may run at process exit (see scratch_pool.h).
-  static ScratchPool<ScanScratch>* const pool = new ScratchPool<ScanScratch>();
-  return *pool;
-}
-
-// The arrays in use on this thread, or null. A plain pointer: nothing runs at thread exit,
-// and a thread that ends holds no arrays (every use has ended by then).
-thread_local ScanScratch* t_scratch = nullptr;
-
-ScanScratch& ThreadScratch() {
-  return *t_scratch;
-}
-
-// The same bytes by identity, not by content: a word is about one place in memory.
-bool SameSpan(std::string_view promised, std::string_view text) {
-  return promised.data() == text.data() && promised.size() == text.size();
+// The same bytes by identity, not by content: a pin is about one place in memory.
+bool SameSpan(std::string_view pinned, std::string_view text) {
+  return pinned.data() == text.data() && pinned.size() == text.size();
 }
 
 }  // namespace
 
-namespace detail {
+ScanContext::ScanContext() : state_(std::make_unique<State>()) {}
+ScanContext::~ScanContext() = default;
 
-ScanScratch& EnterScratch() {
-  if (t_scratch == nullptr) t_scratch = Pool().Take().release();
-  ++t_scratch->users;
-  return *t_scratch;
+void ScanContext::PinText(std::string_view text) {
+  state_->pinned = text;
+  state_->pin = ++state_->lastPin;
 }
 
-void LeaveScratch() noexcept {
-  ScanScratch* scratch = t_scratch;
-  if (--scratch->users != 0) return;
-  t_scratch = nullptr;
-  Pool().Give(std::unique_ptr<ScanScratch>(scratch));
+void ScanContext::UnpinText() {
+  // A pass made under the pin is not reused once it has ended: the text may change now.
+  state_->pinned = {};
+  state_->pin = 0;
 }
 
-std::size_t IdleScratchCount() {
-  return Pool().IdleCount();
+std::uint32_t ScanContext::Passes() const {
+  return state_->generation;
 }
 
-}  // namespace detail
-
-void ReleaseIdleScanScratch() {
-  Pool().ReleaseIdle();
-}
-
-StableText::StableText(std::string_view text) : text_(text) {
-  ScanScratch& s = detail::EnterScratch();
-  id_ = ++s.lastPromise;
-  outer_ = s.promises;
-  s.promises = this;
-}
-
-StableText::~StableText() {
-  // Usually the newest; one ended out of turn is unlinked where it stands, so the words
-  // around it keep standing and none that has ended can be found again.
-  ScanScratch& s = ThreadScratch();
-  for (StableText** link = &s.promises; *link != nullptr; link = &(*link)->outer_) {
-    if (*link == this) {
-      *link = outer_;
-      break;
-    }
-  }
-  detail::LeaveScratch();
-}
-
-TextScan::TextScan(const RuleTable& table, std::string_view text) : table_(table), s_(*use_) {
+TextScan::TextScan(const RuleTable& table, std::string_view text, ScanContext& context)
+    : table_(table), s_(context.state()) {
   s_.candidates.assign(table.rules.size() / 64 + 1, 0);
   if (s_.passSerial == table.Set().serial) {
-    if (s_.passPromise == 0) {
+    if (s_.passPin == 0) {
       if (s_.passText == text) return;
-    } else if (KeptUnderPromiseOver(text)) {
+    } else if (s_.passPin == s_.pin && PinnedIs(text)) {
       return;
     }
   }
   ScanWhole(text);
 }
 
-std::uint32_t TextScan::ThreadPasses() {
-  const detail::ScratchUse use;
-  return (*use).generation;
-}
-
-bool TextScan::KeptUnderPromiseOver(std::string_view text) const {
-  for (const StableText* promise = s_.promises; promise != nullptr; promise = promise->outer_) {
-    if (promise->id_ == s_.passPromise) return SameSpan(promise->text_, text);
-  }
-  return false;  // the word the pass was made under has ended
-}
-
-const StableText* TextScan::OutermostPromiseOver(std::string_view text) const {
-  const StableText* found = nullptr;
-  for (const StableText* promise = s_.promises; promise != nullptr; promise = promise->outer_) {
-    if (SameSpan(promise->text_, text)) found = promise;
-  }
-  return found;
+bool TextScan::PinnedIs(std::string_view text) const {
+  return s_.pin != 0 && SameSpan(s_.pinned, text);
 }
 
 void TextScan::BeforeChange(std::string_view text, std::size_t begin, std::size_t end) {
   if (!changed_) {
     // From now on the arrays no longer describe the text that was scanned. No later call may
-    // reuse them, whether the pass was kept by a copy or by a StableText (whose word the
-    // change breaks anyway).
+    // reuse them, whether the pass was kept by a copy or under a pin.
     s_.passSerial = 0;
     changed_ = true;
   }
@@ -252,18 +194,17 @@ void TextScan::ScanWhole(std::string_view text) {
     if (settled) s_.stateStamp[state] = s_.generation;
   }
 
-  // Of several words over the text, the outermost usually stands longest.
-  if (const StableText* promise = OutermostPromiseOver(text)) {
-    // The word keeps the text as it is: nothing to copy, and no size limit either.
+  if (PinnedIs(text)) {
+    // The pin keeps the text as it is: nothing to copy, and no size limit either.
     s_.passSerial = table_.Set().serial;
-    s_.passPromise = promise->id_;
+    s_.passPin = s_.pin;
   } else if (text.size() <= kReusableText) {
     s_.passSerial = table_.Set().serial;
-    s_.passPromise = 0;
+    s_.passPin = 0;
     s_.passText.assign(text);
   } else {
     s_.passSerial = 0;
-    s_.passPromise = 0;
+    s_.passPin = 0;
     s_.passText = std::string();
   }
 }

@@ -2,13 +2,11 @@
 // occurrence, and for patterns of at most 2 bytes whether some occurrence starts on a
 // character boundary of code page 936 (the short-word check).
 //
-// The working arrays come from a pool and are reused from call to call; a generation stamp
-// tells this call's entries from stale ones, so a call touches only what it finds. While a
-// scan or a StableText stands on a thread, every scan on that thread uses the same arrays;
-// when the last one ends they go back to the pool. The last pass is kept: lists that share a
-// pattern set and are asked about the same text again (a page screen asks free, record and
-// deny in a row) reuse it. A text under a StableText is known by its address and the word's
-// id; any other is kept as a copy and compared.
+// The working arrays belong to the caller's ScanContext and are reused from call to call; a
+// generation stamp tells this call's entries from stale ones, so a call touches only what it
+// finds. The last pass is kept: lists that share a pattern set and are asked about the same
+// text again (a page screen asks free, record and deny in a row) reuse it. A pinned text is
+// known by its address and the pin's number; any other is kept as a copy and compared.
 #pragma once
 
 #include <algorithm>
@@ -23,13 +21,12 @@
 
 #include "keywords/matching.h"
 #include "keywords/rule_table.h"
+#include "keywords/scan_context.h"
 
 namespace orv::keywords {
 
-// Working arrays of the scans of one thread at a time, indexed by pattern, state and rule.
-struct ScanScratch {
-  // Scans and words on the thread that use these arrays now; 0 while they are in the pool.
-  std::uint32_t users = 0;
+// Working arrays of the scans made with one context.
+struct ScanContext::State {
   std::uint32_t generation = 0;
   std::vector<std::uint32_t> stamp;  // == generation: the pattern was seen in this pass
   std::vector<std::uint32_t> first;
@@ -41,38 +38,16 @@ struct ScanScratch {
   Automaton::OutputBuffer outputs;
   Automaton::OutputBuffer around;  // occurrences around a change
   // The pass the arrays hold: its set's serial, 0 when none can be reused; then either the
-  // id of the StableText it was made under (the text is that word's), or 0 and a copy of
-  // its text.
+  // pin it was made under (the text is the pinned one while that pin stands), or 0 and a
+  // copy of its text.
   std::uint64_t passSerial = 0;
-  std::uint64_t passPromise = 0;
+  std::uint64_t passPin = 0;
   std::string passText;
-  // The words standing on the thread that uses the arrays, newest first, and the last id given
-  // out (ids stay unique across the threads that use the arrays in turn).
-  StableText* promises = nullptr;
-  std::uint64_t lastPromise = 0;
+  // The text pinned now, and its pin's number (0 while none stands; each pin a new one).
+  std::string_view pinned;
+  std::uint64_t pin = 0;
+  std::uint64_t lastPin = 0;
 };
-
-namespace detail {
-// The arrays the calling thread scans with: those already in use on it, else a set from the
-// pool. Each call is matched by one LeaveScratch on the same thread.
-ScanScratch& EnterScratch();
-void LeaveScratch() noexcept;
-// Sets of arrays in the pool, not in use on any thread.
-std::size_t IdleScratchCount();
-
-// EnterScratch for as long as it lives.
-class ScratchUse {
- public:
-  ScratchUse() : scratch_(EnterScratch()) {}
-  ~ScratchUse() { LeaveScratch(); }
-  ScratchUse(const ScratchUse&) = delete;
-  ScratchUse& operator=(const ScratchUse&) = delete;
-  ScanScratch& operator*() const { return scratch_; }
-
- private:
-  ScanScratch& scratch_;
-};
-}  // namespace detail
 
 class TextScan {
  public:
@@ -80,9 +55,9 @@ class TextScan {
   // Longer texts are left to the literal algorithm (positions here are 32-bit).
   static constexpr std::size_t kMaxText = 0x7FFFFFF0u;
 
-  // Scans `text` (or reuses this thread's last pass over the same bytes with the same set).
-  // `text` must be non-empty and at most kMaxText bytes. One TextScan per thread at a time.
-  TextScan(const RuleTable& table, std::string_view text);
+  // Scans `text` (or reuses the context's last pass over the same bytes with the same set).
+  // `text` must be non-empty and at most kMaxText bytes. One TextScan per context at a time.
+  TextScan(const RuleTable& table, std::string_view text, ScanContext& context);
   TextScan(const TextScan&) = delete;
   TextScan& operator=(const TextScan&) = delete;
 
@@ -104,10 +79,6 @@ class TextScan {
     return First(pattern) != kAbsent && PassesShortWordCheck(pattern);
   }
 
-  // Whole-text passes made so far (wraps) with the arrays this thread scans with, or would
-  // scan with next: tells whether a call shared one.
-  static std::uint32_t ThreadPasses();
-
   // Patterns that occurred at some point during this pass (some may be absent by now).
   std::span<const std::uint32_t> Seen() const { return s_.seen; }
 
@@ -126,11 +97,8 @@ class TextScan {
 
  private:
   void ScanWhole(std::string_view text);
-  // Whether the word the kept pass was made under still stands and is over exactly `text`
-  // (same data and size).
-  bool KeptUnderPromiseOver(std::string_view text) const;
-  // The outermost standing word over exactly `text`, or nullptr.
-  const StableText* OutermostPromiseOver(std::string_view text) const;
+  // Whether the pin standing now is over exactly `text` (same data and size).
+  bool PinnedIs(std::string_view text) const;
   void Record(std::uint32_t pattern, std::uint32_t at);
   // Fills s_.around with the occurrences that may overlap text[begin, end): those that start
   // at most this table's longest pattern before it.
@@ -153,8 +121,7 @@ class TextScan {
   std::uint32_t Resolve(std::uint32_t pattern) const;
 
   const RuleTable& table_;
-  detail::ScratchUse use_;
-  ScanScratch& s_;
+  ScanContext::State& s_;
   bool changed_ = false;          // the text has changed since the pass
   std::string_view changedText_;  // the text as the last Update saw it
   // The pass's occurrences of this table's patterns as pattern << 32 | start, sorted; made at

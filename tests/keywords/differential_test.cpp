@@ -295,10 +295,11 @@ TEST(Differential, ReplaceMayApplyNeverHidesAReplacement) {
     const std::string lowered = LowerAsciiCopy(page);
     std::string decoded = UrlDecode(page);
     LowerAsciiBytes(decoded);
+    ScanContext context;
     if (gen.Below(2) == 0 && !decoded.empty()) {  // as a page screen leaves the pass behind
-      MatchRules(decoded, group.deny, StopAt::kAll);
+      MatchRules(decoded, group.deny, StopAt::kAll, context);
     }
-    if (ReplaceMayApply(page, decoded, group.replace)) continue;
+    if (ReplaceMayApply(page, decoded, group.replace, context)) continue;
     ++skipped;
     std::string rewritten = page;
     std::string search = lowered;
