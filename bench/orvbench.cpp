@@ -68,18 +68,15 @@ struct Outcome {
   bool operator==(const Outcome&) const = default;
 };
 
-// One scan context per screening thread, as a page screen leases one; the text is pinned
-// while the lists read it, as a page screen does.
+// One scan context, as a screening thread leases one. The lists after the first find the
+// text the same by comparing it with the copy the first pass kept, and so does ReplaceWords.
 Outcome ScreenCompiled(const std::string& text, const CompiledSet& set) {
   using orv::keywords::StopAt;
   static orv::keywords::ScanContext context;
   Outcome out;
-  {
-    const orv::keywords::ScanContext::Pin unchanged(context, text);
-    out.free = orv::keywords::FindFirstWord(text, set.free, context);
-    out.record = orv::keywords::MatchRules(text, set.record, StopAt::kAll, context);
-    out.deny = orv::keywords::MatchRules(text, set.deny, StopAt::kAll, context);
-  }
+  out.free = orv::keywords::FindFirstWord(text, set.free, context);
+  out.record = orv::keywords::MatchRules(text, set.record, StopAt::kAll, context);
+  out.deny = orv::keywords::MatchRules(text, set.deny, StopAt::kAll, context);
   out.page = text;
   out.search = text;
   out.replaced = orv::keywords::ReplaceWords(out.page, out.search, set.replace, context);

@@ -22,6 +22,11 @@ void BuildIndex(std::size_t keyCount,
 
 RuleTable::RuleTable(const KeywordList& list, bool wordsToo, PatternCollector& collector) {
   rules.reserve(list.size());
+  // Rule lists repeat themselves (a word added twice, by hand or by a merge). A repeated rule
+  // holds exactly when its first copy does and reports a text already in the matched list,
+  // after the first copy's position: it needs no trigger of its own. Replace keys are
+  // different, each copy overwrites another occurrence, and keep theirs.
+  std::vector<std::uint8_t> wholeSeen;
   for (std::uint32_t r = 0; r < list.size(); ++r) {
     const std::string_view text = list[r];
     CompiledRule rule;
@@ -47,7 +52,13 @@ RuleTable::RuleTable(const KeywordList& list, bool wordsToo, PatternCollector& c
         if (collector.Text(parts[i]).size() > collector.Text(trigger).size()) trigger = parts[i];
       }
     }
-    pendingRuleTriggers_.emplace_back(trigger, r);
+    bool repeated = false;
+    if (wordsToo) {
+      if (wholeSeen.size() <= rule.whole) wholeSeen.resize(rule.whole + std::size_t{1}, 0);
+      repeated = wholeSeen[rule.whole] != 0;
+      wholeSeen[rule.whole] = 1;
+    }
+    if (!repeated) pendingRuleTriggers_.emplace_back(trigger, r);
     if (wordsToo) pendingWordTriggers_.emplace_back(rule.whole, r);
     rules.push_back(rule);
   }

@@ -131,6 +131,17 @@ TYPED_TEST(RuleSemantics, MatchNamesTheFirstRuleThatHeld) {
   EXPECT_EQ(word->position, 4u);
 }
 
+TYPED_TEST(RuleSemantics, RepeatedRulesAnswerAsTheirFirstCopy) {
+  // Lists hold the same rule more than once; a later copy changes neither the list nor the
+  // position, whether the first copy held or not.
+  const KeywordList list{"q+abc", "xyz-q", "abc", "q+abc", "xyz-q", "abc", "xyz-abc", "zz"};
+  EXPECT_EQ(this->All("xyz abc", list), "xyz,abc@0");
+  EXPECT_EQ(this->FirstOnly("xyz abc", list), "xyz@0");
+  EXPECT_EQ(this->All("q abc", list), "q+abc@0");
+  EXPECT_EQ(this->All("abc zz xyz", {"zz", "abc", "zz", "xyz-abc", "zz"}), "zz,abc@4");
+  EXPECT_EQ(this->All("nothing", {"ab", "ab", "ab"}), "none");
+}
+
 TYPED_TEST(RuleSemantics, FindFirstWordTakesListOrderAndWholeEntries) {
   EXPECT_EQ(this->Word("xyz abc", {"abc", "xyz"}), "abc@4");
   EXPECT_EQ(this->Word("a+b", {"a+b"}), "a+b@0");
