@@ -379,3 +379,96 @@ TEST(Differential, LargeListsOnDenseTextsAgreeWithReference) {
 
 }  // namespace
 }  // namespace orv::keywords
+
+namespace orv::keywords {
+namespace {
+
+// Many words that begin with the same few bytes (an English word or a common character
+// followed by one of many characters, words of one stem in several lengths): the engine
+// looks such a group up by halves instead of word by word. Texts end on a group's word cut
+// short or whole, so a lookup may reach the last byte; both encodings.
+TEST(Differential, LargeGroupsOfOneStartAgreeWithReference) {
+  const std::vector<std::vector<std::string>> scripts = {
+      {"\xD6\xD0", "\xCE\xC4", "\xB9\xFA", "\xC8\xCB", "\xC3\xF1", "\xBA\xCD", "\xD2\xBB",
+       "\xB5\xC4", "\xB4\xF3", "\xB3\xF6", "\xA1\xA3", "\xC9\xCF", "\xD6\xD1", "\xD6\xCF"},
+      {"\xE4\xB8\xAD", "\xE6\x96\x87", "\xE5\x9B\xBD", "\xE4\xBA\xBA", "\xE6\xB0\x91",
+       "\xE5\x92\x8C", "\xE4\xB8\x80", "\xE7\x9A\x84", "\xE5\xA4\xA7", "\xE5\x87\xBA",
+       "\xE4\xB8\xAE", "\xE4\xB8\xAC"}};
+  const std::vector<std::string> stems = {"the", "them", "class", "a"};
+  std::mt19937_64 rng(2026);
+  const auto below = [&](std::size_t n) { return static_cast<std::size_t>(rng() % n); };
+  for (int round = 0; round < 16; ++round) {
+    const auto& chars = scripts[static_cast<std::size_t>(round % 2)];
+    std::vector<std::string> words;
+    for (const std::string& stem : stems) {
+      words.push_back(stem);
+      words.push_back(stem + "ory");
+      words.push_back(stem + "atre");
+      for (const std::string& c : chars) {
+        words.push_back(stem + c);
+        if (below(2) == 0) words.push_back(stem + c + chars[below(chars.size())]);
+      }
+    }
+    for (const std::string& c : chars) {
+      for (const std::string& d : chars) {
+        if (below(3) == 0) words.push_back(c + d);
+        if (below(4) == 0) words.push_back(c + d + chars[below(chars.size())]);
+      }
+    }
+    std::sort(words.begin(), words.end());
+    words.erase(std::unique(words.begin(), words.end()), words.end());
+    std::shuffle(words.begin(), words.end(), rng);
+    KeywordList deny, record, free;
+    ReplaceList replace;
+    for (const std::string& w : words) {
+      const std::size_t pick = below(10);
+      if (pick < 5) {
+        deny.push_back(w);
+      } else if (pick == 5) {
+        deny.push_back(w + "+" + words[below(words.size())]);
+      } else if (pick == 6) {
+        deny.push_back(w + "-" + words[below(words.size())]);
+      } else if (pick == 7) {
+        record.push_back(w);
+      } else if (pick == 8) {
+        replace.keys.push_back(w);
+        replace.values.push_back(std::string(w.size(), '*'));
+      } else {
+        free.push_back(w);
+      }
+    }
+    const CompiledGroup group = CompileGroup(deny, replace, record, free);
+    std::string text;
+    while (text.size() < 200 + 300 * static_cast<std::size_t>(round)) {
+      const std::size_t pick = below(4);
+      if (pick == 0) {
+        text += words[below(words.size())];
+      } else if (pick == 1) {
+        text += stems[below(stems.size())];
+      } else {
+        text += chars[below(chars.size())];
+      }
+      if (below(5) == 0) text += ' ';
+    }
+    const std::string& last = words[below(words.size())];
+    text += last.substr(0, below(last.size() + 1));
+    SCOPED_TRACE(round);
+    ScanContext context;
+    EXPECT_EQ(Show(reference::FindFirstWord(text, free)),
+              Show(FindFirstWord(text, group.free, context)));
+    EXPECT_EQ(Show(reference::MatchRules(text, record, StopAt::kAll)),
+              Show(MatchRules(text, group.record, StopAt::kAll, context)));
+    EXPECT_EQ(Show(reference::MatchRules(text, deny, StopAt::kAll)),
+              Show(MatchRules(text, group.deny, StopAt::kAll, context)));
+    EXPECT_EQ(Show(reference::MatchRules(text, deny, StopAt::kFirst)),
+              Show(MatchRules(text, CompiledList(deny), StopAt::kFirst)));
+    const auto want = ReferenceEngine::Replace(text, text, replace);
+    std::string page = text, search = text;
+    const Replacements got = ReplaceWords(page, search, group.replace, context);
+    EXPECT_EQ(Show(want.result), Show(got));
+    EXPECT_EQ(want.search, search);
+  }
+}
+
+}  // namespace
+}  // namespace orv::keywords
