@@ -205,12 +205,8 @@ void Automaton::SetGramTiers(const std::vector<std::string_view>& patterns) {
       tier.bits[bit >> 6] |= std::uint64_t{1} << (bit & 63);
     }
 
-    // Within a group by length, then by the bytes after the gram: a large group is searched
-    // by halves (see ConfirmAt).
-    std::sort(keyed.begin(), keyed.end(), [&](const Keyed& x, const Keyed& y) {
-      if (x.gram != y.gram) return x.gram < y.gram;
-      if (x.length != y.length) return x.length < y.length;
-      return patterns[x.pattern].substr(tier.length) < patterns[y.pattern].substr(tier.length);
+    std::sort(keyed.begin(), keyed.end(), [](const Keyed& x, const Keyed& y) {
+      return x.gram != y.gram ? x.gram < y.gram : x.length < y.length;
     });
     std::size_t groups = 0;
     for (std::size_t k = 0; k < keyed.size(); ++k)
@@ -279,44 +275,20 @@ std::size_t Automaton::ConfirmAt(const GramTier& tier, const unsigned char* text
     std::size_t steps = 1;
     const std::size_t available = end - from;
     const unsigned char* after = text + from + tier.length;
-    const auto restOf = [&tier](const GramMember& member, std::size_t rest) {
-      return rest <= GramMember::kInline ? member.bytes : tier.rest.data() + member.rest;
-    };
-    const auto report = [&](const GramMember& member) {
-      out.data_.push_back(Output{member.state, static_cast<std::uint32_t>(from + member.length)});
-    };
-    const GramMember* const members = tier.members.data();
-    if (group.end - group.begin <= kLinearGroup) {
-      for (std::uint32_t m = group.begin; m < group.end; ++m) {
-        const GramMember& member = members[m];
-        if (member.length > available) break;  // and so are the rest of the group
-        const std::size_t rest = member.length - tier.length;
-        steps += 1 + rest / 8;
-        // The rest is a few bytes as a rule (one character after a two-character gram): a
-        // loop beats a call.
-        const unsigned char* expected = restOf(member, rest);
-        std::size_t same = 0;
-        while (same < rest && after[same] == expected[same]) ++same;
-        if (same == rest) report(member);
+    for (std::uint32_t m = group.begin; m < group.end; ++m) {
+      const GramMember& member = tier.members[m];
+      if (member.length > available) break;  // and so are the rest of the group
+      const std::size_t rest = member.length - tier.length;
+      steps += 1 + rest / 8;
+      // The rest is a few bytes as a rule (one character after a two-character gram): a
+      // loop beats a call.
+      const unsigned char* expected =
+          rest <= GramMember::kInline ? member.bytes : tier.rest.data() + member.rest;
+      std::size_t same = 0;
+      while (same < rest && after[same] == expected[same]) ++same;
+      if (same == rest) {
+        out.data_.push_back(Output{member.state, static_cast<std::uint32_t>(from + member.length)});
       }
-      return steps;
-    }
-    // A large group (a common character or English word followed by many others): each
-    // length's members are in byte order, and at most one of them can be here.
-    const GramMember* m = members + group.begin;
-    const GramMember* const last = members + group.end;
-    while (m != last && m->length <= available) {
-      const std::uint32_t length = m->length;
-      const std::size_t rest = length - tier.length;
-      const GramMember* const runEnd = std::partition_point(
-          m, last, [length](const GramMember& x) { return x.length == length; });
-      const GramMember* const found = std::partition_point(m, runEnd, [&](const GramMember& x) {
-        return std::memcmp(restOf(x, rest), after, rest) < 0;
-      });
-      steps += static_cast<std::size_t>(std::bit_width(static_cast<std::size_t>(runEnd - m))) *
-               (1 + rest / 8);
-      if (found != runEnd && std::memcmp(restOf(*found, rest), after, rest) == 0) report(*found);
-      m = runEnd;
     }
     return steps;
   }

@@ -221,8 +221,6 @@ class Automaton {
   // character as many Chinese ones. So patterns of fewer than kLongGram bytes, when there
   // are longer ones too, get a tier of their own.
   static constexpr std::size_t kLongGram = 4;
-  // Groups up to this many members are compared one by one, larger ones searched by halves.
-  static constexpr std::uint32_t kLinearGroup = 8;
   struct GramGroup {
     std::uint64_t gram = 0;
     std::uint32_t begin = 0;  // [begin, end) in members; empty slot when equal

@@ -384,9 +384,9 @@ namespace orv::keywords {
 namespace {
 
 // Many words that begin with the same few bytes (an English word or a common character
-// followed by one of many characters, words of one stem in several lengths): the engine
-// looks such a group up by halves instead of word by word. Texts end on a group's word cut
-// short or whole, so a lookup may reach the last byte; both encodings.
+// followed by one of many characters, words of one stem in several lengths), so that one
+// gram leads to a long group of words to confirm. Texts end on a group's word cut short or
+// whole, so a confirmation may reach the last byte; both encodings.
 TEST(Differential, LargeGroupsOfOneStartAgreeWithReference) {
   const std::vector<std::vector<std::string>> scripts = {
       {"\xD6\xD0", "\xCE\xC4", "\xB9\xFA", "\xC8\xCB", "\xC3\xF1", "\xBA\xCD", "\xD2\xBB",
