@@ -29,7 +29,8 @@ BenchTexts LoadBenchTexts(const std::string& folder, std::size_t pieceBytes,
   std::vector<std::filesystem::path> files;
   for (const auto& entry : std::filesystem::recursive_directory_iterator(folder)) {
     const auto ext = entry.path().extension().string();
-    if (entry.is_regular_file() && (ext == ".html" || ext == ".htm")) files.push_back(entry.path());
+    if (entry.is_regular_file() && (ext == ".html" || ext == ".htm" || ext == ".txt"))
+      files.push_back(entry.path());
   }
   std::sort(files.begin(), files.end());
   std::string gbk, utf8;

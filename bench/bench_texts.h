@@ -1,5 +1,5 @@
-// The texts a benchmark screens: HTML pages of a folder, sorted by encoding, lower-cased as
-// the filter's handlers pass them, and cut into equal pieces.
+// The texts a benchmark screens: HTML pages (or plain text pages) of a folder, sorted by encoding,
+// lower-cased as the filter's handlers pass them, and cut into equal pieces.
 #pragma once
 
 #include <cstddef>
@@ -13,7 +13,7 @@ struct BenchTexts {
   std::vector<std::string> utf8;
 };
 
-// Reads every .html/.htm file under `folder` (recursively). A page that passes the filter's
+// Reads every .html/.htm/.txt file under `folder` (recursively). A page that passes the filter's
 // UTF-8 guess counts as UTF-8, every other as GBK; when one encoding has no pages, the other
 // one's are converted. The pages of each encoding are joined and cut into pieces of
 // `pieceBytes` (at most `maxPieces` of them).

@@ -1,4 +1,5 @@
-// orvbench --pages DIR --db FILE [--seconds S]
+// orvbench --pages DIR --db FILE [--seconds S] [--detail 1]
+// orvbench --family DIR [--seconds S]
 //
 // Screens 64 KiB texts made from the HTML pages of DIR with the four keyword lists of the
 // database FILE, as a page screen calls them (FindFirstWord on free, MatchRules with all
@@ -6,10 +7,21 @@
 // lists and once with the literal algorithm, and scans the same texts with vectorscan for
 // the same distinct words. Prints one line per figure, "ENCODING ENGINE MBPS", then the
 // compiled lists' memory and compile time.
+//
+// With --family, DIR holds page sets (DIR/pages/NAME/, see scripts/make-bench-family.sh) and
+// databases of different word shapes (DIR/words/SHAPE.db); every page set is screened with
+// every database in both encodings, compiled screen against vectorscan only (after both
+// engines are checked to agree on a few texts), one table line per pair, then the worst
+// ratio of each encoding. The figures of one line are measured together, so that a change in
+// the machine's load weighs on both.
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <functional>
+#include <map>
+#include <optional>
 #include <set>
 #include <stdexcept>
 #include <string>
@@ -50,36 +62,37 @@ struct CompiledSet {
 
 // What one screen found, to keep the work observable and to compare the engines.
 struct Outcome {
-  bool free = false, record = false, deny = false;
-  int replaced = 0;
-  std::string freeWord, recordMatched, denyMatched, replaceMatched;
-  long freeAt = -1, recordAt = -1, denyAt = -1, replaceAt = -1;
+  std::optional<orv::keywords::Match> free, record, deny;
+  orv::keywords::Replacements replaced;
   std::string page, search;  // after ReplaceWords
   bool operator==(const Outcome&) const = default;
 };
 
+// One scan context, as a screening thread leases one. The lists after the first find the
+// text the same by comparing it with the copy the first pass kept, and so does ReplaceWords.
 Outcome ScreenCompiled(const std::string& text, const CompiledSet& set) {
+  using orv::keywords::StopAt;
+  static orv::keywords::ScanContext context;
   Outcome out;
-  out.free = orv::keywords::FindFirstWord(text, set.free, out.freeWord, out.freeAt);
-  out.record = orv::keywords::MatchRules(text, set.record, out.recordMatched, out.recordAt, false);
-  out.deny = orv::keywords::MatchRules(text, set.deny, out.denyMatched, out.denyAt, false);
+  out.free = orv::keywords::FindFirstWord(text, set.free, context);
+  out.record = orv::keywords::MatchRules(text, set.record, StopAt::kAll, context);
+  out.deny = orv::keywords::MatchRules(text, set.deny, StopAt::kAll, context);
   out.page = text;
   out.search = text;
-  out.replaced = orv::keywords::ReplaceWords(out.page, out.search, set.replace, out.replaceMatched,
-                                             out.replaceAt);
+  out.replaced = orv::keywords::ReplaceWords(out.page, out.search, set.replace, context);
   return out;
 }
 
 Outcome ScreenReference(const std::string& text, const RawKeywordLists& raw) {
   namespace ref = orv::keywords::reference;
+  using orv::keywords::StopAt;
   Outcome out;
-  out.free = ref::FindFirstWord(text, raw.free, out.freeWord, out.freeAt);
-  out.record = ref::MatchRules(text, raw.record, out.recordMatched, out.recordAt, false);
-  out.deny = ref::MatchRules(text, raw.deny, out.denyMatched, out.denyAt, false);
+  out.free = ref::FindFirstWord(text, raw.free);
+  out.record = ref::MatchRules(text, raw.record, StopAt::kAll);
+  out.deny = ref::MatchRules(text, raw.deny, StopAt::kAll);
   out.page = text;
   out.search = text;
-  out.replaced = ref::ReplaceWords(out.page, out.search, raw.replace.keys, raw.replace.values,
-                                   out.replaceMatched, out.replaceAt);
+  out.replaced = ref::ReplaceWords(out.page, out.search, raw.replace.keys, raw.replace.values);
   return out;
 }
 
@@ -147,20 +160,104 @@ std::vector<std::string> DistinctWords(const RawKeywordLists& raw) {
 }
 
 int Usage() {
-  std::fprintf(stderr, "usage: orvbench --pages DIR --db FILE [--seconds S] [--detail 1]\n");
+  std::fprintf(stderr,
+               "usage: orvbench --pages DIR --db FILE [--seconds S] [--detail 1]\n"
+               "       orvbench --family DIR [--seconds S]\n");
   return 2;
+}
+
+constexpr std::size_t kTextBytes = 64 * 1024;
+
+// Exits when the engines disagree on one of the first `count` texts.
+void CheckAgreement(const char* what, const std::vector<std::string>& texts,
+                    const CompiledSet& compiled, const RawKeywordLists& raw, std::size_t count) {
+  for (std::size_t k = 0; k < texts.size() && k < count; ++k) {
+    if (!(ScreenReference(texts[k], raw) == ScreenCompiled(texts[k], compiled))) {
+      std::fprintf(stderr, "orvbench: engines disagree on text %zu of %s\n", k, what);
+      std::exit(1);
+    }
+  }
+}
+
+std::vector<std::filesystem::path> Sorted(const std::filesystem::path& folder, bool folders) {
+  std::vector<std::filesystem::path> found;
+  for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+    if (folders ? entry.is_directory() : entry.path().extension() == ".db") {
+      found.push_back(entry.path());
+    }
+  }
+  std::sort(found.begin(), found.end());
+  return found;
+}
+
+int RunFamily(const std::filesystem::path& family, double seconds) {
+  const auto pageSets = Sorted(family / "pages", true);
+  const auto wordSets = Sorted(family / "words", false);
+  if (pageSets.empty() || wordSets.empty()) {
+    std::fprintf(stderr, "orvbench: no page sets or databases under %s\n", family.c_str());
+    return 1;
+  }
+  std::vector<std::pair<std::string, orv::store::LoadedKeywordLists>> databases;
+  for (const auto& path : wordSets) {
+    databases.emplace_back(path.stem().string(), orv::store::LoadKeywordLists(path.string()));
+  }
+  std::map<std::string, std::pair<double, std::string>> worst;  // by encoding
+  std::size_t sink = 0;
+  std::printf("%-8s %-9s %-5s %10s %10s %6s\n", "pages", "words", "enc", "compiled", "vectorscan",
+              "ratio");
+  for (const auto& pageSet : pageSets) {
+    const orv::bench::BenchTexts texts =
+        orv::bench::LoadBenchTexts(pageSet.string(), kTextBytes, 64);
+    const std::string pagesName = pageSet.filename().string();
+    for (const auto& [wordsName, raw] : databases) {
+      const CompiledSet gbk(raw.gbk);
+      const CompiledSet utf8(raw.utf8);
+      struct Encoding {
+        const char* name;
+        const std::vector<std::string>& texts;
+        const CompiledSet& compiled;
+        const RawKeywordLists& raw;
+      };
+      for (const Encoding& enc : {Encoding{"gbk", texts.gbk, gbk, raw.gbk},
+                                  Encoding{"utf8", texts.utf8, utf8, raw.utf8}}) {
+        if (enc.texts.empty()) continue;
+        const std::string what = pagesName + "/" + wordsName + "/" + enc.name;
+        CheckAgreement(what.c_str(), enc.texts, enc.compiled, enc.raw, 2);
+        orv::bench::VectorscanScan vectorscan(DistinctWords(enc.raw));
+        const std::vector<double> mbps =
+            ThroughputTogether(enc.texts, seconds,
+                               {[&](const std::string& text) {
+                                  sink += ScreenCompiled(text, enc.compiled).page.size();
+                                },
+                                [&](const std::string& text) { sink += vectorscan.Scan(text); }});
+        const double ratio = mbps[0] / mbps[1];
+        std::printf("%-8s %-9s %-5s %10.1f %10.1f %5.2fx\n", pagesName.c_str(), wordsName.c_str(),
+                    enc.name, mbps[0], mbps[1], ratio);
+        std::fflush(stdout);
+        auto [slot, fresh] = worst.try_emplace(enc.name, ratio, what);
+        if (!fresh && ratio < slot->second.first) slot->second = {ratio, what};
+      }
+    }
+  }
+  for (const auto& [encoding, entry] : worst) {
+    std::printf("worst %s %.2fx (%s)\n", encoding.c_str(), entry.first, entry.second.c_str());
+  }
+  std::fprintf(stderr, "(%zu)\n", sink);
+  return 0;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  std::string pages, db;
+  std::string pages, db, family;
   double seconds = 2.0;
   bool detail = false;
   for (int i = 1; i + 1 < argc; i += 2) {
     const std::string option = argv[i];
     if (option == "--detail") {
       detail = std::string(argv[i + 1]) == "1";
+    } else if (option == "--family") {
+      family = argv[i + 1];
     } else if (option == "--pages") {
       pages = argv[i + 1];
     } else if (option == "--db") {
@@ -171,9 +268,10 @@ int main(int argc, char** argv) {
       return Usage();
     }
   }
-  if (pages.empty() || db.empty() || argc % 2 == 0) return Usage();
+  if (argc % 2 == 0) return Usage();
+  if (!family.empty()) return RunFamily(family, seconds);
+  if (pages.empty() || db.empty()) return Usage();
 
-  constexpr std::size_t kTextBytes = 64 * 1024;
   const orv::bench::BenchTexts texts = orv::bench::LoadBenchTexts(pages, kTextBytes, 64);
   if (texts.gbk.empty() || texts.utf8.empty()) {
     std::fprintf(stderr, "orvbench: no 64 KiB of HTML under %s\n", pages.c_str());
@@ -197,24 +295,25 @@ int main(int argc, char** argv) {
        {Encoding{"gbk", texts.gbk, gbk, raw.gbk}, Encoding{"utf8", texts.utf8, utf8, raw.utf8}}) {
     if (detail) {
       // Each operation of the compiled screen on its own (stderr, not part of the figures).
-      std::string matched;
-      long position = -1;
+      using orv::keywords::StopAt;
+      orv::keywords::ScanContext context;
       const auto each = [&](const char* what, const std::function<void(const std::string&)>& op) {
         std::fprintf(stderr, "%s %s %.1f\n", enc.name, what, Throughput(enc.texts, seconds, op));
       };
       each("free", [&](const std::string& t) {
-        sink += orv::keywords::FindFirstWord(t, enc.compiled.free, matched, position);
+        sink += orv::keywords::FindFirstWord(t, enc.compiled.free, context).has_value();
       });
       each("record", [&](const std::string& t) {
-        sink += orv::keywords::MatchRules(t, enc.compiled.record, matched, position, false);
+        sink +=
+            orv::keywords::MatchRules(t, enc.compiled.record, StopAt::kAll, context).has_value();
       });
       each("deny", [&](const std::string& t) {
-        sink += orv::keywords::MatchRules(t, enc.compiled.deny, matched, position, false);
+        sink += orv::keywords::MatchRules(t, enc.compiled.deny, StopAt::kAll, context).has_value();
       });
       each("replace", [&](const std::string& t) {
         std::string page = t, search = t;
         sink += static_cast<std::size_t>(
-            orv::keywords::ReplaceWords(page, search, enc.compiled.replace, matched, position));
+            orv::keywords::ReplaceWords(page, search, enc.compiled.replace, context).count);
       });
     }
     // The two engines must agree on every text before their speeds mean anything.
@@ -225,16 +324,14 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "orvbench: engines disagree on a %s text\n", enc.name);
         std::exit(1);
       }
-      sink += want.denyMatched.size();
+      sink += want.deny ? want.deny->words.size() : 0;
       ++checked;
     });
     orv::bench::VectorscanScan vectorscan(DistinctWords(enc.raw));
-    const std::vector<double> fast =
-        ThroughputTogether(enc.texts, seconds,
-                           {[&](const std::string& text) {
-                              sink += ScreenCompiled(text, enc.compiled).denyMatched.size();
-                            },
-                            [&](const std::string& text) { sink += vectorscan.Scan(text); }});
+    const std::vector<double> fast = ThroughputTogether(
+        enc.texts, seconds,
+        {[&](const std::string& text) { sink += ScreenCompiled(text, enc.compiled).page.size(); },
+         [&](const std::string& text) { sink += vectorscan.Scan(text); }});
     const double compiled = fast[0];
     const double anchor = fast[1];
     // The reference figure includes the compiled screen it is checked against, which is

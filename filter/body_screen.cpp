@@ -1,5 +1,6 @@
 // The body phase: ScreenBody, run for every request with its body.
 #include <ctime>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -7,6 +8,7 @@
 #include "filter/event_line.h"
 #include "filter/request_identity.h"
 #include "filter/screen_common.h"
+#include "filter/screen_scratch.h"
 #include "filter/screen_worker.h"
 #include "keywords/matching.h"
 #include "keywords/page_text.h"
@@ -65,35 +67,31 @@ BodyResult ScreenWorker::ScreenBody(const store::FilterSettings& settings,
 
   const std::string body = SearchTextOfBody(request.body);
 
-  std::string matched;
-  long position = -1;
-  if (!settings.gbk.free.empty() &&
-      (keywords::FindFirstWord(body, settings.gbk.free, matched, position) ||
-       keywords::FindFirstWord(body, settings.utf8.free, matched, position))) {
+  const ScratchPool<ScreenScratch>::Lease scratch(ScreenScratchPool());
+  keywords::ScanContext& scan = scratch->scan;
+  if (!settings.gbk.free.empty() && (keywords::FindFirstWord(body, settings.gbk.free, scan) ||
+                                     keywords::FindFirstWord(body, settings.utf8.free, scan))) {
     return Passed(PassReason::kFreeWord);
   }
 
   // A form may be posted in UTF-8 or in GBK: the UTF-8 twin first, where only a match of
   // more than one byte counts, then the lists as stored.
   std::string keyword;
-  matched.clear();
-  position = -1;
-  bool hit =
-      keywords::MatchRules(body, settings.utf8.deny, matched, position, true) && matched.size() > 1;
-  if (hit) {
-    keyword = codepage::Utf8ToAnsi(matched);
+  std::optional<keywords::Match> hit =
+      keywords::MatchRules(body, settings.utf8.deny, keywords::StopAt::kFirst, scan);
+  if (hit && hit->words.size() > 1) {
+    keyword = codepage::Utf8ToAnsi(hit->words);
   } else {
-    matched.clear();
-    position = -1;
-    hit = keywords::MatchRules(body, settings.gbk.deny, matched, position, true);
-    keyword = matched;
+    hit = keywords::MatchRules(body, settings.gbk.deny, keywords::StopAt::kFirst, scan);
+    if (hit) keyword = hit->words;
   }
   if (!hit) return Passed(PassReason::kScreened);
   const std::string time = EventTime(now);
 
   // A one-byte keyword still blocks, but is too unspecific to be worth a line.
   if (settings.logEnabled && keyword.size() > 1) {
-    const std::string context = DecodedContext(keywords::MatchExcerpt(body, position));
+    const std::string context =
+        DecodedContext(keywords::MatchExcerpt(body, static_cast<long>(hit->position)));
     EventFields fields{EventKind::Deny, method, keyword, time, address, url, context};
     fields.referWithoutBlanks = false;
     log_.Add(false, BuildEventLine(settings.logLineTemplate, fields), keyword, url);

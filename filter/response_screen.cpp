@@ -10,11 +10,11 @@
 #include "filter/request_memo.h"
 #include "filter/response_charset.h"
 #include "filter/screen_common.h"
+#include "filter/screen_scratch.h"
 #include "filter/screen_worker.h"
 #include "keywords/matching.h"
 #include "keywords/page_text.h"
 #include "platform/codepage.h"
-#include "platform/scratch_pool.h"
 
 namespace orv::filter {
 namespace {
@@ -43,27 +43,13 @@ ChunkResult Passed(PassReason reason) {
   return result;
 }
 
-// The buffers a chunk's search text is built in, kept from chunk to chunk: a fresh string per
-// chunk would be allocated and zero-filled before the text is written over it. Lent to one
-// screen at a time.
-struct SearchBuffers {
-  std::string once;
-  std::string twice;
-};
-
-ScratchPool<SearchBuffers>& SearchBufferPool() {
-  // Never deleted: nothing of it may run at process exit (see scratch_pool.h).
-  static ScratchPool<SearchBuffers>* const pool = new ScratchPool<SearchBuffers>();
-  return *pool;
-}
-
 // The chunk as the keyword lists see it: percent-decoded (twice when it was encoded twice,
 // "%25"), lower-cased. `decoded` tells whether a decode ran; when none did, the text is just
-// the lower-cased chunk. The text lives in `buffers`.
-std::string_view SearchTextOf(std::string_view chunk, SearchBuffers& buffers, bool& decoded,
+// the lower-cased chunk. The text lives in `scratch`.
+std::string_view SearchTextOf(std::string_view chunk, ScreenScratch& scratch, bool& decoded,
                               bool& decodedTwice) {
-  std::string& once = buffers.once;
-  std::string& twice = buffers.twice;
+  std::string& once = scratch.once;
+  std::string& twice = scratch.twice;
   // A buffer a rare large chunk grew is let go again by the next ordinary one, so an idle
   // buffer holds no more than this for long.
   constexpr std::size_t kKeptBytes = std::size_t{1} << 20;
@@ -115,11 +101,6 @@ std::string DeniedChunk(std::string_view sent, std::string_view searchText, bool
 
 }  // namespace
 
-void ReleaseIdleScreenScratch() {
-  SearchBufferPool().ReleaseIdle();
-  keywords::ReleaseIdleScanScratch();
-}
-
 ChunkResult ScreenWorker::ScreenResponse(const store::FilterSettings& settings,
                                          const RequestDescription& description,
                                          std::string_view chunk, RequestMemo* memo) {
@@ -150,9 +131,10 @@ ChunkResult ScreenWorker::ScreenResponse(const store::FilterSettings& settings,
 
   bool decoded = false;
   bool decodedTwice = false;
-  const ScratchPool<SearchBuffers>::Lease buffers(SearchBufferPool());
-  // Valid while this screen holds `buffers`.
-  const std::string_view search = SearchTextOf(chunk, *buffers, decoded, decodedTwice);
+  const ScratchPool<ScreenScratch>::Lease scratch(ScreenScratchPool());
+  keywords::ScanContext& scan = scratch->scan;
+  // Valid while this screen holds `scratch`.
+  const std::string_view search = SearchTextOf(chunk, *scratch, decoded, decodedTwice);
   const CharsetCode code =
       memo != nullptr ? CharsetOfChunk(*memo, chunk, search) : charsets_.Lookup(path, search);
   const bool utf8 = code == CharsetCode::Utf8 ||
@@ -176,36 +158,33 @@ ChunkResult ScreenWorker::ScreenResponse(const store::FilterSettings& settings,
 
   ChunkResult result;
   result.pass = PassReason::kScreened;
-  std::string matched;
-  long position = -1;
   {
     // `search` stays as it is in this block (its buffer is this screen's alone), so the lists'
     // scans of it share one pass without a copy of the page to compare with.
-    const keywords::StableText unchanged(search);
-    if (!lists.free.empty() && keywords::FindFirstWord(search, lists.free, matched, position)) {
+    const keywords::ScanContext::Pin unchanged(scan, search);
+    if (!lists.free.empty() && keywords::FindFirstWord(search, lists.free, scan)) {
       return Passed(PassReason::kFreeWord);
     }
 
     if (settings.logEnabled && !search.empty()) {
-      matched.clear();
-      position = -1;
-      if (keywords::MatchRules(search, lists.record, matched, position, false)) {
-        const std::string keyword = AsAnsi(matched, utf8);
+      if (const auto match =
+              keywords::MatchRules(search, lists.record, keywords::StopAt::kAll, scan)) {
+        const std::string keyword = AsAnsi(match->words, utf8);
         if (keyword.size() > 1) {
-          writeEvent(EventKind::Record, keyword, keywords::MatchExcerpt(chunk, position), url);
+          writeEvent(EventKind::Record, keyword,
+                     keywords::MatchExcerpt(chunk, static_cast<long>(match->position)), url);
           result.recorded = true;
         }
       }
     }
 
-    matched.clear();
-    position = -1;
-    if (keywords::MatchRules(search, lists.deny, matched, position, false)) {
-      const std::string keyword = AsAnsi(matched, utf8);
+    if (const auto match = keywords::MatchRules(search, lists.deny, keywords::StopAt::kAll, scan)) {
+      const std::string keyword = AsAnsi(match->words, utf8);
       if (keyword.size() > 1) {
         const std::string escapedUrl = Escaped(url);
         if (settings.logEnabled) {
-          writeEvent(EventKind::Deny, keyword, keywords::MatchExcerpt(search, position),
+          writeEvent(EventKind::Deny, keyword,
+                     keywords::MatchExcerpt(search, static_cast<long>(match->position)),
                      escapedUrl);
         }
         const std::string page = FillKeywordPage(settings, keyword, time(), address, url, stop);
@@ -220,7 +199,9 @@ ChunkResult ScreenWorker::ScreenResponse(const store::FilterSettings& settings,
     // Most pages hold no replace key. That is told from the pass the lists above made, without
     // a second pass over a decoded chunk, and then the chunk is neither lowered again nor
     // copied to be rewritten.
-    if (!decodedTwice && !keywords::ReplaceMayApply(chunk, search, lists.replace)) return result;
+    if (!decodedTwice && !keywords::ReplaceMayApply(chunk, search, lists.replace, scan)) {
+      return result;
+    }
   }
   // Replace keys are looked for in the chunk itself, lower-cased but never decoded.
   std::string lowered;
@@ -230,21 +211,20 @@ ChunkResult ScreenWorker::ScreenResponse(const store::FilterSettings& settings,
     lowered = std::string(search);  // the same text
   }
   std::string rewritten(chunk);
-  matched.clear();
-  position = -1;
-  const auto replaced =
-      keywords::ReplaceWords(rewritten, lowered, lists.replace, matched, position);
-  if (replaced == 0) return result;
-  const std::string keyword = AsAnsi(matched, utf8);
+  const keywords::Replacements replaced =
+      keywords::ReplaceWords(rewritten, lowered, lists.replace, scan);
+  if (replaced.count == 0) return result;
+  const std::string keyword = AsAnsi(replaced.words, utf8);
   if (settings.logEnabled && keyword.size() > 1) {
-    writeEvent(EventKind::Replace, keyword, keywords::MatchExcerpt(chunk, position), url);
+    const long at = replaced.position ? static_cast<long>(*replaced.position) : -1;
+    writeEvent(EventKind::Replace, keyword, keywords::MatchExcerpt(chunk, at), url);
   }
   // Keys and values have equal byte lengths: the chunk keeps its length and no header of
   // the response needs to change.
   if (rewritten != chunk) {
     result.action = Action::kReplaceChunk;
     result.pass = PassReason::kNone;
-    result.wordsReplaced = static_cast<std::size_t>(replaced);
+    result.wordsReplaced = static_cast<std::size_t>(replaced.count);
     result.chunk = std::move(rewritten);
   }
   return result;

@@ -41,56 +41,36 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     start = end + 1;
   }
 
-  const orv::keywords::CompiledList compiled(list);
-  for (bool stop : {false, true}) {
-    std::string want, got;
-    long wantAt = -1, gotAt = -1;
-    Check(orv::keywords::reference::MatchRules(text, list, want, wantAt, stop) ==
-          orv::keywords::MatchRules(text, compiled, got, gotAt, stop));
-    Check(want == got && wantAt == gotAt);
+  namespace kw = orv::keywords;
+  namespace ref = orv::keywords::reference;
+  const kw::CompiledList compiled(list);
+  for (kw::StopAt stop : {kw::StopAt::kAll, kw::StopAt::kFirst}) {
+    Check(ref::MatchRules(text, list, stop) == kw::MatchRules(text, compiled, stop));
   }
-  {
-    std::string want, got;
-    long wantAt = 9, gotAt = 9;
-    Check(orv::keywords::reference::FindFirstWord(text, list, want, wantAt) ==
-          orv::keywords::FindFirstWord(text, compiled, got, gotAt));
-    Check(want == got && wantAt == gotAt);
-  }
+  Check(ref::FindFirstWord(text, list) == kw::FindFirstWord(text, compiled));
   {
     std::string wantPage = text, wantSearch = text, gotPage = text, gotSearch = text;
     for (std::size_t i = 0; i < wantPage.size(); i += 3) wantPage[i] = gotPage[i] = 'Q';
-    std::string want, got;
-    long wantAt = -1, gotAt = -1;
-    const int wantCount = orv::keywords::reference::ReplaceWords(wantPage, wantSearch, replace.keys,
-                                                                 replace.values, want, wantAt);
-    const int gotCount = orv::keywords::ReplaceWords(
-        gotPage, gotSearch, orv::keywords::CompiledReplaceList(replace), got, gotAt);
-    Check(wantCount == gotCount && wantPage == gotPage && wantSearch == gotSearch && want == got &&
-          wantAt == gotAt);
+    const kw::Replacements want =
+        ref::ReplaceWords(wantPage, wantSearch, replace.keys, replace.values);
+    const kw::Replacements got =
+        kw::ReplaceWords(gotPage, gotSearch, kw::CompiledReplaceList(replace));
+    Check(want == got && wantPage == gotPage && wantSearch == gotSearch);
   }
   {
     // The same list as deny, record and free over one shared automaton, asked in a page
     // screen's order so that a kept pass is reused and then dropped by a replacement.
-    const auto group = orv::keywords::CompileGroup(list, replace, list, list);
-    std::string want, got;
-    long wantAt = -1, gotAt = -1;
-    Check(orv::keywords::reference::FindFirstWord(text, list, want, wantAt) ==
-          orv::keywords::FindFirstWord(text, group.free, got, gotAt));
-    Check(want == got && wantAt == gotAt);
-    Check(orv::keywords::reference::MatchRules(text, list, want, wantAt, false) ==
-          orv::keywords::MatchRules(text, group.record, got, gotAt, false));
-    Check(want == got && wantAt == gotAt);
+    const auto group = kw::CompileGroup(list, replace, list, list);
+    Check(ref::FindFirstWord(text, list) == kw::FindFirstWord(text, group.free));
+    Check(ref::MatchRules(text, list, kw::StopAt::kAll) ==
+          kw::MatchRules(text, group.record, kw::StopAt::kAll));
     std::string wantSearch = text, gotSearch = text, wantPage = text, gotPage = text;
-    wantAt = gotAt = -1;
-    Check(orv::keywords::reference::ReplaceWords(wantPage, wantSearch, replace.keys, replace.values,
-                                                 want, wantAt) ==
-          orv::keywords::ReplaceWords(gotPage, gotSearch, group.replace, got, gotAt));
-    Check(want == got && wantAt == gotAt && wantSearch == gotSearch);
+    Check(ref::ReplaceWords(wantPage, wantSearch, replace.keys, replace.values) ==
+          kw::ReplaceWords(gotPage, gotSearch, group.replace));
+    Check(wantSearch == gotSearch);
     for (const std::string* again : {static_cast<const std::string*>(&wantSearch), &text}) {
-      wantAt = gotAt = -1;
-      Check(orv::keywords::reference::MatchRules(*again, list, want, wantAt, true) ==
-            orv::keywords::MatchRules(*again, group.deny, got, gotAt, true));
-      Check(want == got && wantAt == gotAt);
+      Check(ref::MatchRules(*again, list, kw::StopAt::kFirst) ==
+            kw::MatchRules(*again, group.deny, kw::StopAt::kFirst));
     }
   }
   return 0;

@@ -136,8 +136,7 @@ Automaton::Automaton(const std::vector<std::string_view>& patterns, std::size_t 
     sparseFail_.push_back(fail[s]);
   }
   SetStartSkips();
-  SetStartGrams(patterns);
-  SetGramGroups(patterns);
+  SetGramTiers(patterns);
   edgeClass_.shrink_to_fit();
   edgeTarget_.shrink_to_fit();
   sparseFail_.shrink_to_fit();
@@ -157,95 +156,102 @@ void Automaton::SetStartSkips() {
   }
 }
 
-void Automaton::SetStartGrams(const std::vector<std::string_view>& patterns) {
-  gramLength_ = 0;
-  std::size_t count = 0;
-  for (std::string_view p : patterns) {
-    if (p.empty()) continue;
-    gramLength_ = gramLength_ == 0 ? p.size() : std::min(gramLength_, p.size());
-    ++count;
-  }
-  gramLength_ = std::min<std::size_t>(gramLength_, 8);
-  // Four to eight bits per pattern: a byte string that starts no pattern finds its bit set
-  // in about one case in six. A small bitmap stays in the nearest caches from one page to
-  // the next, which is worth more than the lookups its false hits cost: in the proxy, 8 KiB
-  // for 13,000 patterns took less time than 32 KiB with a third of the false hits.
-  const std::size_t bits =
-      std::bit_ceil(std::clamp<std::size_t>(count * 4, 4096, std::size_t{1} << 23));
-  gramShift_ = 64 - static_cast<unsigned>(std::countr_zero(bits));
-  gramBits_.assign(bits / 64, 0);
-  for (std::string_view p : patterns) {
-    if (p.empty()) continue;
-    const std::uint64_t bit =
-        GramHash(Gram(reinterpret_cast<const unsigned char*>(p.data()), p.size())) >> gramShift_;
-    gramBits_[bit >> 6] |= std::uint64_t{1} << (bit & 63);
-  }
-}
-
-void Automaton::SetGramGroups(const std::vector<std::string_view>& patterns) {
-  gramGroups_.assign(2, GramGroup{});  // two empty slots, as the shift below picks one of two
-  groupShift_ = 63;
-  gramMembers_.clear();
-  gramRest_.clear();
-  if (gramLength_ == 0) return;
+void Automaton::SetGramTiers(const std::vector<std::string_view>& patterns) {
+  tiers_ = {};
   std::vector<std::uint32_t> stateOf(patterns.size(), kNone);
   for (std::uint32_t state = 0; state < ownPattern_.size(); ++state) {
     if (ownPattern_[state] != kNone) stateOf[ownPattern_[state]] = state;
   }
-  struct Keyed {
-    std::uint64_t gram;
-    std::uint32_t length;
-    std::uint32_t pattern;
-  };
-  std::vector<Keyed> keyed;
-  for (std::uint32_t id = 0; id < patterns.size(); ++id) {
-    const std::string_view p = patterns[id];
+  bool anyShort = false, anyLong = false;
+  for (std::string_view p : patterns) {
     if (p.empty()) continue;
-    keyed.push_back({Gram(reinterpret_cast<const unsigned char*>(p.data()), p.size()),
-                     static_cast<std::uint32_t>(p.size()), id});
+    (p.size() < kLongGram ? anyShort : anyLong) = true;
   }
-  std::sort(keyed.begin(), keyed.end(), [](const Keyed& a, const Keyed& b) {
-    return a.gram != b.gram ? a.gram < b.gram : a.length < b.length;
-  });
-  std::size_t groups = 0;
-  for (std::size_t k = 0; k < keyed.size(); ++k)
-    groups += k == 0 || keyed[k].gram != keyed[k - 1].gram;
-  // At most half full, so that a miss ends after a probe or two.
-  const std::size_t slots = std::bit_ceil(std::max<std::size_t>(groups * 2, 2));
-  groupShift_ = 64 - static_cast<unsigned>(std::countr_zero(slots));
-  gramGroups_.assign(slots, GramGroup{});
-  gramMembers_.reserve(keyed.size());
-  for (std::size_t k = 0; k < keyed.size();) {
-    const std::uint64_t gram = keyed[k].gram;
-    const auto begin = static_cast<std::uint32_t>(gramMembers_.size());
-    for (; k < keyed.size() && keyed[k].gram == gram; ++k) {
-      const std::string_view rest = patterns[keyed[k].pattern].substr(gramLength_);
-      GramMember member{};
-      member.state = stateOf[keyed[k].pattern];
-      member.length = keyed[k].length;
-      if (rest.size() <= GramMember::kInline) {
-        std::copy(rest.begin(), rest.end(), member.bytes);
-      } else {
-        member.rest = static_cast<std::uint32_t>(gramRest_.size());
-        gramRest_.insert(gramRest_.end(), rest.begin(), rest.end());
-      }
-      gramMembers_.push_back(member);
+  const bool split = anyShort && anyLong;
+  for (std::size_t t = 0; t < tiers_.size(); ++t) {
+    // Tier 0 holds the long patterns (all of them without a split), tier 1 the short ones.
+    const auto inTier = [&](std::string_view p) {
+      return !p.empty() && (split ? (p.size() < kLongGram) == (t == 1) : t == 0);
+    };
+    GramTier& tier = tiers_[t];
+    struct Keyed {
+      std::uint64_t gram;
+      std::uint32_t length;
+      std::uint32_t pattern;
+    };
+    std::vector<Keyed> keyed;
+    for (std::string_view p : patterns) {
+      if (inTier(p)) tier.length = tier.length == 0 ? p.size() : std::min(tier.length, p.size());
     }
-    std::size_t slot = static_cast<std::size_t>(GramHash(gram) >> groupShift_);
-    while (gramGroups_[slot].begin != gramGroups_[slot].end) slot = (slot + 1) & (slots - 1);
-    gramGroups_[slot] = GramGroup{gram, begin, static_cast<std::uint32_t>(gramMembers_.size())};
+    tier.length = std::min<std::size_t>(tier.length, 8);
+    if (tier.length == 0) continue;
+    for (std::uint32_t id = 0; id < patterns.size(); ++id) {
+      const std::string_view p = patterns[id];
+      if (!inTier(p)) continue;
+      keyed.push_back(
+          {Gram(reinterpret_cast<const unsigned char*>(p.data()), p.size(), tier.length),
+           static_cast<std::uint32_t>(p.size()), id});
+    }
+    // Sixteen bits per pattern, and at least one per 2-byte gram: a byte string that starts
+    // no pattern finds its bit set in about one case in sixteen, or never where a short tier
+    // has 2-byte grams. The bitmap stays within the nearest caches for dictionaries of tens
+    // of thousands of words, and a false hit costs a lookup further out.
+    const std::size_t bits =
+        std::bit_ceil(std::clamp<std::size_t>(keyed.size() * 16, 65536, std::size_t{1} << 23));
+    tier.shift = 64 - static_cast<unsigned>(std::countr_zero(bits));
+    tier.bits.assign(bits / 64, 0);
+    for (const Keyed& k : keyed) {
+      const std::uint64_t bit = GramHash(k.gram) >> tier.shift;
+      tier.bits[bit >> 6] |= std::uint64_t{1} << (bit & 63);
+    }
+
+    std::sort(keyed.begin(), keyed.end(), [](const Keyed& x, const Keyed& y) {
+      return x.gram != y.gram ? x.gram < y.gram : x.length < y.length;
+    });
+    std::size_t groups = 0;
+    for (std::size_t k = 0; k < keyed.size(); ++k)
+      groups += k == 0 || keyed[k].gram != keyed[k - 1].gram;
+    // At most half full, so that a miss ends after a probe or two.
+    const std::size_t slots = std::bit_ceil(std::max<std::size_t>(groups * 2, 2));
+    tier.groupShift = 64 - static_cast<unsigned>(std::countr_zero(slots));
+    tier.groups.assign(slots, GramGroup{});
+    tier.members.reserve(keyed.size());
+    for (std::size_t k = 0; k < keyed.size();) {
+      const std::uint64_t gram = keyed[k].gram;
+      const auto begin = static_cast<std::uint32_t>(tier.members.size());
+      for (; k < keyed.size() && keyed[k].gram == gram; ++k) {
+        const std::string_view rest = patterns[keyed[k].pattern].substr(tier.length);
+        GramMember member{};
+        member.state = stateOf[keyed[k].pattern];
+        member.length = keyed[k].length;
+        if (rest.size() <= GramMember::kInline) {
+          std::copy(rest.begin(), rest.end(), member.bytes);
+        } else {
+          member.rest = static_cast<std::uint32_t>(tier.rest.size());
+          tier.rest.insert(tier.rest.end(), rest.begin(), rest.end());
+        }
+        tier.members.push_back(member);
+      }
+      std::size_t slot = static_cast<std::size_t>(GramHash(gram) >> tier.groupShift);
+      while (tier.groups[slot].begin != tier.groups[slot].end) slot = (slot + 1) & (slots - 1);
+      tier.groups[slot] = GramGroup{gram, begin, static_cast<std::uint32_t>(tier.members.size())};
+    }
+    tier.members.shrink_to_fit();
+    tier.rest.shrink_to_fit();
   }
 }
 
-std::uint64_t Automaton::Gram(const unsigned char* text, std::size_t available) const {
+std::uint64_t Automaton::Gram(const unsigned char* text, std::size_t available,
+                              std::size_t length) {
   std::uint64_t word = 0;
   if constexpr (std::endian::native == std::endian::little) {
     if (available >= 8) {
       std::memcpy(&word, text, 8);
-      return gramLength_ == 8 ? word : word & ((std::uint64_t{1} << (8 * gramLength_)) - 1);
+      return length == 8 ? word : word & ((std::uint64_t{1} << (8 * length)) - 1);
     }
   }
-  for (std::size_t j = 0; j < gramLength_; ++j) word |= std::uint64_t{text[j]} << (8 * j);
+  const std::size_t bytes = std::min(length, available);
+  for (std::size_t j = 0; j < bytes; ++j) word |= std::uint64_t{text[j]} << (8 * j);
   return word;
 }
 
@@ -257,26 +263,27 @@ std::uint32_t Automaton::SparseChild(std::uint32_t state, std::uint32_t cls) con
   return kNone;
 }
 
-std::size_t Automaton::ConfirmAt(const unsigned char* text, std::size_t from, std::size_t end,
-                                 std::uint64_t gram, std::uint64_t hash, OutputBuffer& out) const {
-  const std::size_t mask = gramGroups_.size() - 1;
-  std::size_t slot = static_cast<std::size_t>(hash >> groupShift_);
+std::size_t Automaton::ConfirmAt(const GramTier& tier, const unsigned char* text, std::size_t from,
+                                 std::size_t end, std::uint64_t gram, std::uint64_t hash,
+                                 OutputBuffer& out) const {
+  const std::size_t mask = tier.groups.size() - 1;
+  std::size_t slot = static_cast<std::size_t>(hash >> tier.groupShift);
   for (;; slot = (slot + 1) & mask) {
-    const GramGroup& group = gramGroups_[slot];
+    const GramGroup& group = tier.groups[slot];
     if (group.begin == group.end) return 1;  // no pattern starts with these bytes
     if (group.gram != gram) continue;
     std::size_t steps = 1;
     const std::size_t available = end - from;
-    const unsigned char* after = text + from + gramLength_;
+    const unsigned char* after = text + from + tier.length;
     for (std::uint32_t m = group.begin; m < group.end; ++m) {
-      const GramMember& member = gramMembers_[m];
+      const GramMember& member = tier.members[m];
       if (member.length > available) break;  // and so are the rest of the group
-      const std::size_t rest = member.length - gramLength_;
+      const std::size_t rest = member.length - tier.length;
       steps += 1 + rest / 8;
       // The rest is a few bytes as a rule (one character after a two-character gram): a
       // loop beats a call.
       const unsigned char* expected =
-          rest <= GramMember::kInline ? member.bytes : gramRest_.data() + member.rest;
+          rest <= GramMember::kInline ? member.bytes : tier.rest.data() + member.rest;
       std::size_t same = 0;
       while (same < rest && after[same] == expected[same]) ++same;
       if (same == rest) {
@@ -297,39 +304,139 @@ std::uint32_t Automaton::SparseNext(std::uint32_t state, std::uint32_t cls) cons
   return dense_[std::size_t{state} * classCount_ + cls];
 }
 
+std::uint64_t Automaton::StartCandidates(const unsigned char* text, std::size_t count) const {
+  std::uint64_t mask = 0;
+#if defined(__SSE2__)
+  if (count == 64) {
+    // The bytes within [startLow_, startHigh_] (see SkipAtStart), sixteen to a compare.
+    const __m128i low = _mm_set1_epi8(static_cast<char>(startLow_));
+    const __m128i span = _mm_set1_epi8(static_cast<char>(startHigh_ - startLow_));
+    for (int part = 0; part < 4; ++part) {
+      const __m128i offset =
+          _mm_sub_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(text + 16 * part)), low);
+      const auto bits = static_cast<std::uint32_t>(
+          _mm_movemask_epi8(_mm_cmpeq_epi8(_mm_max_epu8(offset, span), span)));
+      mask |= std::uint64_t{bits} << (16 * part);
+    }
+    return mask;
+  }
+#endif
+  for (std::size_t k = 0; k < count; ++k) {
+    mask |= std::uint64_t{!staysAtStart_[text[k]]} << k;
+  }
+  return mask;
+}
+
 void Automaton::CollectOutputs(const unsigned char* text, std::size_t size,
                                OutputBuffer& out) const {
   out.data_.clear();
   out.chainFrom_ = 0;
-  if (gramLength_ == 0) return;
+  const GramTier& longTier = tiers_[0];
+  const GramTier& shortTier = tiers_[1];
+  const bool twoTiers = shortTier.length != 0;
+  // The shortest gram of all: a pattern fits at [0, starts).
+  const std::size_t shortest = twoTiers ? shortTier.length : longTier.length;
+  if (shortest == 0 || size < shortest) return;
   // Where dictionaries and prose are alike, the grams that get through the bitmap cost a step
   // or two each. A dictionary of many patterns with one start and a text that repeats it
   // would make every confirmation long; past this many steps the rest is left to one pass of
   // the automaton, which takes one step per byte whatever the text. The budget also bounds
   // the single occurrences confirmations report, as each takes a step.
   std::size_t budget = size + 4096;
-  std::size_t i = 0;
-  for (;;) {
-    i = SkipAtStart(text, i, size);
-    if (size - i < gramLength_) {  // no pattern fits any more (or i == size)
-      out.chainFrom_ = out.data_.size();
-      return;
+  // The text is taken 64 starts at a time, in three rounds that each finish before the next
+  // begins: the starts whose byte can begin a pattern, then those whose gram a bitmap lets
+  // through, then the confirmations. In prose of the patterns' own script nearly every byte
+  // is such a start (every byte of a GBK text, the lead bytes of UTF-8), and the bitmap
+  // answers at random; tested one start at a time, with a branch on each answer, the
+  // mispredictions cost more than the tests. The middle round has no branch on the answers,
+  // so its loads overlap.
+  const std::size_t starts = size - shortest + 1;
+  for (std::size_t i = 0; i < starts; i += 64) {
+    const std::size_t count = std::min<std::size_t>(64, starts - i);
+    // A full block has 64 bytes to read: its last start is followed by a gram.
+    std::uint64_t candidates = StartCandidates(text + i, count);
+    if (candidates == 0) continue;
+    std::uint64_t passedLong = 0, passedShort = 0;
+    if (std::endian::native == std::endian::little && size - i >= 64 + 8) {
+      // The common case in few instructions: eight bytes to read at every start, and both
+      // tiers' grams cut from them.
+      const auto maskOf = [](std::size_t length) {
+        return length == 8 ? ~std::uint64_t{0} : (std::uint64_t{1} << (8 * length)) - 1;
+      };
+      const std::uint64_t longMask = maskOf(longTier.length);
+      const std::uint64_t shortMask = maskOf(twoTiers ? shortTier.length : 1);
+      const std::uint64_t* longBits = longTier.bits.data();
+      const std::uint64_t* shortBits = twoTiers ? shortTier.bits.data() : nullptr;
+      const unsigned longShift = longTier.shift;
+      const unsigned shortShift = shortTier.shift;
+      for (; candidates != 0; candidates &= candidates - 1) {
+        const auto k = static_cast<unsigned>(std::countr_zero(candidates));
+        std::uint64_t word;
+        std::memcpy(&word, text + i + k, 8);
+        const auto begins = static_cast<std::uint64_t>(!staysAtStart_[text[i + k]]);
+        const std::uint64_t bit = GramHash(word & longMask) >> longShift;
+        passedLong |= (((longBits[bit >> 6] >> (bit & 63)) & 1) & begins) << k;
+        if (twoTiers) {
+          const std::uint64_t shortBit = GramHash(word & shortMask) >> shortShift;
+          passedShort |= (((shortBits[shortBit >> 6] >> (shortBit & 63)) & 1) & begins) << k;
+        }
+      }
     }
-    const std::uint64_t gram = Gram(text + i, size - i);
-    const std::uint64_t hash = GramHash(gram);
-    if (GramMayStart(hash)) {
-      const std::size_t steps = ConfirmAt(text, i, size, gram, hash, out);
-      if (steps > budget) break;
+    for (; candidates != 0; candidates &= candidates - 1) {
+      const auto k = static_cast<unsigned>(std::countr_zero(candidates));
+      const std::size_t at = i + k;
+      // Both answers without a branch: a byte in the range may still start nothing, and a
+      // gram cut short by the end of the text starts no pattern of its tier.
+      const bool begins = !staysAtStart_[text[at]];
+      const std::uint64_t gram = Gram(text + at, size - at, longTier.length);
+      const bool fits = size - at >= longTier.length;
+      passedLong |= static_cast<std::uint64_t>(begins & fits & longTier.MayStart(GramHash(gram)))
+                    << k;
+      if (twoTiers) {
+        const std::uint64_t shortGram = Gram(text + at, size - at, shortTier.length);
+        passedShort |= static_cast<std::uint64_t>(begins & shortTier.MayStart(GramHash(shortGram)))
+                       << k;
+      }
+    }
+    for (std::uint64_t passed = passedLong | passedShort; passed != 0; passed &= passed - 1) {
+      const auto k = static_cast<unsigned>(std::countr_zero(passed));
+      const std::size_t at = i + k;
+      // The short tier first: the occurrences at one start come shortest first.
+      std::size_t steps = 0;
+      for (const GramTier* tier : {&shortTier, &longTier}) {
+        if ((((tier == &longTier ? passedLong : passedShort) >> k) & 1) == 0) continue;
+        const std::uint64_t gram = Gram(text + at, size - at, tier->length);
+        steps += ConfirmAt(*tier, text, at, size, gram, GramHash(gram), out);
+      }
+      if (steps > budget) {
+        // Every occurrence that starts at `at` or before has been found; the pass from
+        // at + 1 finds the rest, with one output per byte at most.
+        out.chainFrom_ = out.data_.size();
+        Scan(text, at + 1, size, [&out](std::uint32_t state, std::size_t end) {
+          out.data_.push_back(Output{state, static_cast<std::uint32_t>(end)});
+        });
+        return;
+      }
       budget -= steps;
     }
-    ++i;
   }
-  // Every occurrence that starts at i or before has been found; the pass from i + 1 finds
-  // the rest, with one output per byte at most.
   out.chainFrom_ = out.data_.size();
-  Scan(text, i + 1, size, [&out](std::uint32_t state, std::size_t end) {
-    out.data_.push_back(Output{state, static_cast<std::uint32_t>(end)});
-  });
+}
+
+void Automaton::CollectStarts(const unsigned char* text, std::size_t size, std::size_t from,
+                              std::size_t to, OutputBuffer& out) const {
+  out.data_.clear();
+  for (std::size_t at = from; at < std::min(to, size); ++at) {
+    if (staysAtStart_[text[at]]) continue;
+    // The short tier first, as CollectOutputs goes.
+    for (const GramTier* tier : {&tiers_[1], &tiers_[0]}) {
+      if (tier->length == 0 || size - at < tier->length) continue;
+      const std::uint64_t gram = Gram(text + at, size - at, tier->length);
+      const std::uint64_t hash = GramHash(gram);
+      if (tier->MayStart(hash)) ConfirmAt(*tier, text, at, size, gram, hash, out);
+    }
+  }
+  out.chainFrom_ = out.data_.size();
 }
 
 std::size_t Automaton::MemoryBytes() const {
@@ -337,9 +444,8 @@ std::size_t Automaton::MemoryBytes() const {
          edgeClass_.capacity() + edgeTarget_.capacity() * sizeof(std::uint32_t) +
          sparseFail_.capacity() * sizeof(std::uint32_t) +
          ownPattern_.capacity() * sizeof(std::uint32_t) +
-         outputLink_.capacity() * sizeof(std::uint32_t) +
-         gramBits_.capacity() * sizeof(std::uint64_t) + gramGroups_.capacity() * sizeof(GramGroup) +
-         gramMembers_.capacity() * sizeof(GramMember) + gramRest_.capacity();
+         outputLink_.capacity() * sizeof(std::uint32_t) + tiers_[0].MemoryBytes() +
+         tiers_[1].MemoryBytes();
 }
 
 }  // namespace orv::keywords

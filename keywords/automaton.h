@@ -76,6 +76,13 @@ class Automaton {
   // `size` must be below 2^32.
   void CollectOutputs(const unsigned char* text, std::size_t size, OutputBuffer& out) const;
 
+  // The occurrences that start in text[from, to), single ones (OwnPattern names each), in
+  // order of their start. For a few bytes around a change: the start index is small enough to
+  // stay in the nearer caches, where a pass of the automaton would load transition rows from
+  // all over its tables.
+  void CollectStarts(const unsigned char* text, std::size_t size, std::size_t from, std::size_t to,
+                     OutputBuffer& out) const;
+
   // Runs from the start state over text[begin, end) and calls onOutput(state, end) after
   // every byte at which at least one pattern ends; `end` is the offset just past that byte.
   template <class OnOutput>
@@ -126,25 +133,25 @@ class Automaton {
   std::uint32_t SparseNext(std::uint32_t state, std::uint32_t cls) const;
 
   void SetStartSkips();
-  void SetStartGrams(const std::vector<std::string_view>& patterns);
-  void SetGramGroups(const std::vector<std::string_view>& patterns);
+  // The patterns indexed by the bytes they start with, in one or two tiers (see GramTier).
+  void SetGramTiers(const std::vector<std::string_view>& patterns);
 
-  // The first gramLength_ bytes at `text` (at least that many are there) as a number; its
-  // hash, which the bitmap and the group table both index by its top bits; and whether some
-  // pattern starts with the gram as far as the bitmap can tell.
-  std::uint64_t Gram(const unsigned char* text, std::size_t available) const;
+  struct GramTier;
+  // The first `length` bytes at `text` as a number (fewer when `available` is less; such a
+  // gram is never looked up).
+  static std::uint64_t Gram(const unsigned char* text, std::size_t available, std::size_t length);
   static std::uint64_t GramHash(std::uint64_t gram) { return gram * kGramHash; }
-  bool GramMayStart(std::uint64_t hash) const {
-    const std::uint64_t bit = hash >> gramShift_;
-    return ((gramBits_[bit >> 6] >> (bit & 63)) & 1) != 0;
-  }
   static constexpr std::uint64_t kGramHash = 0x9E3779B97F4A7C15u;
 
-  // The occurrences that start at `from`, whose gram and its hash are given, shortest first:
-  // the patterns of the gram's group whose rest follows it. Returns the work done, in steps
-  // of the budget.
-  std::size_t ConfirmAt(const unsigned char* text, std::size_t from, std::size_t end,
-                        std::uint64_t gram, std::uint64_t hash, OutputBuffer& out) const;
+  // The occurrences that start at `from` of the patterns of one tier, whose gram at `from`
+  // and its hash are given, shortest first: the patterns of the gram's group whose rest
+  // follows it. Returns the work done, in steps of the budget.
+  std::size_t ConfirmAt(const GramTier& tier, const unsigned char* text, std::size_t from,
+                        std::size_t end, std::uint64_t gram, std::uint64_t hash,
+                        OutputBuffer& out) const;
+  // Bit k set for the bytes text[k] (k < count <= 64) that may lead out of the start state:
+  // every one that does, and with SSE2 in a full block, others of the range as well.
+  std::uint64_t StartCandidates(const unsigned char* text, std::size_t count) const;
   // A sparse state's own edge for a class, in the stored form, or kNone.
   std::uint32_t SparseChild(std::uint32_t state, std::uint32_t cls) const;
 
@@ -200,37 +207,56 @@ class Automaton {
   }
 
   std::array<std::uint8_t, 256> classOf_{};
-  // The start bitmap: bit (gram * kGramHash) >> gramShift_ is set for the first gramLength_
-  // bytes of every pattern (gramLength_ is the shortest pattern's length, at most 8; 0 when
-  // there are no patterns).
-  std::size_t gramLength_ = 0;
-  unsigned gramShift_ = 63;
-  std::vector<std::uint64_t> gramBits_;
-  // The patterns grouped by their first gramLength_ bytes, in an open-addressed table by
-  // gram, each group shortest first. Where the bitmap lets a gram through, its group is all
-  // that can start there: telling which of them do takes a lookup and a compare of the bytes
-  // after the gram, a few hundred kilobytes in all for a dictionary the transition rows hold
-  // in megabytes, where a walk down the trie would miss the cache at nearly every level.
+  // Patterns grouped by their first `length` bytes (their gram). A tier's start bitmap has
+  // bit (gram * kGramHash) >> shift set for the gram of each of its patterns; its groups sit
+  // in an open-addressed table by gram, each group shortest first. Where the bitmap lets a
+  // gram through, its group is all that can start there: telling which of them do takes a
+  // lookup and a compare of the bytes after the gram, a few hundred kilobytes in all for a
+  // dictionary the transition rows hold in megabytes, where a walk down the trie would miss
+  // the cache at nearly every level.
+  //
+  // A gram can be no longer than the shortest pattern of its tier. One word of a character
+  // or two among thousands of longer ones would make every gram that short, and the bitmap
+  // and the groups would tell little: "th" starts hundreds of English words, a common
+  // character as many Chinese ones. So patterns of fewer than kLongGram bytes, when there
+  // are longer ones too, get a tier of their own.
+  static constexpr std::size_t kLongGram = 4;
   struct GramGroup {
     std::uint64_t gram = 0;
-    std::uint32_t begin = 0;  // [begin, end) in gramMembers_; empty slot when equal
+    std::uint32_t begin = 0;  // [begin, end) in members; empty slot when equal
     std::uint32_t end = 0;
   };
   struct GramMember {
     std::uint32_t state;   // where the pattern ends (OwnPattern names it)
     std::uint32_t length;  // of the whole pattern
     // Its bytes after the gram: here when they fit (as a word's last character or two do),
-    // saving a load from another line; else at gramRest_[rest].
+    // saving a load from another line; else at rest[rest].
     static constexpr std::size_t kInline = 8;
     union {
       std::uint32_t rest;
       unsigned char bytes[kInline];
     };
   };
-  std::vector<GramGroup> gramGroups_;
-  unsigned groupShift_ = 63;
-  std::vector<GramMember> gramMembers_;
-  std::vector<unsigned char> gramRest_;
+  struct GramTier {
+    std::size_t length = 0;  // 1 to 8; 0 for a tier without patterns
+    unsigned shift = 63;
+    std::vector<std::uint64_t> bits;
+    std::vector<GramGroup> groups;
+    unsigned groupShift = 63;
+    std::vector<GramMember> members;
+    std::vector<unsigned char> rest;
+
+    bool MayStart(std::uint64_t hash) const {
+      const std::uint64_t bit = hash >> shift;
+      return ((bits[bit >> 6] >> (bit & 63)) & 1) != 0;
+    }
+    std::size_t MemoryBytes() const {
+      return bits.capacity() * sizeof(std::uint64_t) + groups.capacity() * sizeof(GramGroup) +
+             members.capacity() * sizeof(GramMember) + rest.capacity();
+    }
+  };
+  // The long tier, and the short one (length 0 when all patterns are in the first).
+  std::array<GramTier, 2> tiers_;
   std::array<bool, 256> staysAtStart_{};  // the byte leads from the start state back to it
   bool asciiStays_ = false;               // ... and so does every byte below 0x80
   bool anyStart_ = false;                 // some byte does not

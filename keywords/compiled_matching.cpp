@@ -1,10 +1,12 @@
 #include <algorithm>
 #include <bit>
 #include <cstdint>
+#include <optional>
 #include <utility>
 
 #include "keywords/compiled_lists.h"
 #include "keywords/reference_matching.h"
+#include "keywords/reported_rules.h"
 #include "keywords/text_scan.h"
 
 namespace orv::keywords {
@@ -143,18 +145,16 @@ Verdict Decide(const RuleTable& table, const TextScan& scan, std::uint32_t index
 
 }  // namespace
 
-bool MatchRules(std::string_view text, const CompiledList& list, std::string& matched,
-                long& position, bool stopAtFirst) {
+std::optional<Match> MatchRules(std::string_view text, const CompiledList& list, StopAt stop,
+                                ScanContext& context) {
   const CompiledList::Impl& impl = list.impl();
-  if (text.size() > TextScan::kMaxText) {
-    return reference::MatchRules(text, impl.rules, matched, position, stopAtFirst);
-  }
-  matched.clear();
-  if (text.empty() || impl.rules.empty()) return false;
-  TextScan scan(impl.table, text);
+  if (text.size() > TextScan::kMaxText) return reference::MatchRules(text, impl.rules, stop);
+  if (text.empty() || impl.rules.empty()) return std::nullopt;
+  TextScan scan(impl.table, text, context);
   MarkCandidates(impl.table, scan);
   auto& bits = scan.Candidates();
-  bool anyHeld = false;
+  std::optional<Match> found;
+  std::optional<ReportedRules> reports;
   for (std::size_t word = 0; word < bits.size(); ++word) {
     while (bits[word] != 0) {
       const auto index = static_cast<std::uint32_t>(
@@ -162,26 +162,24 @@ bool MatchRules(std::string_view text, const CompiledList& list, std::string& ma
       bits[word] &= bits[word] - 1;
       const Verdict verdict = Decide(impl.table, scan, index, impl.rules[index]);
       if (!verdict.holds) continue;
-      if (!anyHeld) position = static_cast<long>(verdict.position);
-      anyHeld = true;
-      ReportRule(matched, verdict.reported);
-      if (stopAtFirst) return true;
+      if (!found) {
+        found = Match{{}, index, verdict.position};
+        reports.emplace(found->words);
+      }
+      reports->Add(verdict.reported);
+      if (stop == StopAt::kFirst) return found;
     }
   }
-  if (!anyHeld) position = -1;
-  return anyHeld;
+  return found;
 }
 
-bool FindFirstWord(std::string_view text, const CompiledList& list, std::string& matched,
-                   long& position) {
+std::optional<Match> FindFirstWord(std::string_view text, const CompiledList& list,
+                                   ScanContext& context) {
   const CompiledList::Impl& impl = list.impl();
-  if (text.size() > TextScan::kMaxText) {
-    return reference::FindFirstWord(text, impl.rules, matched, position);
-  }
-  matched.clear();
-  if (text.empty() || impl.rules.empty()) return false;
+  if (text.size() > TextScan::kMaxText) return reference::FindFirstWord(text, impl.rules);
+  if (text.empty() || impl.rules.empty()) return std::nullopt;
   const RuleTable& table = impl.table;
-  TextScan scan(table, text);
+  TextScan scan(table, text, context);
   // The entry that comes first in the list wins, wherever it occurs in the text.
   std::uint32_t best = TextScan::kAbsent;
   const auto consider = [&](std::uint32_t pattern) {
@@ -190,10 +188,18 @@ bool FindFirstWord(std::string_view text, const CompiledList& list, std::string&
   };
   for (std::uint32_t pattern : scan.Seen()) consider(pattern);
   consider(RuleTable::kEmptyPattern);
-  if (best == TextScan::kAbsent) return false;
-  position = static_cast<long>(scan.First(table.rules[best].whole));
-  matched = impl.rules[best];
-  return true;
+  if (best == TextScan::kAbsent) return std::nullopt;
+  return Match{impl.rules[best], best, scan.First(table.rules[best].whole)};
+}
+
+std::optional<Match> MatchRules(std::string_view text, const CompiledList& list, StopAt stop) {
+  ScanContext context;
+  return MatchRules(text, list, stop, context);
+}
+
+std::optional<Match> FindFirstWord(std::string_view text, const CompiledList& list) {
+  ScanContext context;
+  return FindFirstWord(text, list, context);
 }
 
 }  // namespace orv::keywords

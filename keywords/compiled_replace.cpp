@@ -10,6 +10,7 @@
 #include "keywords/compiled_lists.h"
 #include "keywords/page_text.h"
 #include "keywords/reference_matching.h"
+#include "keywords/reported_rules.h"
 #include "keywords/text_scan.h"
 
 namespace orv::keywords {
@@ -22,19 +23,16 @@ bool AllStars(std::string_view part) {
 
 }  // namespace
 
-int ReplaceWords(std::string& page, std::string& search, const CompiledReplaceList& list,
-                 std::string& matched, long& position) {
+Replacements ReplaceWords(std::string& page, std::string& search, const CompiledReplaceList& list,
+                          ScanContext& context) {
   const CompiledReplaceList::Impl& impl = list.impl();
   const KeywordList& keys = impl.list.keys;
-  matched.clear();
-  if (page.empty() || keys.empty()) return 1;
-  if (keys.size() != impl.list.values.size()) return 0;
-  if (search.size() != page.size()) return 0;
-  if (search.size() > TextScan::kMaxText) {
-    return reference::ReplaceWords(page, search, keys, impl.list.values, matched, position);
+  if (page.empty() || keys.empty() || keys.size() != impl.list.values.size() ||
+      search.size() != page.size() || search.size() > TextScan::kMaxText) {
+    return reference::ReplaceWords(page, search, keys, impl.list.values);
   }
   const RuleTable& table = impl.table;
-  TextScan scan(table, search);  // short-word checks keep reading this first scan
+  TextScan scan(table, search, context);  // short-word checks keep reading this first scan
   auto& bits = scan.Candidates();
   const auto mark = [&bits](std::uint32_t key) {
     bits[key >> 6] |= std::uint64_t{1} << (key & 63);
@@ -54,14 +52,18 @@ int ReplaceWords(std::string& page, std::string& search, const CompiledReplaceLi
   const auto overwrite = [&](std::uint32_t at, std::string_view bytes) {
     page.replace(at, bytes.size(), bytes);
     if (search.compare(at, bytes.size(), bytes) == 0) return;
+    scan.BeforeChange(search, at, at + bytes.size());
     search.replace(at, bytes.size(), bytes);
     scan.Update(search, at, at + bytes.size(), onAppeared);
   };
+  Replacements result;
   const auto setPosition = [&](std::uint32_t at) {
-    if (position == -1) position = static_cast<long>(at);
+    if (!result.position) result.position = at;
   };
 
-  int count = 0;
+  int& count = result.count;
+  std::string& matched = result.words;
+  ReportedRules reports(matched);
   std::string stars;
   for (std::size_t word = 0; word < bits.size(); ++word) {
     while (bits[word] != 0) {
@@ -96,7 +98,7 @@ int ReplaceWords(std::string& page, std::string& search, const CompiledReplaceLi
             setPosition(at);
           }
         }
-        if (made >= parts.size()) ReportRule(matched, key);
+        if (made >= parts.size()) reports.Add(key);
       } else {
         if (!scan.Occurs(parts[0])) continue;
         bool othersAbsent = true;
@@ -108,16 +110,21 @@ int ReplaceWords(std::string& page, std::string& search, const CompiledReplaceLi
         stars.assign(table.Pattern(parts[0]).size(), '*');
         overwrite(at, stars);
         ++count;
-        ReportRule(matched, key);
+        reports.Add(key);
         setPosition(at);
       }
     }
   }
-  return count;
+  return result;
+}
+
+Replacements ReplaceWords(std::string& page, std::string& search, const CompiledReplaceList& list) {
+  ScanContext context;
+  return ReplaceWords(page, search, list, context);
 }
 
 bool ReplaceMayApply(std::string_view page, std::string_view decoded,
-                     const CompiledReplaceList& list) {
+                     const CompiledReplaceList& list, ScanContext& context) {
   const CompiledReplaceList::Impl& impl = list.impl();
   const RuleTable& table = impl.table;
   // The cases ReplaceWords answers without a scan, and keys that need no word at all, are
@@ -133,7 +140,7 @@ bool ReplaceMayApply(std::string_view page, std::string_view decoded,
   // occurrence either lies in such unchanged bytes, and then occurs in `decoded` as well, or
   // overlaps a rewritten byte, and then lies in the window around it.
   {
-    TextScan scan(table, decoded);  // the pass the other lists of the group just made
+    TextScan scan(table, decoded, context);  // the pass the other lists of the group just made
     for (std::uint32_t pattern : scan.Seen()) {
       if (!table.RuleTriggers(pattern).empty()) return true;
     }

@@ -1,16 +1,18 @@
 // The three keyword operations on compiled lists. A list is compiled once per settings load
 // into an immutable matcher; copies share it, and any number of threads may scan with it at
-// once. Results (return value, matched list, position, and for ReplaceWords both texts) are
-// identical to the literal rule-by-rule algorithm in reference_matching.h.
+// once. Results (the match or replacements, and for ReplaceWords both texts) are identical to the
+// literal rule-by-rule algorithm in reference_matching.h.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
 #include "keywords/keyword_list.h"
+#include "keywords/scan_context.h"
 
 namespace orv::keywords {
 
@@ -49,8 +51,9 @@ class CompiledReplaceList {
 };
 
 // The four lists of one encoding compiled over one shared automaton. A text screened with
-// several of them is scanned once: each thread keeps its last pass and reuses it while the
-// same text comes again. Each list's MemoryBytes includes its share of what they share.
+// several of them through one ScanContext is scanned once: the context keeps its last pass
+// and reuses it while the same text comes again. Each list's MemoryBytes includes its share of what
+// they share.
 struct CompiledGroup {
   CompiledList deny;
   CompiledReplaceList replace;
@@ -60,61 +63,61 @@ struct CompiledGroup {
 CompiledGroup CompileGroup(KeywordList deny, ReplaceList replace, KeywordList record,
                            KeywordList free);
 
-// A caller's word that `text` (these bytes at this address and length) stays unchanged while
-// this object lives. While it does, the scans of exactly this text by lists of one group on
-// this thread share one pass without keeping a copy of the text: without the word, a later
-// list can only tell the text is the same by comparing it with a copy of the earlier one,
-// which costs a copy and a compare of the whole text per list.
-//
-// Changing the bytes while the word stands breaks it: lists may then answer for the old
-// bytes. Once it has ended, the text may change, and a new word over the same address is a
-// new word: no pass made under an ended one is reused.
-//
-// Words belong to the thread that gives them (keep them on its stack) and may overlap: each
-// stands while it lives, whichever is made or ended first, and ending one never ends another.
-class TextScan;
-class StableText {
- public:
-  explicit StableText(std::string_view text);
-  ~StableText();
-  StableText(const StableText&) = delete;
-  StableText& operator=(const StableText&) = delete;
-
- private:
-  friend class TextScan;
-  std::string_view text_;
-  std::uint64_t id_;   // unique on its thread, never 0
-  StableText* outer_;  // the word given before this one on the thread, if it still stands
+// What a search found: the rules that held (or the word found) and where.
+struct Match {
+  // MatchRules: the texts of the rules that held, joined by "," in list order (a text already
+  // contained in it is not appended). FindFirstWord: the entry found.
+  std::string words;
+  std::size_t rule = 0;      // list index of the first rule that held (or of the entry found)
+  std::size_t position = 0;  // byte offset of the occurrence that made that rule hold
+  bool operator==(const Match&) const = default;
 };
 
-// Frees the scan working memory that no scan on any thread uses now. An engine calls it as it
-// is torn down; scans made later simply build theirs again.
-void ReleaseIdleScanScratch();
+enum class StopAt {
+  kFirst,  // at the first rule that holds: `words` holds that rule alone
+  kAll,    // after every rule: `words` holds all that held
+};
 
-// True when at least one rule holds. `matched` gets the rule texts joined by "," in list
-// order (a text already contained in it is not appended); `position` the byte offset of the
-// first occurrence that made a rule hold, or -1. With stopAtFirst it returns at the first rule.
-bool MatchRules(std::string_view text, const CompiledList& list, std::string& matched,
-                long& position, bool stopAtFirst);
+// Every call that scans takes the caller's ScanContext; the forms without one make a context
+// for the call alone (its arrays are built afresh, and no pass is shared with another call).
 
-// True when some entry (taken as a plain word) occurs; the first in list order wins.
-// On false the position is left as the caller set it.
-bool FindFirstWord(std::string_view text, const CompiledList& list, std::string& matched,
-                   long& position);
+// The rules of `list` that hold in `text`, or nothing when none does.
+std::optional<Match> MatchRules(std::string_view text, const CompiledList& list, StopAt stop,
+                                ScanContext& context);
+std::optional<Match> MatchRules(std::string_view text, const CompiledList& list, StopAt stop);
 
-// Overwrites replace keys in `search` (the lower-cased copy) and at the same offsets in
-// `page`. Returns 1 when the page text or the key list is empty, 0 when keys and values
-// differ in number, else the number of replacements. `position` is in/out.
-int ReplaceWords(std::string& page, std::string& search, const CompiledReplaceList& list,
-                 std::string& matched, long& position);
+// The first entry in list order (taken as a plain word) that occurs in `text`.
+std::optional<Match> FindFirstWord(std::string_view text, const CompiledList& list,
+                                   ScanContext& context);
+std::optional<Match> FindFirstWord(std::string_view text, const CompiledList& list);
+
+enum class ReplaceOutcome {
+  kNothingToScan,    // the page or the key list is empty: nothing to do
+  kUnevenList,       // keys and values differ in number: nothing replaced
+  kMisalignedTexts,  // page and search text differ in length: nothing replaced
+  kScanned,          // every key was tried; `count` tells how many overwrites were made
+};
+
+struct Replacements {
+  ReplaceOutcome outcome = ReplaceOutcome::kScanned;
+  int count = 0;                        // overwrites made
+  std::string words;                    // the keys that acted, joined by ","
+  std::optional<std::size_t> position;  // offset of the first overwrite
+  bool operator==(const Replacements&) const = default;
+};
+
+// Overwrites replace keys in `search` (the lower-cased copy) and at the same offsets in `page`.
+Replacements ReplaceWords(std::string& page, std::string& search, const CompiledReplaceList& list,
+                          ScanContext& context);
+Replacements ReplaceWords(std::string& page, std::string& search, const CompiledReplaceList& list);
 
 // False only when ReplaceWords on `page` would certainly find no key to act on, so that a
 // caller can skip it and the page copies it needs. `page` is the page as it is (not yet
 // lower-cased); `decoded` is the same page percent-decoded once ("+" read as a space) and
 // then lower-cased, or just lower-cased, the text the lists of this group were last asked
-// about on this thread. The answer comes from that earlier pass and a look at the bytes
+// about with `context`. The answer comes from that earlier pass and a look at the bytes
 // around each "%" and "+" of `page`, instead of a second pass over the whole page.
 bool ReplaceMayApply(std::string_view page, std::string_view decoded,
-                     const CompiledReplaceList& list);
+                     const CompiledReplaceList& list, ScanContext& context);
 
 }  // namespace orv::keywords

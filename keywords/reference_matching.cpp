@@ -20,13 +20,12 @@ bool PassesShortWordCheck(std::string_view text, std::string_view word) {
 
 }  // namespace
 
-bool MatchRules(std::string_view text, const KeywordList& list, std::string& matched,
-                long& position, bool stopAtFirst) {
-  matched.clear();
-  if (text.empty() || list.empty()) return false;
-  bool anyHeld = false;
-  for (const std::string& rule : list) {
-    if (!anyHeld) position = -1;
+std::optional<Match> MatchRules(std::string_view text, const KeywordList& list, StopAt stop) {
+  if (text.empty() || list.empty()) return std::nullopt;
+  std::optional<Match> found;
+  for (std::size_t index = 0; index < list.size(); ++index) {
+    const std::string& rule = list[index];
+    long position = -1;
     const RuleForm form = FormOf(rule);
     bool holds = true;
     std::string_view reported = rule;
@@ -60,26 +59,22 @@ bool MatchRules(std::string_view text, const KeywordList& list, std::string& mat
       }
     }
     if (!holds) continue;
-    ReportRule(matched, reported);
-    anyHeld = true;
-    if (stopAtFirst) return true;
+    if (!found) found = Match{{}, index, static_cast<std::size_t>(position)};
+    ReportRule(found->words, reported);
+    if (stop == StopAt::kFirst) break;
   }
-  if (!anyHeld) position = -1;
-  return anyHeld;
+  return found;
 }
 
-bool FindFirstWord(std::string_view text, const KeywordList& list, std::string& matched,
-                   long& position) {
-  matched.clear();
-  if (text.empty() || list.empty()) return false;
-  for (const std::string& word : list) {
+std::optional<Match> FindFirstWord(std::string_view text, const KeywordList& list) {
+  if (text.empty() || list.empty()) return std::nullopt;
+  for (std::size_t index = 0; index < list.size(); ++index) {
+    const std::string& word = list[index];
     const std::size_t at = text.find(word);
     if (at == npos || !PassesShortWordCheck(text, word)) continue;
-    position = static_cast<long>(at);
-    matched = word;
-    return true;
+    return Match{word, index, at};
   }
-  return false;
+  return std::nullopt;
 }
 
 namespace {
@@ -95,22 +90,33 @@ bool AllStars(std::string_view part) {
 
 }  // namespace
 
-int ReplaceWords(std::string& page, std::string& search, const KeywordList& keys,
-                 const KeywordList& values, std::string& matched, long& position) {
-  matched.clear();
-  if (page.empty() || keys.empty()) return 1;
-  if (keys.size() != values.size()) return 0;
+Replacements ReplaceWords(std::string& page, std::string& search, const KeywordList& keys,
+                          const KeywordList& values) {
+  Replacements result;
+  if (page.empty() || keys.empty()) {
+    result.outcome = ReplaceOutcome::kNothingToScan;
+    return result;
+  }
+  if (keys.size() != values.size()) {
+    result.outcome = ReplaceOutcome::kUnevenList;
+    return result;
+  }
   // The two texts are aligned byte for byte; texts of different lengths cannot be.
-  if (search.size() != page.size()) return 0;
+  if (search.size() != page.size()) {
+    result.outcome = ReplaceOutcome::kMisalignedTexts;
+    return result;
+  }
   const std::string original = search;  // every short-word check of this call reads it
-  int count = 0;
+  int& count = result.count;
+  std::string& matched = result.words;
+  std::optional<std::size_t>& position = result.position;
   for (std::size_t k = 0; k < keys.size(); ++k) {
     const std::string& key = keys[k];
     const RuleForm form = FormOf(key);
     if (form == RuleForm::kPlain) {
       const std::size_t at = search.find(key);
       if (at == npos || !PassesShortWordCheck(original, key)) continue;
-      if (position == -1) position = static_cast<long>(at);
+      if (!position) position = at;
       Overwrite(page, search, at, FitValue(values[k], key.size()));
       ++count;
       if (!matched.empty()) matched += ',';
@@ -133,7 +139,7 @@ int ReplaceWords(std::string& page, std::string& search, const KeywordList& keys
           Overwrite(page, search, at, stars);
           ++made;
           ++count;
-          if (position == -1) position = static_cast<long>(at);
+          if (!position) position = at;
         }
       }
       if (made >= parts.size()) ReportRule(matched, key);
@@ -149,10 +155,10 @@ int ReplaceWords(std::string& page, std::string& search, const KeywordList& keys
       Overwrite(page, search, at, std::string(parts[0].size(), '*'));
       ++count;
       ReportRule(matched, key);
-      if (position == -1) position = static_cast<long>(at);
+      if (!position) position = at;
     }
   }
-  return count;
+  return result;
 }
 
 }  // namespace orv::keywords::reference

@@ -2,20 +2,20 @@
 // It is the oracle the compiled engine is tested against; it is not used on the hot path.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 
 #include "keywords/keyword_list.h"
+#include "keywords/matching.h"
 
 namespace orv::keywords::reference {
 
-bool MatchRules(std::string_view text, const KeywordList& list, std::string& matched,
-                long& position, bool stopAtFirst);
+std::optional<Match> MatchRules(std::string_view text, const KeywordList& list, StopAt stop);
 
-bool FindFirstWord(std::string_view text, const KeywordList& list, std::string& matched,
-                   long& position);
+std::optional<Match> FindFirstWord(std::string_view text, const KeywordList& list);
 
-int ReplaceWords(std::string& page, std::string& search, const KeywordList& keys,
-                 const KeywordList& values, std::string& matched, long& position);
+Replacements ReplaceWords(std::string& page, std::string& search, const KeywordList& keys,
+                          const KeywordList& values);
 
 }  // namespace orv::keywords::reference

@@ -1,5 +1,7 @@
 #include "keywords/rule_table.h"
 
+#include <algorithm>
+
 namespace orv::keywords {
 
 namespace {
@@ -20,6 +22,11 @@ void BuildIndex(std::size_t keyCount,
 
 RuleTable::RuleTable(const KeywordList& list, bool wordsToo, PatternCollector& collector) {
   rules.reserve(list.size());
+  // Rule lists repeat themselves (a word added twice, by hand or by a merge). A repeated rule
+  // holds exactly when its first copy does and reports a text already in the matched list,
+  // after the first copy's position: it needs no trigger of its own. Replace keys are
+  // different, each copy overwrites another occurrence, and keep theirs.
+  std::vector<std::uint8_t> wholeSeen;
   for (std::uint32_t r = 0; r < list.size(); ++r) {
     const std::string_view text = list[r];
     CompiledRule rule;
@@ -45,7 +52,13 @@ RuleTable::RuleTable(const KeywordList& list, bool wordsToo, PatternCollector& c
         if (collector.Text(parts[i]).size() > collector.Text(trigger).size()) trigger = parts[i];
       }
     }
-    pendingRuleTriggers_.emplace_back(trigger, r);
+    bool repeated = false;
+    if (wordsToo) {
+      if (wholeSeen.size() <= rule.whole) wholeSeen.resize(rule.whole + std::size_t{1}, 0);
+      repeated = wholeSeen[rule.whole] != 0;
+      wholeSeen[rule.whole] = 1;
+    }
+    if (!repeated) pendingRuleTriggers_.emplace_back(trigger, r);
     if (wordsToo) pendingWordTriggers_.emplace_back(rule.whole, r);
     rules.push_back(rule);
   }
@@ -59,6 +72,10 @@ void RuleTable::Finish(std::shared_ptr<const PatternSet> set) {
   for (const CompiledRule& rule : rules) {
     uses_[rule.whole] = 1;
     for (std::uint32_t part : Parts(rule)) uses_[part] = 1;
+  }
+  longestUsed_ = 1;
+  for (std::uint32_t pattern = 0; pattern < set_->patterns.size(); ++pattern) {
+    if (uses_[pattern] != 0) longestUsed_ = std::max(longestUsed_, set_->patterns[pattern].size());
   }
   pendingRuleTriggers_ = {};
   pendingWordTriggers_ = {};

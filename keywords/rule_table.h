@@ -44,6 +44,9 @@ class RuleTable {
   std::size_t PatternCount() const { return set_->patterns.size(); }
   // Whether some rule of this table reads the pattern (a shared set also holds others').
   bool Uses(std::uint32_t pattern) const { return uses_[pattern] != 0; }
+  // The length of the longest of those patterns (at least 1): how far around a change of
+  // the text an occurrence that matters to this table can reach.
+  std::size_t LongestUsed() const { return longestUsed_; }
 
   std::vector<CompiledRule> rules;
   std::vector<std::uint32_t> parts;
@@ -73,6 +76,7 @@ class RuleTable {
 
   std::shared_ptr<const PatternSet> set_;
   std::vector<std::uint8_t> uses_;
+  std::size_t longestUsed_ = 1;
   std::vector<std::pair<std::uint32_t, std::uint32_t>> pendingRuleTriggers_, pendingWordTriggers_;
   std::vector<std::uint32_t> ruleTriggerStart_, ruleTriggers_;
   std::vector<std::uint32_t> wordTriggerStart_, wordTriggers_;

@@ -1,112 +1,136 @@
 #include "keywords/text_scan.h"
 
+#include <algorithm>
+
 #include "platform/codepage.h"
-#include "platform/scratch_pool.h"
 
 namespace orv::keywords {
 
 namespace {
 
 // Texts up to this size are kept for reuse; a larger one is scanned afresh each time rather
-// than pinned in every idle scratch's memory.
+// than pinned in the memory of every idle context.
 constexpr std::size_t kReusableText = std::size_t{4} << 20;
 
-ScratchPool<ScanScratch>& Pool() {
-  // Never deleted: nothing of it may run at process exit (see scratch_pool.h).
-  static ScratchPool<ScanScratch>* const pool = new ScratchPool<ScanScratch>();
-  return *pool;
-}
-
-// The arrays in use on this thread, or null. A plain pointer: nothing runs at thread exit,
-// and a thread that ends holds no arrays (every use has ended by then).
-thread_local ScanScratch* t_scratch = nullptr;
-
-ScanScratch& ThreadScratch() {
-  return *t_scratch;
-}
-
-// The same bytes by identity, not by content: a word is about one place in memory.
-bool SameSpan(std::string_view promised, std::string_view text) {
-  return promised.data() == text.data() && promised.size() == text.size();
+// The same bytes by identity, not by content: a pin is about one place in memory.
+bool SameSpan(std::string_view pinned, std::string_view text) {
+  return pinned.data() == text.data() && pinned.size() == text.size();
 }
 
 }  // namespace
 
-namespace detail {
+ScanContext::ScanContext() : state_(std::make_unique<State>()) {}
+ScanContext::~ScanContext() = default;
 
-ScanScratch& EnterScratch() {
-  if (t_scratch == nullptr) t_scratch = Pool().Take().release();
-  ++t_scratch->users;
-  return *t_scratch;
+void ScanContext::PinText(std::string_view text) {
+  state_->pinned = text;
+  state_->pin = ++state_->lastPin;
 }
 
-void LeaveScratch() noexcept {
-  ScanScratch* scratch = t_scratch;
-  if (--scratch->users != 0) return;
-  t_scratch = nullptr;
-  Pool().Give(std::unique_ptr<ScanScratch>(scratch));
+void ScanContext::UnpinText() {
+  // A pass made under the pin is not reused once it has ended: the text may change now.
+  state_->pinned = {};
+  state_->pin = 0;
 }
 
-std::size_t IdleScratchCount() {
-  return Pool().IdleCount();
+std::uint32_t ScanContext::Passes() const {
+  return state_->generation;
 }
 
-}  // namespace detail
-
-void ReleaseIdleScanScratch() {
-  Pool().ReleaseIdle();
-}
-
-StableText::StableText(std::string_view text) : text_(text) {
-  ScanScratch& s = detail::EnterScratch();
-  id_ = ++s.lastPromise;
-  outer_ = s.promises;
-  s.promises = this;
-}
-
-StableText::~StableText() {
-  // Usually the newest; one ended out of turn is unlinked where it stands, so the words
-  // around it keep standing and none that has ended can be found again.
-  ScanScratch& s = ThreadScratch();
-  for (StableText** link = &s.promises; *link != nullptr; link = &(*link)->outer_) {
-    if (*link == this) {
-      *link = outer_;
-      break;
-    }
-  }
-  detail::LeaveScratch();
-}
-
-TextScan::TextScan(const RuleTable& table, std::string_view text) : table_(table), s_(*use_) {
+TextScan::TextScan(const RuleTable& table, std::string_view text, ScanContext& context)
+    : table_(table), s_(context.state()) {
   s_.candidates.assign(table.rules.size() / 64 + 1, 0);
   if (s_.passSerial == table.Set().serial) {
-    if (s_.passPromise == 0) {
+    if (s_.passPin == 0) {
       if (s_.passText == text) return;
-    } else if (KeptUnderPromiseOver(text)) {
+    } else if (s_.passPin == s_.pin && PinnedIs(text)) {
       return;
     }
   }
   ScanWhole(text);
 }
 
-std::uint32_t TextScan::ThreadPasses() {
-  const detail::ScratchUse use;
-  return (*use).generation;
+bool TextScan::PinnedIs(std::string_view text) const {
+  return s_.pin != 0 && SameSpan(s_.pinned, text);
 }
 
-bool TextScan::KeptUnderPromiseOver(std::string_view text) const {
-  for (const StableText* promise = s_.promises; promise != nullptr; promise = promise->outer_) {
-    if (promise->id_ == s_.passPromise) return SameSpan(promise->text_, text);
+void TextScan::BeforeChange(std::string_view text, std::size_t begin, std::size_t end) {
+  if (!changed_) {
+    // From now on the arrays no longer describe the text that was scanned. No later call may
+    // reuse them, whether the pass was kept by a copy or under a pin.
+    s_.passSerial = 0;
+    changed_ = true;
   }
-  return false;  // the word the pass was made under has ended
+  // An occurrence that overlaps the change lies within reach of it, so a look at the starts
+  // there finds every first occurrence the change can break; looking at every pattern the
+  // table reads instead would cost their number for each change, and a page with many
+  // replacements makes many changes.
+  s_.touched.clear();
+  const Automaton& automaton = table_.Scanner();
+  CollectAround(text, begin, end);
+  for (const Automaton::Output& output : s_.around) {
+    const std::uint32_t pattern = automaton.OwnPattern(output.state);
+    const std::size_t at = output.end - table_.Pattern(pattern).size();
+    if (output.end > begin && table_.Uses(pattern) && s_.stamp[pattern] == s_.generation &&
+        s_.first[pattern] == at) {
+      s_.touched.push_back(pattern);
+    }
+  }
 }
 
-const StableText* TextScan::OutermostPromiseOver(std::string_view text) const {
-  const StableText* found = nullptr;
-  for (const StableText* promise = s_.promises; promise != nullptr; promise = promise->outer_) {
-    if (SameSpan(promise->text_, text)) found = promise;
+void TextScan::CollectAround(std::string_view text, std::size_t begin, std::size_t end) {
+  const std::size_t reach = table_.LongestUsed();
+  const std::size_t from = begin > reach ? begin - reach + 1 : 0;
+  table_.Scanner().CollectStarts(reinterpret_cast<const unsigned char*>(text.data()), text.size(),
+                                 from, end, s_.around);
+}
+
+std::uint32_t TextScan::Resolve(std::uint32_t pattern) const {
+  if (!passedKept_) {
+    passedKept_ = true;
+    const Automaton& automaton = table_.Scanner();
+    const auto keep = [&](std::uint32_t state, std::uint32_t end) {
+      const std::uint32_t p = automaton.OwnPattern(state);
+      if (table_.Uses(p)) {
+        passed_.push_back(std::uint64_t{p} << 32 |
+                          (end - static_cast<std::uint32_t>(table_.Pattern(p).size())));
+      }
+    };
+    const Automaton::Output* const chainFrom = s_.outputs.begin() + s_.outputs.ChainFrom();
+    for (const Automaton::Output* output = s_.outputs.begin(); output != s_.outputs.end();
+         ++output) {
+      if (output < chainFrom) {
+        keep(output->state, output->end);
+        continue;
+      }
+      for (std::uint32_t s = automaton.FirstOutput(output->state); s != Automaton::kNone;
+           s = automaton.OutputLink(s)) {
+        keep(s, output->end);
+      }
+    }
+    std::sort(passed_.begin(), passed_.end());
   }
-  return found;
+  const std::string_view bytes = table_.Pattern(pattern);
+  const auto stands = [&](std::uint32_t at) {
+    return changedText_.compare(at, bytes.size(), bytes) == 0;
+  };
+  const std::uint32_t from = s_.first[pattern] & ~kPending;
+  std::uint32_t next = kAbsent;
+  for (auto it =
+           std::lower_bound(passed_.begin(), passed_.end(), std::uint64_t{pattern} << 32 | from);
+       it != passed_.end() && (*it >> 32) == pattern; ++it) {
+    if (stands(static_cast<std::uint32_t>(*it))) {
+      next = static_cast<std::uint32_t>(*it);
+      break;
+    }
+  }
+  if (const auto made = made_.find(pattern); made != made_.end()) {
+    for (std::uint32_t at : made->second) {
+      if (at >= from && at < next && stands(at)) next = at;
+    }
+  }
+  s_.first[pattern] = next;
+  return next;
 }
 
 void TextScan::Record(std::uint32_t pattern, std::uint32_t at) {
@@ -170,18 +194,17 @@ void TextScan::ScanWhole(std::string_view text) {
     if (settled) s_.stateStamp[state] = s_.generation;
   }
 
-  // Of several words over the text, the outermost usually stands longest.
-  if (const StableText* promise = OutermostPromiseOver(text)) {
-    // The word keeps the text as it is: nothing to copy, and no size limit either.
+  if (PinnedIs(text)) {
+    // The pin keeps the text as it is: nothing to copy, and no size limit either.
     s_.passSerial = table_.Set().serial;
-    s_.passPromise = promise->id_;
+    s_.passPin = s_.pin;
   } else if (text.size() <= kReusableText) {
     s_.passSerial = table_.Set().serial;
-    s_.passPromise = 0;
+    s_.passPin = 0;
     s_.passText.assign(text);
   } else {
     s_.passSerial = 0;
-    s_.passPromise = 0;
+    s_.passPin = 0;
     s_.passText = std::string();
   }
 }

@@ -2,13 +2,11 @@
 // occurrence, and for patterns of at most 2 bytes whether some occurrence starts on a
 // character boundary of code page 936 (the short-word check).
 //
-// The working arrays come from a pool and are reused from call to call; a generation stamp
-// tells this call's entries from stale ones, so a call touches only what it finds. While a
-// scan or a StableText stands on a thread, every scan on that thread uses the same arrays;
-// when the last one ends they go back to the pool. The last pass is kept: lists that share a
-// pattern set and are asked about the same text again (a page screen asks free, record and
-// deny in a row) reuse it. A text under a StableText is known by its address and the word's
-// id; any other is kept as a copy and compared.
+// The working arrays belong to the caller's ScanContext and are reused from call to call; a
+// generation stamp tells this call's entries from stale ones, so a call touches only what it
+// finds. The last pass is kept: lists that share a pattern set and are asked about the same
+// text again (a page screen asks free, record and deny in a row) reuse it. A pinned text is
+// known by its address and the pin's number; any other is kept as a copy and compared.
 #pragma once
 
 #include <algorithm>
@@ -17,59 +15,39 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "keywords/matching.h"
 #include "keywords/rule_table.h"
+#include "keywords/scan_context.h"
 
 namespace orv::keywords {
 
-// Working arrays of the scans of one thread at a time, indexed by pattern, state and rule.
-struct ScanScratch {
-  // Scans and words on the thread that use these arrays now; 0 while they are in the pool.
-  std::uint32_t users = 0;
+// Working arrays of the scans made with one context.
+struct ScanContext::State {
   std::uint32_t generation = 0;
   std::vector<std::uint32_t> stamp;  // == generation: the pattern was seen in this pass
   std::vector<std::uint32_t> first;
   std::vector<std::uint8_t> charAware;
   std::vector<std::uint32_t> stateStamp;  // == generation: the state's pattern is settled
   std::vector<std::uint32_t> seen;
-  std::vector<std::uint32_t> watched;  // seen patterns the changing table reads
+  std::vector<std::uint32_t> touched;  // patterns whose first occurrence a change overlaps
   std::vector<std::uint64_t> candidates;
   Automaton::OutputBuffer outputs;
+  Automaton::OutputBuffer around;  // occurrences around a change
   // The pass the arrays hold: its set's serial, 0 when none can be reused; then either the
-  // id of the StableText it was made under (the text is that word's), or 0 and a copy of
-  // its text.
+  // pin it was made under (the text is the pinned one while that pin stands), or 0 and a
+  // copy of its text.
   std::uint64_t passSerial = 0;
-  std::uint64_t passPromise = 0;
+  std::uint64_t passPin = 0;
   std::string passText;
-  // The words standing on the thread that uses the arrays, newest first, and the last id given
-  // out (ids stay unique across the threads that use the arrays in turn).
-  StableText* promises = nullptr;
-  std::uint64_t lastPromise = 0;
+  // The text pinned now, and its pin's number (0 while none stands; each pin a new one).
+  std::string_view pinned;
+  std::uint64_t pin = 0;
+  std::uint64_t lastPin = 0;
 };
-
-namespace detail {
-// The arrays the calling thread scans with: those already in use on it, else a set from the
-// pool. Each call is matched by one LeaveScratch on the same thread.
-ScanScratch& EnterScratch();
-void LeaveScratch() noexcept;
-// Sets of arrays in the pool, not in use on any thread.
-std::size_t IdleScratchCount();
-
-// EnterScratch for as long as it lives.
-class ScratchUse {
- public:
-  ScratchUse() : scratch_(EnterScratch()) {}
-  ~ScratchUse() { LeaveScratch(); }
-  ScratchUse(const ScratchUse&) = delete;
-  ScratchUse& operator=(const ScratchUse&) = delete;
-  ScanScratch& operator*() const { return scratch_; }
-
- private:
-  ScanScratch& scratch_;
-};
-}  // namespace detail
 
 class TextScan {
  public:
@@ -77,9 +55,9 @@ class TextScan {
   // Longer texts are left to the literal algorithm (positions here are 32-bit).
   static constexpr std::size_t kMaxText = 0x7FFFFFF0u;
 
-  // Scans `text` (or reuses this thread's last pass over the same bytes with the same set).
-  // `text` must be non-empty and at most kMaxText bytes. One TextScan per thread at a time.
-  TextScan(const RuleTable& table, std::string_view text);
+  // Scans `text` (or reuses the context's last pass over the same bytes with the same set).
+  // `text` must be non-empty and at most kMaxText bytes. One TextScan per context at a time.
+  TextScan(const RuleTable& table, std::string_view text, ScanContext& context);
   TextScan(const TextScan&) = delete;
   TextScan& operator=(const TextScan&) = delete;
 
@@ -87,7 +65,9 @@ class TextScan {
   // empty pattern occurs at 0.
   std::uint32_t First(std::uint32_t pattern) const {
     if (pattern == RuleTable::kEmptyPattern) return 0;
-    return s_.stamp[pattern] == s_.generation ? s_.first[pattern] : kAbsent;
+    if (s_.stamp[pattern] != s_.generation) return kAbsent;
+    const std::uint32_t first = s_.first[pattern];
+    return IsPending(first) ? Resolve(pattern) : first;
   }
   // The short-word check as it stood for the scanned text: patterns of more than 2 bytes
   // always pass; shorter ones pass when an occurrence starts on a character boundary.
@@ -99,86 +79,96 @@ class TextScan {
     return First(pattern) != kAbsent && PassesShortWordCheck(pattern);
   }
 
-  // Whole-text passes made so far (wraps) with the arrays this thread scans with, or would
-  // scan with next: tells whether a call shared one.
-  static std::uint32_t ThreadPasses();
-
   // Patterns that occurred at some point during this pass (some may be absent by now).
   std::span<const std::uint32_t> Seen() const { return s_.seen; }
 
   // A rule bitset cleared for this call, one bit per rule of the table.
   std::vector<std::uint64_t>& Candidates() { return s_.candidates; }
 
-  // After the text changed in [begin, end): brings every pattern's first occurrence up to
-  // date by rescanning only the bytes around the change. `text` is the changed text.
-  // `onAppeared` is called for each pattern that was absent and occurs now.
+  // A change of text[begin, end) in two calls around it. Before: notes the patterns of this
+  // table whose first occurrence overlaps the bytes about to change, found by rescanning only
+  // the bytes around them. After, with the changed text: brings those first occurrences and
+  // every new one up to date; `onAppeared` is called for each pattern that was absent and
+  // occurs now. Only the patterns this table reads are kept up to date (a shared pass has
+  // many more).
+  void BeforeChange(std::string_view text, std::size_t begin, std::size_t end);
   template <class OnAppeared>
   void Update(std::string_view text, std::size_t begin, std::size_t end, OnAppeared&& onAppeared);
 
  private:
   void ScanWhole(std::string_view text);
-  // Whether the word the kept pass was made under still stands and is over exactly `text`
-  // (same data and size).
-  bool KeptUnderPromiseOver(std::string_view text) const;
-  // The outermost standing word over exactly `text`, or nullptr.
-  const StableText* OutermostPromiseOver(std::string_view text) const;
+  // Whether the pin standing now is over exactly `text` (same data and size).
+  bool PinnedIs(std::string_view text) const;
   void Record(std::uint32_t pattern, std::uint32_t at);
+  // Fills s_.around with the occurrences that may overlap text[begin, end): those that start
+  // at most this table's longest pattern before it.
+  void CollectAround(std::string_view text, std::size_t begin, std::size_t end);
+
+  // A change may break a pattern's first occurrence. Its next one is looked for only when
+  // asked about: most patterns are not asked about again (a replace list asks about the keys
+  // after the one it is at). Until then the entry holds kPending and the offset from which
+  // to look: no occurrence starts before it, but those that a later change made, which are
+  // recorded.
+  //
+  // The next one is not searched for in the text: a page with many replacements asks about
+  // hundreds of broken words, and a search runs on to the end of the text for each one that
+  // does not come again. Every occurrence in the text is either one the pass found that no
+  // change has touched since, or one that the last change overlapping it made, which Update
+  // saw in its window; both are kept by pattern, and the first of them that still stands is
+  // the next one.
+  static constexpr std::uint32_t kPending = 0x80000000u;
+  static bool IsPending(std::uint32_t first) { return first != kAbsent && (first & kPending) != 0; }
+  std::uint32_t Resolve(std::uint32_t pattern) const;
 
   const RuleTable& table_;
-  detail::ScratchUse use_;
-  ScanScratch& s_;
-  bool changed_ = false;  // Update has run: s_.watched is in use
+  ScanContext::State& s_;
+  bool changed_ = false;          // the text has changed since the pass
+  std::string_view changedText_;  // the text as the last Update saw it
+  // The pass's occurrences of this table's patterns as pattern << 32 | start, sorted; made at
+  // the first Resolve. Then the starts of the occurrences changes made, by pattern.
+  mutable std::vector<std::uint64_t> passed_;
+  mutable bool passedKept_ = false;
+  std::unordered_map<std::uint32_t, std::vector<std::uint32_t>> made_;
 };
 
 template <class OnAppeared>
 void TextScan::Update(std::string_view text, std::size_t begin, std::size_t end,
                       OnAppeared&& onAppeared) {
-  if (!changed_) {
-    // From now on the arrays no longer describe the text that was scanned, and only the
-    // patterns this table reads are kept up to date (a shared pass has many more). No later
-    // call may reuse them, whether the pass was kept by a copy or by a StableText (whose
-    // word the change broke anyway).
-    s_.passSerial = 0;
-    changed_ = true;
-    s_.watched.clear();
-    for (std::uint32_t pattern : s_.seen) {
-      if (table_.Uses(pattern)) s_.watched.push_back(pattern);
-    }
-  }
   // A first occurrence that overlapped the change may be gone: the next one can only lie
   // after it (nothing before the change moved).
-  for (std::uint32_t pattern : s_.watched) {
+  for (std::uint32_t pattern : s_.touched) {
     const std::uint32_t at = s_.first[pattern];
     if (at == kAbsent) continue;
     const std::string_view bytes = table_.Pattern(pattern);
     if (at >= end || at + bytes.size() <= begin) continue;
     if (text.compare(at, bytes.size(), bytes) == 0) continue;
-    const std::size_t next = text.find(bytes, at + 1);
-    s_.first[pattern] = next == std::string_view::npos ? kAbsent : static_cast<std::uint32_t>(next);
+    s_.first[pattern] = kPending | (at + 1);
   }
+  changedText_ = text;
   // New occurrences can only overlap the change; they may come before the recorded first.
+  // Those of patterns this table does not read are of no interest, and may be missed.
   const Automaton& automaton = table_.Scanner();
-  const std::size_t reach = automaton.MaxPatternLength();
-  const std::size_t from = begin > reach ? begin - reach + 1 : 0;
-  const std::size_t to = std::min(text.size(), end + reach - 1);
-  const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
-  automaton.Scan(bytes, from, to, [&](std::uint32_t state, std::size_t stop) {
-    for (std::uint32_t s = automaton.FirstOutput(state); s != Automaton::kNone;
-         s = automaton.OutputLink(s)) {
-      const std::uint32_t pattern = automaton.OwnPattern(s);
-      const auto at = static_cast<std::uint32_t>(stop - table_.Pattern(pattern).size());
-      if (s_.stamp[pattern] != s_.generation) {
-        Record(pattern, at);
-        if (table_.Uses(pattern)) s_.watched.push_back(pattern);
-        onAppeared(pattern);
-      } else if (s_.first[pattern] == kAbsent) {
-        s_.first[pattern] = at;
-        onAppeared(pattern);
-      } else if (at < s_.first[pattern]) {
-        s_.first[pattern] = at;
-      }
+  CollectAround(text, begin, end);
+  for (const Automaton::Output& output : s_.around) {
+    const std::uint32_t stop = output.end;
+    if (stop <= begin) continue;  // ends before the change: it stands as it was
+    const std::uint32_t pattern = automaton.OwnPattern(output.state);
+    const auto at = static_cast<std::uint32_t>(stop - table_.Pattern(pattern).size());
+    if (table_.Uses(pattern)) made_[pattern].push_back(at);
+    if (s_.stamp[pattern] != s_.generation) {
+      Record(pattern, at);
+      onAppeared(pattern);
+    } else if (s_.first[pattern] == kAbsent) {
+      s_.first[pattern] = at;
+      onAppeared(pattern);
+    } else if (IsPending(s_.first[pattern])) {
+      // It may have been absent since the change that broke its first occurrence.
+      if (at < (s_.first[pattern] & ~kPending)) s_.first[pattern] = at;
+      onAppeared(pattern);
+    } else if (at < s_.first[pattern]) {
+      s_.first[pattern] = at;
     }
-  });
+  }
 }
 
 }  // namespace orv::keywords

@@ -19,7 +19,8 @@ BASE=(build-essential cmake ninja-build pkg-config git ca-certificates
       zlib1g-dev libbrotli-dev libzstd-dev libdeflate-dev brotli zstd python3-brotli python3-zstandard
       curl python3 iproute2 libssl-dev openssl groff-base adduser)
 WINDOWS=(g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine wine64)
-BENCH=(libvectorscan-dev nginx-light wrk gimp-help-zh-cn python3-jieba)
+BENCH=(libvectorscan-dev nginx-light wrk gimp-help-zh-cn python3-jieba debian-reference-zh-cn
+  debian-faq-zh-cn maint-guide-zh-cn manpages-zh)
 
 missing() {
   local out=()

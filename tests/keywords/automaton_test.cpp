@@ -220,6 +220,38 @@ TEST(Automaton, CollectionLooksAtTheStartsOfPatternsOfEveryLength) {
   }
 }
 
+TEST(Automaton, CollectionFindsWordsAtEveryOffsetOfItsBlocks) {
+  // Dictionaries of long words (GBK and UTF-8 characters) with and without a few words of one
+  // or two bytes among them, which are then looked for apart from the others: occurrences of
+  // each kind placed at every offset from 0 to 200 of texts of Chinese-like filler (every
+  // byte a possible start), and texts that end inside or right after a word.
+  const std::vector<std::string> longWords = {"\xD6\xD0\xCE\xC4", "\xD6\xD0\xB9\xFA\xC8\xCB",
+                                              "\xE4\xB8\xAD\xE6\x96\x87", "abcd",
+                                              "\xCE\xC4\xD6\xD0\xCE\xC4\xD6\xD0\xCE\xC4"};
+  const std::vector<std::string> shortWords = {"\xB9", "\xC8\xCB", "zq"};
+  std::mt19937 rng(41);
+  const std::string filler = "\xD6\xD0\xCE\xC4\xB9\xFA\xE4\xB8\xAD";
+  for (int withShort = 0; withShort < 2; ++withShort) {
+    std::vector<std::string> owned = longWords;
+    if (withShort == 1) owned.insert(owned.end(), shortWords.begin(), shortWords.end());
+    std::vector<std::string_view> patterns(owned.begin(), owned.end());
+    const Automaton automaton(patterns, std::size_t{1} << 20);
+    for (std::size_t offset = 0; offset <= 200; ++offset) {
+      for (const std::string& word : owned) {
+        std::string text;
+        while (text.size() < offset) text += filler[rng() % filler.size()];
+        text += word;
+        if (offset % 3 != 0) {
+          const std::size_t more = rng() % 80;
+          while (text.size() < offset + word.size() + more) text += filler[rng() % filler.size()];
+        }
+        ASSERT_EQ(Collected(automaton, patterns, text), Naive(patterns, text, 0, text.size()))
+            << "offset " << offset << " short words " << withShort;
+      }
+    }
+  }
+}
+
 TEST(Automaton, NoPatterns) {
   const Automaton empty;
   EXPECT_TRUE(Scanned(empty, "abc", 0, 3).empty());

@@ -13,13 +13,12 @@ namespace orv::keywords {
 namespace {
 
 TEST(CompiledList, EmptyListsMatchNothing) {
-  std::string matched = "x";
-  long position = 3;
-  EXPECT_FALSE(MatchRules("abc", CompiledList(), matched, position, false));
-  EXPECT_EQ(position, 3);
+  EXPECT_FALSE(MatchRules("abc", CompiledList(), StopAt::kAll));
+  EXPECT_FALSE(FindFirstWord("abc", CompiledList()));
   EXPECT_TRUE(CompiledList().empty());
   std::string page = "ab", search = "ab";
-  EXPECT_EQ(ReplaceWords(page, search, CompiledReplaceList(), matched, position), 1);
+  EXPECT_EQ(ReplaceWords(page, search, CompiledReplaceList()).outcome,
+            ReplaceOutcome::kNothingToScan);
 }
 
 TEST(CompiledList, CopiesShareOneCompiledForm) {
@@ -39,14 +38,11 @@ TEST(CompiledList, EveryByteValueInPatternsAndText) {
     list.push_back(std::string{static_cast<char>(b), static_cast<char>(255 - b), 'x'});
   }
   list.push_back(text.substr(100, 20));
-  for (bool stop : {false, true}) {
-    std::string want, got;
-    long wantAt = -1, gotAt = -1;
-    EXPECT_EQ(reference::MatchRules(text, list, want, wantAt, stop),
-              MatchRules(text, CompiledList(list), got, gotAt, stop));
-    EXPECT_EQ(got, want);
-    EXPECT_EQ(gotAt, wantAt);
-    EXPECT_EQ(gotAt, 100);
+  for (StopAt stop : {StopAt::kAll, StopAt::kFirst}) {
+    const auto want = reference::MatchRules(text, list, stop);
+    EXPECT_EQ(MatchRules(text, CompiledList(list), stop), want);
+    ASSERT_TRUE(want);
+    EXPECT_EQ(want->position, 100u);
   }
 }
 
@@ -62,12 +58,8 @@ TEST(CompiledList, ManyWordsOnALongText) {
   list.push_back("fed-zzz");
   std::string text;
   for (int i = 0; i < 20000; ++i) text += static_cast<char>('a' + (i * 7919 % 13) % 8);
-  std::string want, got;
-  long wantAt = -1, gotAt = -1;
-  EXPECT_EQ(reference::MatchRules(text, list, want, wantAt, false),
-            MatchRules(text, CompiledList(list), got, gotAt, false));
-  EXPECT_EQ(got, want);
-  EXPECT_EQ(gotAt, wantAt);
+  EXPECT_EQ(reference::MatchRules(text, list, StopAt::kAll),
+            MatchRules(text, CompiledList(list), StopAt::kAll));
 }
 
 TEST(CompiledList, ConcurrentScansAgree) {
@@ -79,15 +71,12 @@ TEST(CompiledList, ConcurrentScansAgree) {
   for (int t = 0; t < 4; ++t) {
     threads.emplace_back([&, t] {
       for (int i = 0; i < 500; ++i) {
-        std::string matched;
-        long position = -1;
-        if (!MatchRules(text, list, matched, position, false) ||
-            matched != "\xD6\xD0\xCE\xC4,ab+cd,x" || position != 2) {
+        const auto match = MatchRules(text, list, StopAt::kAll);
+        if (!match || match->words != "\xD6\xD0\xCE\xC4,ab+cd,x" || match->position != 2) {
           ++failures[t];
         }
         std::string page = text, search = text;
-        position = -1;
-        if (ReplaceWords(page, search, replace, matched, position) != 3) ++failures[t];
+        if (ReplaceWords(page, search, replace).count != 3) ++failures[t];
       }
     });
   }
@@ -107,17 +96,12 @@ TEST(CompiledGroup, ThreadsKeepTheirOwnPasses) {
       for (int i = 0; i < 400; ++i) {
         const std::string& text = texts[(i + t) % 2];
         const bool first = &text == &texts[0];
-        std::string matched;
-        long position = -1;
-        if (FindFirstWord(text, group.free, matched, position) == first) ++failures[t];
-        if (MatchRules(text, group.record, matched, position, false) != first) ++failures[t];
-        position = -1;
-        MatchRules(text, group.deny, matched, position, false);
-        if (matched != (first ? "ab+cd" : "zz")) ++failures[t];
+        if (FindFirstWord(text, group.free).has_value() == first) ++failures[t];
+        if (MatchRules(text, group.record, StopAt::kAll).has_value() != first) ++failures[t];
+        const auto deny = MatchRules(text, group.deny, StopAt::kAll);
+        if (!deny || deny->words != (first ? "ab+cd" : "zz")) ++failures[t];
         std::string page = text, search = text;
-        if (ReplaceWords(page, search, group.replace, matched, position) != (first ? 1 : 0)) {
-          ++failures[t];
-        }
+        if (ReplaceWords(page, search, group.replace).count != (first ? 1 : 0)) ++failures[t];
       }
     });
   }

@@ -2,6 +2,7 @@
 // both: the literal reference and the compiled lists.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -10,53 +11,43 @@
 
 namespace orv::keywords::testing {
 
-struct ReplaceOutcome {
-  int count = 0;
+// A ReplaceWords call with both texts as it left them.
+struct ReplaceRun {
+  Replacements result;
   std::string page;
   std::string search;
-  std::string matched;
-  long position = -1;
-  bool operator==(const ReplaceOutcome&) const = default;
+  bool operator==(const ReplaceRun&) const = default;
 };
 
 struct ReferenceEngine {
-  static bool Match(std::string_view text, const KeywordList& list, std::string& matched,
-                    long& position, bool stopAtFirst) {
-    return reference::MatchRules(text, list, matched, position, stopAtFirst);
+  static std::optional<Match> Rules(std::string_view text, const KeywordList& list, StopAt stop) {
+    return reference::MatchRules(text, list, stop);
   }
-  static bool First(std::string_view text, const KeywordList& list, std::string& matched,
-                    long& position) {
-    return reference::FindFirstWord(text, list, matched, position);
+  static std::optional<Match> First(std::string_view text, const KeywordList& list) {
+    return reference::FindFirstWord(text, list);
   }
-  static ReplaceOutcome Replace(std::string page, std::string search, const ReplaceList& list,
-                                long position = -1) {
-    ReplaceOutcome out;
-    out.count =
-        reference::ReplaceWords(page, search, list.keys, list.values, out.matched, position);
-    out.page = std::move(page);
-    out.search = std::move(search);
-    out.position = position;
-    return out;
+  static ReplaceRun Replace(std::string page, std::string search, const ReplaceList& list) {
+    ReplaceRun run;
+    run.result = reference::ReplaceWords(page, search, list.keys, list.values);
+    run.page = std::move(page);
+    run.search = std::move(search);
+    return run;
   }
 };
 
 struct CompiledEngine {
-  static bool Match(std::string_view text, const KeywordList& list, std::string& matched,
-                    long& position, bool stopAtFirst) {
-    return MatchRules(text, CompiledList(list), matched, position, stopAtFirst);
+  static std::optional<Match> Rules(std::string_view text, const KeywordList& list, StopAt stop) {
+    return MatchRules(text, CompiledList(list), stop);
   }
-  static bool First(std::string_view text, const KeywordList& list, std::string& matched,
-                    long& position) {
-    return FindFirstWord(text, CompiledList(list), matched, position);
+  static std::optional<Match> First(std::string_view text, const KeywordList& list) {
+    return FindFirstWord(text, CompiledList(list));
   }
-  static ReplaceOutcome Replace(std::string page, std::string search, const ReplaceList& list,
-                                long position = -1) {
-    ReplaceOutcome out;
-    out.count = ReplaceWords(page, search, CompiledReplaceList(list), out.matched, position);
-    out.page = std::move(page);
-    out.search = std::move(search);
-    out.position = position;
-    return out;
+  static ReplaceRun Replace(std::string page, std::string search, const ReplaceList& list) {
+    ReplaceRun run;
+    run.result = ReplaceWords(page, search, CompiledReplaceList(list));
+    run.page = std::move(page);
+    run.search = std::move(search);
+    return run;
   }
 };
 

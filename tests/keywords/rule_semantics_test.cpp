@@ -14,23 +14,18 @@ using testing::ReferenceEngine;
 template <class Engine>
 class RuleSemantics : public ::testing::Test {
  protected:
-  // Runs MatchRules collecting all rules; returns "matched@position" or "none@position".
-  static std::string All(std::string_view text, const KeywordList& list, long position = 7) {
-    std::string matched = "stale";
-    const bool held = Engine::Match(text, list, matched, position, false);
-    return (held ? matched : "none:" + matched) + "@" + std::to_string(position);
+  // "words@position" of a match, or "none".
+  static std::string Shown(const std::optional<Match>& match) {
+    return match ? match->words + "@" + std::to_string(match->position) : "none";
+  }
+  static std::string All(std::string_view text, const KeywordList& list) {
+    return Shown(Engine::Rules(text, list, StopAt::kAll));
   }
   static std::string FirstOnly(std::string_view text, const KeywordList& list) {
-    std::string matched;
-    long position = 7;
-    const bool held = Engine::Match(text, list, matched, position, true);
-    return (held ? matched : "none") + "@" + std::to_string(position);
+    return Shown(Engine::Rules(text, list, StopAt::kFirst));
   }
   static std::string Word(std::string_view text, const KeywordList& list) {
-    std::string matched = "stale";
-    long position = 7;
-    const bool found = Engine::First(text, list, matched, position);
-    return (found ? matched : "none:" + matched) + "@" + std::to_string(position);
+    return Shown(Engine::First(text, list));
   }
 };
 
@@ -45,10 +40,10 @@ const std::string kSplitText =
 TYPED_TEST(RuleSemantics, ShortWordsCountOnlyOnCharacterBoundaries) {
   EXPECT_EQ(this->All(kSplitText, {"\xD0"
                                    "c"}),
-            "none:@-1");
+            "none");
   EXPECT_EQ(this->All(kSplitText, {"\xD0"
                                    "c#"}),
-            "none:@-1");
+            "none");
   EXPECT_EQ(this->All(kSplitText + "#", {"\xD0"
                                          "c#"}),
             "\xD0"
@@ -64,7 +59,7 @@ TYPED_TEST(RuleSemantics, ShortWordsCountOnlyOnCharacterBoundaries) {
   EXPECT_EQ(this->Word(kSplitText, {"\xD0"
                                     "c",
                                     "bc"}),
-            "none:@7");
+            "none");
   EXPECT_EQ(this->Word(kSplitText, {"\xD0"
                                     "c",
                                     "b\xD6"}),
@@ -72,15 +67,15 @@ TYPED_TEST(RuleSemantics, ShortWordsCountOnlyOnCharacterBoundaries) {
 }
 
 TYPED_TEST(RuleSemantics, AndRules) {
-  EXPECT_EQ(this->All("xxAAAxx", {"AAA+BBB"}), "none:@-1");
+  EXPECT_EQ(this->All("xxAAAxx", {"AAA+BBB"}), "none");
   EXPECT_EQ(this->All("BBB then AAA", {"AAA+BBB"}), "AAA+BBB@9");
   // A "-" inside an AND rule is an ordinary character.
   EXPECT_EQ(this->All("A-B and C", {"A-B+C"}), "A-B+C@0");
-  EXPECT_EQ(this->All("AB and C", {"A-B+C"}), "none:@-1");
+  EXPECT_EQ(this->All("AB and C", {"A-B+C"}), "none");
   // Parts of at most 2 bytes take the short-word check.
   EXPECT_EQ(this->All(kSplitText + "xyz", {"xyz+\xD0"
                                            "c"}),
-            "none:@-1");
+            "none");
   // An empty part occurs at 0; a trailing separator adds no part.
   EXPECT_EQ(this->All("hello", {"+ll"}), "+ll@0");
   EXPECT_EQ(this->All("hello", {"ll+"}), "ll+@2");
@@ -89,12 +84,12 @@ TYPED_TEST(RuleSemantics, AndRules) {
 TYPED_TEST(RuleSemantics, NotRules) {
   const KeywordList rule{"AAA-BBB-CCC"};
   EXPECT_EQ(this->All("xAAAx", rule), "AAA@1");
-  EXPECT_EQ(this->All("xAAAxCCC", rule), "none:@-1");
-  EXPECT_EQ(this->All("BBBxAAA", rule), "none:@-1");
+  EXPECT_EQ(this->All("xAAAxCCC", rule), "none");
+  EXPECT_EQ(this->All("BBBxAAA", rule), "none");
   // The empty middle part always occurs, so this never holds.
-  EXPECT_EQ(this->All("AB", {"A--B"}), "none:@-1");
+  EXPECT_EQ(this->All("AB", {"A--B"}), "none");
   EXPECT_EQ(this->All("xyz", {"-AB"}), "@0");
-  EXPECT_EQ(this->All("xABz", {"-AB"}), "none:@-1");
+  EXPECT_EQ(this->All("xABz", {"-AB"}), "none");
   // "AB-" is AB without the short-word check.
   EXPECT_EQ(this->All(kSplitText, {"\xD0"
                                    "c-"}),
@@ -113,56 +108,82 @@ TYPED_TEST(RuleSemantics, MatchedListSkipsTextsItAlreadyContains) {
   EXPECT_EQ(this->All("xyz abc", {"xyz+qqq", "abc"}), "abc@4");
 }
 
-TYPED_TEST(RuleSemantics, EmptyTextOrListLeavesThePosition) {
-  EXPECT_EQ(this->All("", {"ab"}), "none:@7");
-  EXPECT_EQ(this->All("ab", {}), "none:@7");
-  EXPECT_EQ(this->Word("", {"ab"}), "none:@7");
-  EXPECT_EQ(this->Word("ab", {}), "none:@7");
-  EXPECT_EQ(this->All("ab", {"cd"}), "none:@-1");
+TYPED_TEST(RuleSemantics, EmptyTextOrListMatchesNothing) {
+  EXPECT_EQ(this->All("", {"ab"}), "none");
+  EXPECT_EQ(this->All("ab", {}), "none");
+  EXPECT_EQ(this->Word("", {"ab"}), "none");
+  EXPECT_EQ(this->Word("ab", {}), "none");
+  EXPECT_EQ(this->All("ab", {"cd"}), "none");
+}
+
+TYPED_TEST(RuleSemantics, MatchNamesTheFirstRuleThatHeld) {
+  const KeywordList list{"zzz", "q-x", "xyz+abc", "abc", "ab"};
+  const auto all = TypeParam::Rules("xyz abc", list, StopAt::kAll);
+  ASSERT_TRUE(all);
+  EXPECT_EQ(all->rule, 2u);
+  EXPECT_EQ(all->words, "xyz+abc");  // "abc" and "ab" are already in it
+  const auto first = TypeParam::Rules("xyz abc", list, StopAt::kFirst);
+  ASSERT_TRUE(first);
+  EXPECT_EQ(*first, *all);
+  const auto word = TypeParam::First("xyz abc", list);
+  ASSERT_TRUE(word);
+  EXPECT_EQ(word->rule, 3u);
+  EXPECT_EQ(word->position, 4u);
+}
+
+TYPED_TEST(RuleSemantics, RepeatedRulesAnswerAsTheirFirstCopy) {
+  // Lists hold the same rule more than once; a later copy changes neither the list nor the
+  // position, whether the first copy held or not.
+  const KeywordList list{"q+abc", "xyz-q", "abc", "q+abc", "xyz-q", "abc", "xyz-abc", "zz"};
+  EXPECT_EQ(this->All("xyz abc", list), "xyz,abc@0");
+  EXPECT_EQ(this->FirstOnly("xyz abc", list), "xyz@0");
+  EXPECT_EQ(this->All("q abc", list), "q+abc@0");
+  EXPECT_EQ(this->All("abc zz xyz", {"zz", "abc", "zz", "xyz-abc", "zz"}), "zz,abc@4");
+  EXPECT_EQ(this->All("nothing", {"ab", "ab", "ab"}), "none");
 }
 
 TYPED_TEST(RuleSemantics, FindFirstWordTakesListOrderAndWholeEntries) {
   EXPECT_EQ(this->Word("xyz abc", {"abc", "xyz"}), "abc@4");
   EXPECT_EQ(this->Word("a+b", {"a+b"}), "a+b@0");
   EXPECT_EQ(this->Word("aa bb", {"aa+bb", "bb"}), "bb@3");
-  EXPECT_EQ(this->Word("nothing", {"abc", "xyz"}), "none:@7");
+  EXPECT_EQ(this->Word("nothing", {"abc", "xyz"}), "none");
 }
 
 TYPED_TEST(RuleSemantics, PlainReplaceKeyTakesItsFirstOccurrenceOnly) {
   const ReplaceList list{{"abc"}, {"x**"}};
   const auto out = TypeParam::Replace("ABC abc aBc", "abc abc abc", list);
-  EXPECT_EQ(out.count, 1);
+  EXPECT_EQ(out.result.count, 1);
   EXPECT_EQ(out.page, "x** abc aBc");
   EXPECT_EQ(out.search, "x** abc abc");
-  EXPECT_EQ(out.matched, "abc");
-  EXPECT_EQ(out.position, 0);
+  EXPECT_EQ(out.result.words, "abc");
+  EXPECT_EQ(out.result.position, 0u);
 }
 
 TYPED_TEST(RuleSemantics, AndReplaceKeyStarsEveryOccurrenceOfEveryPart) {
   const ReplaceList list{{"ab+cd"}, {"zzzzz"}};
   const auto out = TypeParam::Replace("cd AB ab CD", "cd ab ab cd", list);
-  EXPECT_EQ(out.count, 4);
+  EXPECT_EQ(out.result.count, 4);
   EXPECT_EQ(out.page, "** ** ** **");
-  EXPECT_EQ(out.matched, "ab+cd");
-  EXPECT_EQ(out.position, 3);
+  EXPECT_EQ(out.result.words, "ab+cd");
+  EXPECT_EQ(out.result.position, 3u);
   // A part already starred away by an earlier part is not counted, nor reported.
   const auto eaten = TypeParam::Replace("abc", "abc", ReplaceList{{"abc+bc"}, {"******"}});
-  EXPECT_EQ(eaten.count, 1);
+  EXPECT_EQ(eaten.result.count, 1);
   EXPECT_EQ(eaten.search, "***");
-  EXPECT_EQ(eaten.matched, "");
+  EXPECT_EQ(eaten.result.words, "");
 }
 
 TYPED_TEST(RuleSemantics, ReplacementsSeeWhatEarlierKeysLeft) {
   // The first key writes "cde", which the second key then finds.
   const ReplaceList list{{"abc", "cde"}, {"cde", "***"}};
   const auto out = TypeParam::Replace("xxABC", "xxabc", list);
-  EXPECT_EQ(out.count, 2);
+  EXPECT_EQ(out.result.count, 2);
   EXPECT_EQ(out.page, "xx***");
-  EXPECT_EQ(out.matched, "abc,cde");
+  EXPECT_EQ(out.result.words, "abc,cde");
   // A NOT key whose excluded part was written by an earlier key no longer holds.
   const auto excluded =
       TypeParam::Replace("ab q", "ab q", ReplaceList{{"ab", "q-zz"}, {"zz", "****"}});
-  EXPECT_EQ(excluded.count, 1);
+  EXPECT_EQ(excluded.result.count, 1);
   EXPECT_EQ(excluded.search, "zz q");
 }
 
@@ -170,20 +191,26 @@ TYPED_TEST(RuleSemantics, ReplaceShortWordCheckReadsTheTextBeforeTheCall) {
   // "bc" is created at a character boundary by the first key, but was not in the text before.
   const ReplaceList list{{"xy", "bc"}, {"bc", "**"}};
   const auto out = TypeParam::Replace("xy", "xy", list);
-  EXPECT_EQ(out.count, 1);
+  EXPECT_EQ(out.result.count, 1);
   EXPECT_EQ(out.search, "bc");
 }
 
-TYPED_TEST(RuleSemantics, ReplaceSpecialReturns) {
-  EXPECT_EQ(TypeParam::Replace("", "", ReplaceList{{"ab"}, {"**"}}).count, 1);
-  EXPECT_EQ(TypeParam::Replace("ab", "ab", ReplaceList{}).count, 1);
+TYPED_TEST(RuleSemantics, ReplaceSaysWhyNothingWasReplaced) {
+  const auto empty = TypeParam::Replace("", "", ReplaceList{{"ab"}, {"**"}});
+  EXPECT_EQ(empty.result.outcome, ReplaceOutcome::kNothingToScan);
+  EXPECT_EQ(TypeParam::Replace("ab", "ab", ReplaceList{}).result.outcome,
+            ReplaceOutcome::kNothingToScan);
   const auto mismatched = TypeParam::Replace("ab", "ab", ReplaceList{{"ab"}, {}});
-  EXPECT_EQ(mismatched.count, 0);
+  EXPECT_EQ(mismatched.result, (Replacements{ReplaceOutcome::kUnevenList, 0, "", std::nullopt}));
   EXPECT_EQ(mismatched.search, "ab");
   // Texts that are not aligned byte for byte are left alone.
   const auto unaligned = TypeParam::Replace("ab", "abab", ReplaceList{{"ab"}, {"**"}});
-  EXPECT_EQ(unaligned.count, 0);
+  EXPECT_EQ(unaligned.result.outcome, ReplaceOutcome::kMisalignedTexts);
+  EXPECT_EQ(unaligned.result.count, 0);
   EXPECT_EQ(unaligned.page, "ab");
+  // Every key tried, none found.
+  const auto none = TypeParam::Replace("xy", "xy", ReplaceList{{"ab"}, {"**"}});
+  EXPECT_EQ(none.result, (Replacements{ReplaceOutcome::kScanned, 0, "", std::nullopt}));
 }
 
 TYPED_TEST(RuleSemantics, ReplaceValuesAreFittedToTheirKeys) {
@@ -198,28 +225,22 @@ TYPED_TEST(RuleSemantics, ReplaceValuesAreFittedToTheirKeys) {
 
 TYPED_TEST(RuleSemantics, EmptyReplaceKeyCountsAtZeroAndChangesNothing) {
   const auto out = TypeParam::Replace("abc", "abc", ReplaceList{{"", "b", ""}, {"", "*", ""}});
-  EXPECT_EQ(out.count, 3);
+  EXPECT_EQ(out.result.count, 3);
   EXPECT_EQ(out.page, "a*c");
-  EXPECT_EQ(out.matched, "b,");
-  EXPECT_EQ(out.position, 0);
-}
-
-TYPED_TEST(RuleSemantics, ReplacePositionIsKeptWhenTheCallerSetIt) {
-  const auto out = TypeParam::Replace("xxab", "xxab", ReplaceList{{"ab"}, {"**"}}, 5);
-  EXPECT_EQ(out.position, 5);
-  EXPECT_EQ(out.count, 1);
+  EXPECT_EQ(out.result.words, "b,");
+  EXPECT_EQ(out.result.position, 0u);
 }
 
 TYPED_TEST(RuleSemantics, AndPartsWithStarsTerminate) {
   // Starring "a*" can create a new "a*" just before it; all of them go.
   const auto out = TypeParam::Replace("aaa*", "aaa*", ReplaceList{{"a*+a"}, {"****"}});
   EXPECT_EQ(out.search, "****");
-  EXPECT_EQ(out.count, 3);
+  EXPECT_EQ(out.result.count, 3);
   // A part of stars only is left alone.
   const auto stars = TypeParam::Replace("a**", "a**", ReplaceList{{"a+**"}, {"****"}});
   EXPECT_EQ(stars.search, "***");
-  EXPECT_EQ(stars.count, 1);
-  EXPECT_EQ(stars.matched, "");
+  EXPECT_EQ(stars.result.count, 1);
+  EXPECT_EQ(stars.result.words, "");
 }
 
 }  // namespace
