@@ -14,8 +14,8 @@ constexpr std::array<std::string_view, 6> kResponseClasses{"1xx", "2xx", "3xx",
 constexpr std::array<std::string_view, kBlockCauses> kBlockCauseNames{"url", "ip", "keyword",
                                                                       "body"};
 constexpr std::array<std::string_view, kPassReasons> kPassReasonNames{
-    "switched_off", "safe_code",   "white_list", "unmonitored_type",
-    "binary",       "undecodable", "screened"};
+    "switched_off", "safe_code", "white_list", "unmonitored_type", "binary",
+    "undecodable",  "free_word", "no_body",    "screened"};
 constexpr std::array<std::string_view, kUpstreamErrors> kUpstreamErrorNames{
     "connect", "timeout", "closed", "bad_response", "tls"};
 constexpr std::array<std::string_view, 2> kReloadOutcomeNames{"ok", "failed"};
@@ -104,6 +104,10 @@ void ProxyMetrics::CountPass(PassReason reason) {
   passes_[static_cast<std::size_t>(reason)].fetch_add(1, kRelaxed);
 }
 
+void ProxyMetrics::CountRefusal() {
+  refusals_.fetch_add(1, kRelaxed);
+}
+
 void ProxyMetrics::CountUpstreamError(UpstreamError kind) {
   upstreamErrors_[static_cast<std::size_t>(kind)].fetch_add(1, kRelaxed);
 }
@@ -139,6 +143,9 @@ std::string ProxyMetrics::Render() const {
   text.Sample("orvproxy_records_total", records_.load(kRelaxed));
   text.Family("orvproxy_passes_total", "counter", "Responses passed unchanged, by reason.");
   text.Labelled("orvproxy_passes_total", "reason", kPassReasonNames, passes_);
+  text.Family("orvproxy_refusals_total", "counter",
+              "Responses refused with 502 because the screen could not read them.");
+  text.Sample("orvproxy_refusals_total", refusals_.load(kRelaxed));
 
   text.Family("orvproxy_upstream_errors_total", "counter", "Upstream failures, by kind.");
   text.Labelled("orvproxy_upstream_errors_total", "kind", kUpstreamErrorNames, upstreamErrors_);

@@ -27,10 +27,13 @@ enum class PassReason {
   kWhiteList,        // the URL or the client is on a white list
   kUnmonitoredType,  // not one of the monitored file types
   kBinary,           // not text
-  kUndecodable,      // text that cannot be decoded for the screen
+  kUndecodable,      // text that cannot be decoded for the screen (orvproxy refuses those
+                     // instead: CountRefusal)
+  kFreeWord,         // a free keyword let the page through unscreened
+  kNoBody,           // nothing to screen: a HEAD request, a 204 or 304
   kScreened,         // screened, and nothing in it had to change
 };
-inline constexpr std::size_t kPassReasons = 7;
+inline constexpr std::size_t kPassReasons = 9;
 
 // How the upstream failed a request the proxy then answered with 502 or 504 (or cut short,
 // once the response had begun).
@@ -72,6 +75,9 @@ class ProxyMetrics {
   void CountReplacement(std::uint64_t words);
   void CountRecord();
   void CountPass(PassReason reason);
+  // A response refused with 502 because the screen could not read it (a content coding that
+  // cannot be decoded, a page in UTF-16 or UTF-32, a part of a page asked for whole).
+  void CountRefusal();
 
   void CountUpstreamError(UpstreamError kind);
   void CountReload(ReloadOutcome outcome);
@@ -94,6 +100,7 @@ class ProxyMetrics {
   Counter replacedWords_{0};
   Counter records_{0};
   std::array<Counter, kPassReasons> passes_{};
+  Counter refusals_{0};
   std::array<Counter, kUpstreamErrors> upstreamErrors_{};
   std::array<Counter, 2> reloads_{};
   std::atomic<std::int64_t> openConnections_{0};

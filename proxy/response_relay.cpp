@@ -8,6 +8,7 @@
 
 #include "proxy/content_coding.h"
 #include "proxy/head_fields.h"
+#include "proxy/outcome_counts.h"
 #include "proxy/screening.h"
 #include "proxy/wire_format.h"
 
@@ -248,6 +249,7 @@ LoopAwaitable<bool> RelayResponse(RelayContext& context, ForwardRequest& request
   // The upstream's answer is not passed on as it is: 502 when nothing was sent yet.
   auto refuse = [&context, &source, &facts](std::string_view reason) -> LoopAwaitable<bool> {
     source.Finish(false);
+    if (context.metrics != nullptr) context.metrics->CountRefusal();
     LogRefusal(context.log, facts, reason);
     const std::string response = ErrorResponseText(502, "Bad Gateway");
     co_await context.write(response, {});
@@ -303,6 +305,11 @@ LoopAwaitable<bool> RelayResponse(RelayContext& context, ForwardRequest& request
     headSize = engineHead.size();
   }
   ChunkVerdict verdict = ScreenChunk(context.engine, facts, chunk);
+  CountChunkOutcome(context.metrics, verdict);
+  // The response passes unchanged when no piece of it is rewritten or blocked: it then counts
+  // once, with the first piece's reason.
+  bool changed = verdict.kind != ChunkVerdict::Kind::kPass;
+  const filter::PassReason firstPass = verdict.pass;
   if (verdict.kind == ChunkVerdict::Kind::kBlockPage) {
     source.Finish(false);
     const std::string response =
@@ -326,6 +333,7 @@ LoopAwaitable<bool> RelayResponse(RelayContext& context, ForwardRequest& request
         client.keepAlive, client.http10);
     const bool written = co_await context.write(headText, noBody ? std::string_view() : sent);
     source.Finish(complete && written);
+    if (written && !changed) CountResponsePass(context.metrics, firstPass);
     co_return written;
   }
 
@@ -368,6 +376,8 @@ LoopAwaitable<bool> RelayResponse(RelayContext& context, ForwardRequest& request
       continue;
     }
     ChunkVerdict later = ScreenChunk(context.engine, facts, window);
+    CountChunkOutcome(context.metrics, later);
+    changed = changed || later.kind != ChunkVerdict::Kind::kPass;
     if (later.kind == ChunkVerdict::Kind::kBlockPage) {
       source.Finish(false);
       const std::string page = coding.Last(ReadBlockPage(later.bytes, false).body);
@@ -393,6 +403,7 @@ LoopAwaitable<bool> RelayResponse(RelayContext& context, ForwardRequest& request
     written = co_await context.write(last, chunked ? kLastChunk : std::string_view());
   }
   source.Finish(written && complete);
+  if (written && complete && !changed) CountResponsePass(context.metrics, firstPass);
   co_return written&& chunked;
 }
 

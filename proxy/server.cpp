@@ -333,8 +333,7 @@ void ProxyServer::Impl::ReloadUntilDone() {
       failed = " (settings load failed)";
     }
     context_.metrics.CountReload(outcome);
-    std::fprintf(stderr, "orvproxy: settings reloaded, filtering %s%s
-",
+    std::fprintf(stderr, "orvproxy: settings reloaded, filtering %s%s\n",
                  context_.engine.FilteringOn() ? "on" : "off", failed.c_str());
     std::fflush(stderr);
     std::lock_guard lock(reloadMutex_);

@@ -16,6 +16,7 @@
 #include "proxy/client_address.h"
 #include "proxy/file_source.h"
 #include "proxy/loop_stream.h"
+#include "proxy/outcome_counts.h"
 #include "proxy/request_target.h"
 #include "proxy/response_relay.h"
 #include "proxy/upstream_head.h"
@@ -459,6 +460,7 @@ LoopAwaitable<void> Session<Stream>::Serve() {
     bool headOnly = request.method() == http::verb::head;
 
     RequestVerdict verdict = ScreenRequest(context_.engine, facts);
+    CountRequestOutcome(&context_.metrics, verdict);
     if (verdict.blocked) {
       const std::string response =
           BlockPageText(ReadBlockPage(verdict.blockBytes, false), headOnly);

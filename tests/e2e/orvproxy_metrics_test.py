@@ -247,8 +247,6 @@ class CountersTest(MetricsCase):
         name = key("orvproxy_reloads_total", outcome="failed")
         self.assertEqual(after[name], before[name])
 
-    @unittest.skip("the screen's outcomes (blocks, replacements, records, passes) are counted "
-                   "once the engine reports them to the proxy")
     def test_screen_outcomes(self):
         replace_page = open(os.path.join(self.site, "replace-utf8.html"), "rb").read()
         replaced_words = replace_page.count(b"badword") + replace_page.count("敏感词".encode())
@@ -263,7 +261,9 @@ class CountersTest(MetricsCase):
              {key("orvproxy_blocks_total", cause="body"): 1}),
             (("GET", "/replace-utf8.html", None, {}),
              {"orvproxy_replaced_chunks_total": 1, "orvproxy_replaced_words_total": replaced_words}),
-            (("GET", "/record-utf8.html", None, {}), {"orvproxy_records_total": 1}),
+            # A recorded page goes out unchanged: a record and a pass.
+            (("GET", "/record-utf8.html", None, {}),
+             {"orvproxy_records_total": 1, key("orvproxy_passes_total", reason="screened"): 1}),
             (("GET", "/deny-utf8.html?orvsafe", None, {}),
              {key("orvproxy_passes_total", reason="safe_code"): 1}),
             (("GET", "/admin/x.html", None, {}),
