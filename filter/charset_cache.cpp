@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <functional>
 #include <utility>
 
 namespace orv::filter {
@@ -12,6 +13,24 @@ constexpr std::size_t kNone = std::string_view::npos;
 bool StartsWith(std::string_view text, std::string_view prefix) {
   return text.substr(0, prefix.size()) == prefix;
 }
+
+// Where "charset=" next occurs from `from` on. A plain find stops at every "c" of the page to
+// compare the rest, and a page is full of them; the skip table jumps by up to the word's
+// length on bytes that cannot end it.
+class CharsetNameSearch {
+ public:
+  std::size_t Next(std::string_view text, std::size_t from) const {
+    if (from >= text.size()) return kNone;
+    const auto hit =
+        std::search(text.begin() + static_cast<std::ptrdiff_t>(from), text.end(), searcher_);
+    return hit == text.end() ? kNone : static_cast<std::size_t>(hit - text.begin());
+  }
+
+ private:
+  static constexpr std::string_view kWord = "charset=";
+  std::boyer_moore_horspool_searcher<std::string_view::const_iterator> searcher_{kWord.begin(),
+                                                                                 kWord.end()};
+};
 
 bool Before(std::size_t position, std::size_t limit) {
   return position != kNone && position < limit;
@@ -40,10 +59,11 @@ CharsetCode ExamineCharset(std::string_view text) {
   }};
   std::array<std::size_t, kNames.size()> first;
   first.fill(kNone);
-  std::size_t at = text.find(kCharset);
+  const CharsetNameSearch search;
+  std::size_t at = search.Next(text, 0);
   if (at == kNone) return CharsetCode::Unnamed;
   std::size_t lastNamed = 0;
-  for (; at != kNone; at = text.find(kCharset, at + kCharset.size())) {
+  for (; at != kNone; at = search.Next(text, at + kCharset.size())) {
     const std::string_view rest = text.substr(at + kCharset.size());
     for (std::size_t i = 0; i < kNames.size(); ++i) {
       if (first[i] == kNone && StartsWith(rest, kNames[i].first)) {
