@@ -5,10 +5,6 @@
 namespace orv::proxy {
 namespace {
 
-char Upper(char c) {
-  return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
-}
-
 bool Deliver(std::string_view source, std::size_t bufferSize, std::string& value) {
   if (source.size() + 1 > bufferSize) {
     value.clear();
@@ -31,21 +27,16 @@ bool NamesHeader(std::string_view variable, std::string_view headerName) {
   if (variable.size() != headerName.size()) return false;
   for (std::size_t i = 0; i < variable.size(); ++i) {
     const char c = headerName[i];
-    if ((c == '-' ? '_' : Upper(c)) != variable[i]) return false;
+    if ((c == '-' ? '_' : ascii::UpperChar(c)) != variable[i]) return false;
   }
   return true;
 }
 
 }  // namespace
 
-bool EqualsNoCase(std::string_view a, std::string_view b) {
-  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
-                                            [](char x, char y) { return Upper(x) == Upper(y); });
-}
-
 std::string HeaderVariableName(std::string_view headerName) {
   std::string name = "HTTP_";
-  for (char c : headerName) name += c == '-' ? '_' : Upper(c);
+  for (char c : headerName) name += c == '-' ? '_' : ascii::UpperChar(c);
   return name;
 }
 

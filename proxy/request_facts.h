@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "filter/request_memo.h"
+#include "platform/ascii.h"
 
 namespace orv::proxy {
 
@@ -59,6 +60,7 @@ bool IsClientAddressHeader(std::string_view headerName);
 // "HTTP_" + the header name upper-cased with "-" as "_": how IIS names header variables.
 std::string HeaderVariableName(std::string_view headerName);
 
-bool EqualsNoCase(std::string_view a, std::string_view b);
+// The proxy's sources compare header names with the shared rule unqualified.
+using ascii::EqualsNoCase;
 
 }  // namespace orv::proxy
