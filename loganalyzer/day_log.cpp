@@ -8,6 +8,7 @@
 #include <memory>
 #include <system_error>
 
+#include "platform/ascii.h"
 #include "platform/codepage.h"
 
 namespace orv::loganalyzer {
@@ -20,10 +21,6 @@ constexpr std::string_view kRecordGbk = "\xBC\xC7\xC2\xBC";
 
 constexpr std::uint32_t kMaxLines = std::numeric_limits<std::uint32_t>::max();
 
-bool IsAsciiUpper(char c) {
-  return c >= 'A' && c <= 'Z';
-}
-
 bool HasAsciiLetter(std::string_view text) {
   for (std::size_t i = 0; i < text.size(); ++i) {
     const unsigned char c = static_cast<unsigned char>(text[i]);
@@ -34,20 +31,6 @@ bool HasAsciiLetter(std::string_view text) {
     }
   }
   return false;
-}
-
-void LowerGbkInto(std::string_view text, std::string& out) {
-  out.resize(text.size());
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    const char c = text[i];
-    if (codepage::IsLeadByte(static_cast<unsigned char>(c)) && i + 1 < text.size()) {
-      out[i] = c;
-      out[i + 1] = text[i + 1];
-      ++i;
-    } else {
-      out[i] = IsAsciiUpper(c) ? static_cast<char>(c - 'A' + 'a') : c;
-    }
-  }
 }
 
 // Whether `word` occurs in `text` starting on a character: candidates come from the plain byte
@@ -66,10 +49,6 @@ bool ContainsOnBoundary(std::string_view text, std::string_view word) {
   return false;
 }
 
-char LowerByte(char c) {
-  return static_cast<unsigned char>(c - 'A') < 26 ? static_cast<char>(c + ('a' - 'A')) : c;
-}
-
 // Whether the line, lower-cased as LowerGbk does, holds `word` (already lower-cased so) at
 // `at`, a character start of the line.
 bool FoldedMatchAt(std::string_view line, std::size_t at, std::string_view word) {
@@ -82,7 +61,7 @@ bool FoldedMatchAt(std::string_view line, std::size_t at, std::string_view word)
       }
       i += 2;
     } else {
-      if (LowerByte(line[i]) != word[i - at]) {
+      if (ascii::LowerChar(line[i]) != word[i - at]) {
         return false;
       }
       ++i;
@@ -98,7 +77,7 @@ bool ContainsFolded(std::string_view line, std::string_view word, std::string_vi
                     std::string& scratch) {
   scratch.resize(line.size());
   for (std::size_t i = 0; i < line.size(); ++i) {
-    scratch[i] = LowerByte(line[i]);
+    scratch[i] = ascii::LowerChar(line[i]);
   }
   const std::string_view folded = scratch;
   std::size_t boundary = 0;
@@ -181,9 +160,7 @@ bool BuildRow(std::string_view line, DisplayRow& row) {
 }
 
 std::string LowerGbk(std::string_view text) {
-  std::string out;
-  LowerGbkInto(text, out);
-  return out;
+  return codepage::LowerSingleBytes(text);
 }
 
 void DayLog::Clear() {
@@ -375,7 +352,7 @@ LogPage DayLog::Page(int n) {
   page.firstRow = base - (kPageRows - 1);
 
   const bool foldCase = HasAsciiLetter(search_);
-  const std::string everyByte = codepage::LowerAscii(search_);
+  const std::string everyByte = ascii::Lower(search_);
   std::string scratch;
   DisplayRow row;
   for (std::size_t position = static_cast<std::size_t>(base - kPageRows);

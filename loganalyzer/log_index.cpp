@@ -2,7 +2,7 @@
 
 #include "loganalyzer/log_names.h"
 #include "loganalyzer/log_retention.h"
-#include "platform/codepage.h"
+#include "platform/ascii.h"
 #include "platform/files.h"
 
 namespace orv::loganalyzer {
@@ -58,7 +58,7 @@ int LogIndex::Scan(const std::string& folder, std::string_view today) {
   int current = -1;
   int serial = 1;
   for (const std::string& diskName : ordered) {
-    std::string lower = codepage::LowerAscii(diskName);
+    std::string lower = ascii::Lower(diskName);
     if (lower.find(".log") == std::string::npos || lower.find('-') == std::string::npos) {
       continue;
     }

@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "platform/ascii.h"
 #include "platform/codepage.h"
 
 namespace orv::loganalyzer {
@@ -45,7 +46,7 @@ std::string TwoDigitPiece(std::string_view piece) {
 
 std::string SortKey(std::string name, bool lowerFirst) {
   if (lowerFirst) {
-    codepage::LowerAsciiInPlace(name);
+    ascii::LowerInPlace(name);
   }
   RemoveAll(name, "orv");
   RemoveAll(name, ".log");
@@ -56,7 +57,7 @@ bool EndsWithLogExtension(std::string_view name) {
   if (name.size() < 4) {
     return false;
   }
-  return codepage::LowerAscii(name.substr(name.size() - 4)) == ".log";
+  return ascii::Lower(name.substr(name.size() - 4)) == ".log";
 }
 
 bool AllDigits(std::string_view text) {

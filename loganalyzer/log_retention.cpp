@@ -7,7 +7,7 @@
 #include <filesystem>
 #include <system_error>
 
-#include "platform/codepage.h"
+#include "platform/ascii.h"
 #include "platform/files.h"
 
 namespace orv::loganalyzer {
@@ -40,7 +40,7 @@ RetentionResult RemoveOldDays(const std::string& folder, int keepDays, const Civ
   const long long cutoff = DaysSinceEpoch(today) - keepDays;
   for (const std::string& name : OrderByDate(ListLogFolder(folder))) {
     CivilDate date;
-    const std::string lower = codepage::LowerAscii(name);
+    const std::string lower = ascii::Lower(name);
     if (!ParseDateLabel(DateLabel(WithoutAll(WithoutAll(lower, "orv"), ".log")), date) ||
         DaysSinceEpoch(date) >= cutoff) {
       continue;

@@ -8,6 +8,7 @@
 #include "online/reply.h"
 #include "online/scramble.h"
 #include "online/service_address.h"
+#include "platform/ascii.h"
 #include "platform/codepage.h"
 #include "platform/files.h"
 #include "store/keyword_database.h"
@@ -24,16 +25,6 @@ std::string Gbk(std::string_view utf8) {
 
 Notice MakeNotice(BoxKind kind, std::string_view captionUtf8, std::string text) {
   return {kind, Gbk(captionUtf8), std::move(text)};
-}
-
-bool IsBlank(char c) {
-  return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f';
-}
-
-std::string_view Trimmed(std::string_view text) {
-  while (!text.empty() && IsBlank(text.front())) text.remove_prefix(1);
-  while (!text.empty() && IsBlank(text.back())) text.remove_suffix(1);
-  return text;
 }
 
 // At most `limit` bytes of `text`, never ending on the lead byte of a cut double-byte character.
@@ -64,7 +55,7 @@ std::string StatusParsing() {
 }
 
 bool AccountInputComplete(std::string_view user, std::string_view password) {
-  return !Trimmed(user).empty() && !Trimmed(password).empty();
+  return !ascii::TrimSpace(user).empty() && !ascii::TrimSpace(password).empty();
 }
 
 VerifyOutcome VerifyAccount(store::SettingsFile& settings, HttpTransport& transport,
@@ -74,8 +65,8 @@ VerifyOutcome VerifyAccount(store::SettingsFile& settings, HttpTransport& transp
     outcome.notice = InputError();
     return outcome;
   }
-  user = Trimmed(user);
-  password = Trimmed(password);
+  user = ascii::TrimSpace(user);
+  password = ascii::TrimSpace(password);
   outcome.requestSent = true;
   const HttpReply answer =
       transport.HttpGet(VerifyUrl(ServiceBaseUrl(settings), user, Md5Hex(password)));
@@ -100,13 +91,13 @@ VerifyOutcome VerifyAccount(store::SettingsFile& settings, HttpTransport& transp
 
 bool IsStorableEntry(std::string_view entry) {
   if (entry.find_first_of(std::string_view("\r\n\0", 3)) != std::string_view::npos) return false;
-  const std::string lowered = codepage::LowerAscii(entry);
+  const std::string lowered = ascii::Lower(entry);
   static constexpr std::array<store::Section, 4> kSections = {
       store::Section::Deny, store::Section::Replace, store::Section::Record, store::Section::Free};
   for (store::Section section : kSections) {
     const store::SectionTags tags = store::TagsOf(section);
-    if (lowered.find(codepage::LowerAscii(tags.open)) != std::string::npos ||
-        lowered.find(codepage::LowerAscii(tags.close)) != std::string::npos) {
+    if (lowered.find(ascii::Lower(tags.open)) != std::string::npos ||
+        lowered.find(ascii::Lower(tags.close)) != std::string::npos) {
       return false;
     }
   }

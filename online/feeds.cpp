@@ -2,6 +2,7 @@
 
 #include "online/reply.h"
 #include "online/service_address.h"
+#include "platform/ascii.h"
 #include "platform/codepage.h"
 #include "store/list_split.h"
 
@@ -13,21 +14,6 @@ std::string FeedUrl(std::string_view baseUrl, std::string_view path) {
   std::string url(baseUrl);
   url.append(path).append("?soft=").append(kProductCode).append("&v=").append(kClientVersion);
   return url;
-}
-
-// Lower-cases the ASCII letters that stand as characters of their own; the trail byte of a
-// double-byte character (which may fall in "A".."Z") is left alone.
-std::string LowerSingleBytes(std::string_view text) {
-  std::string out(text);
-  for (std::size_t i = 0; i < out.size(); ++i) {
-    const auto c = static_cast<unsigned char>(out[i]);
-    if (codepage::IsLeadByte(c) && i + 1 < out.size()) {
-      ++i;
-    } else if (c >= 'A' && c <= 'Z') {
-      out[i] = static_cast<char>(c - 'A' + 'a');
-    }
-  }
-  return out;
 }
 
 bool Contains(std::string_view text, std::string_view part) {
@@ -45,7 +31,7 @@ std::string AdsFeedUrl(std::string_view baseUrl) {
 }
 
 bool IsWebAddress(std::string_view text) {
-  const std::string lowered = codepage::LowerAscii(text.substr(0, 8));
+  const std::string lowered = ascii::Lower(text.substr(0, 8));
   return lowered.starts_with("http://") || lowered.starts_with("https://");
 }
 
@@ -71,7 +57,7 @@ std::string UpdatePageToOpen(const UpdateNotice& notice, std::string_view defaul
 
 std::vector<AdEntry> ParseAdsFeed(std::string_view reply, std::string_view productCode) {
   std::vector<AdEntry> entries;
-  const std::string lowered = LowerSingleBytes(reply);
+  const std::string lowered = codepage::LowerSingleBytes(reply);
   const std::string list = TextBetween(lowered, "<orvads>", "</orvads>");
   const std::string code(productCode);
   for (const std::string& piece : store::SplitKeepingLongPieces(list, "##", 8)) {

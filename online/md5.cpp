@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "platform/ascii.h"
+
 namespace orv::online {
 
 namespace {
@@ -106,11 +108,10 @@ std::array<std::uint8_t, 16> Md5::Finish() {
 std::string Md5Hex(std::string_view bytes) {
   Md5 md5;
   md5.Update(bytes);
-  static constexpr char kHex[] = "0123456789abcdef";
   std::string hex;
   for (std::uint8_t byte : md5.Finish()) {
-    hex.push_back(kHex[byte >> 4]);
-    hex.push_back(kHex[byte & 0xf]);
+    hex.push_back(ascii::HexDigitLower(byte >> 4));
+    hex.push_back(ascii::HexDigitLower(byte));
   }
   return hex;
 }

@@ -1,6 +1,7 @@
 #include "online/scramble.h"
 
 #include "online/md5.h"
+#include "platform/ascii.h"
 
 namespace orv::online {
 
@@ -10,14 +11,6 @@ std::uint8_t K1(std::uint32_t key) {
 }
 std::uint8_t K2(std::uint32_t key) {
   return static_cast<std::uint8_t>(key % 13 + 89);
-}
-
-bool IsBlank(char c) {
-  return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f';
-}
-
-char LowerAscii(char c) {
-  return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
 }
 
 void ReplaceChar(std::string& text, char from, char to) {
@@ -59,24 +52,13 @@ std::string UnscrambleWithKey(std::string_view text, std::uint32_t key, bool low
     const unsigned low = (c2 + k2) % 16u;
     const unsigned high = (c1 + k1 + c2 + k2) % 16u;
     char byte = static_cast<char>(16 * high + low);
-    out.push_back(lowerCase ? LowerAscii(byte) : byte);
+    out.push_back(lowerCase ? ascii::LowerChar(byte) : byte);
   }
   return out;
 }
 
 std::uint32_t KeyFromText(std::string_view text) {
-  std::size_t first = 0;
-  std::size_t last = text.size();
-  while (first < last && IsBlank(text[first])) {
-    ++first;
-  }
-  while (last > first && IsBlank(text[last - 1])) {
-    --last;
-  }
-  std::string prepared(text.substr(first, last - first));
-  for (char& c : prepared) {
-    c = LowerAscii(c);
-  }
+  const std::string prepared = ascii::Lower(ascii::TrimSpace(text));
   const std::string d1 = Md5Hex(prepared);
   std::string d2 = Md5Hex(d1);
   ReplaceChar(d2, 'a', 'c');

@@ -1,24 +1,14 @@
 #include "online/service_address.h"
 
+#include "platform/ascii.h"
 #include "store/settings_file.h"
 
 namespace orv::online {
 namespace {
 
-bool IsBlank(char c) {
-  return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f';
-}
-
 bool IsUnreserved(unsigned char c) {
   return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' ||
          c == '.' || c == '_' || c == '~';
-}
-
-int HexValue(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  return -1;
 }
 
 std::string RequestUrl(std::string_view baseUrl, std::string_view user,
@@ -35,17 +25,12 @@ std::string RequestUrl(std::string_view baseUrl, std::string_view user,
 }  // namespace
 
 std::string ServiceBaseUrl(const store::SettingsFile& settings) {
-  std::string value = settings.ReadKey(kServiceUrlKey);
-  std::size_t first = 0;
-  std::size_t last = value.size();
-  while (first < last && IsBlank(value[first])) ++first;
-  while (last > first && IsBlank(value[last - 1])) --last;
-  value = value.substr(first, last - first);
+  const std::string raw = settings.ReadKey(kServiceUrlKey);
+  const std::string value(ascii::TrimSpace(raw));
   return value.empty() ? std::string(kDefaultServiceUrl) : value;
 }
 
 std::string PercentEncode(std::string_view text) {
-  static constexpr char kHex[] = "0123456789ABCDEF";
   std::string out;
   out.reserve(text.size());
   for (char ch : text) {
@@ -54,8 +39,8 @@ std::string PercentEncode(std::string_view text) {
       out.push_back(ch);
     } else {
       out.push_back('%');
-      out.push_back(kHex[c >> 4]);
-      out.push_back(kHex[c & 0x0f]);
+      out.push_back(ascii::HexDigitUpper(c >> 4));
+      out.push_back(ascii::HexDigitUpper(c));
     }
   }
   return out;
@@ -65,9 +50,10 @@ std::string PercentDecode(std::string_view text) {
   std::string out;
   out.reserve(text.size());
   for (std::size_t i = 0; i < text.size(); ++i) {
-    if (text[i] == '%' && i + 2 < text.size() && HexValue(text[i + 1]) >= 0 &&
-        HexValue(text[i + 2]) >= 0) {
-      out.push_back(static_cast<char>(HexValue(text[i + 1]) * 16 + HexValue(text[i + 2])));
+    if (text[i] == '%' && i + 2 < text.size() && ascii::HexValue(text[i + 1]) >= 0 &&
+        ascii::HexValue(text[i + 2]) >= 0) {
+      out.push_back(
+          static_cast<char>(ascii::HexValue(text[i + 1]) * 16 + ascii::HexValue(text[i + 2])));
       i += 2;
     } else {
       out.push_back(text[i]);

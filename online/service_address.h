@@ -8,6 +8,7 @@
 #include <string>
 #include <string_view>
 
+#include "orv_version.h"
 #include "store/settings_file.h"
 
 namespace orv::online {
@@ -15,7 +16,7 @@ namespace orv::online {
 inline constexpr std::string_view kServiceUrlKey = store::keys::kServiceUrl;
 inline constexpr std::string_view kDefaultServiceUrl = "https://keywords.orvane.net";
 inline constexpr std::string_view kServicePath = "/free/api_feifa.asp";
-inline constexpr std::string_view kClientVersion = "2.1";
+inline constexpr std::string_view kClientVersion = version::kText;
 
 // KeyServiceUrl as stored (blanks trimmed), or the default when empty.
 std::string ServiceBaseUrl(const store::SettingsFile& settings);

@@ -162,15 +162,20 @@ std::string Utf8ToAnsi(std::string_view utf8) {
   return out;
 }
 
-void LowerAsciiInPlace(std::string& text) {
-  for (char& c : text) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+void LowerSingleBytesInto(std::string_view text, std::string& out) {
+  out.assign(text);
+  for (std::size_t i = 0; i < out.size(); ++i) {
+    if (IsLeadByte(static_cast<unsigned char>(out[i])) && i + 1 < out.size()) {
+      ++i;
+    } else {
+      out[i] = ascii::LowerChar(out[i]);
+    }
   }
 }
 
-std::string LowerAscii(std::string_view text) {
-  std::string out(text);
-  LowerAsciiInPlace(out);
+std::string LowerSingleBytes(std::string_view text) {
+  std::string out;
+  LowerSingleBytesInto(text, out);
   return out;
 }
 

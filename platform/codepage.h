@@ -10,6 +10,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/ascii.h"
+
 namespace orv::codepage {
 
 // A byte of 0x81..0xFE starts a double-byte character in code page 936.
@@ -44,9 +46,20 @@ bool DecodePair(unsigned char lead, unsigned char trail, char32_t& codePoint);
 // below 0x80 are themselves.
 std::uint16_t EncodeCodePoint(char32_t codePoint);
 
-// Lower-cases "A".."Z" only, byte by byte, trail bytes of double-byte characters included.
-void LowerAsciiInPlace(std::string& text);
-std::string LowerAscii(std::string_view text);
+// Byte-by-byte lowering, trail bytes included; the rule lives in platform/ascii.h and these
+// names stay for the engine's callers.
+inline void LowerAsciiInPlace(std::string& text) {
+  ascii::LowerInPlace(text);
+}
+inline std::string LowerAscii(std::string_view text) {
+  return ascii::Lower(text);
+}
+
+// Lower-cases the ASCII letters that stand as characters of their own: the trail byte of a
+// double-byte character (which may fall in "A".."Z") is kept as it is. A lead byte at the very
+// end, with no trail after it, counts as a single byte. `out` is overwritten.
+void LowerSingleBytesInto(std::string_view text, std::string& out);
+std::string LowerSingleBytes(std::string_view text);
 
 // Character-aware search: the first occurrence of `word` in `text` at or after `from` that
 // starts on a character boundary of code page 936 (never on the trail byte of a double-byte

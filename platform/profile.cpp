@@ -4,6 +4,7 @@
 #include <new>
 #include <vector>
 
+#include "platform/ascii.h"
 #include "platform/files.h"
 
 namespace orv::profile {
@@ -14,28 +15,6 @@ namespace {
 constexpr std::size_t kMaxProfileFileBytes = 16u << 20;
 
 constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
-
-constexpr bool IsBlank(char c) {
-  return c == ' ' || c == '\t';
-}
-
-std::string_view Trim(std::string_view text) {
-  while (!text.empty() && IsBlank(text.front())) text.remove_prefix(1);
-  while (!text.empty() && IsBlank(text.back())) text.remove_suffix(1);
-  return text;
-}
-
-char LowerAsciiChar(char c) {
-  return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-bool EqualsNoCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    if (LowerAsciiChar(a[i]) != LowerAsciiChar(b[i])) return false;
-  }
-  return true;
-}
 
 bool HasLineBreak(std::string_view text) {
   return text.find_first_of("\r\n") != text.npos;
@@ -58,28 +37,28 @@ std::vector<std::string_view> SplitLines(std::string_view text) {
 
 // "[name]" (blanks allowed around and inside the brackets): the section's name.
 bool ParseSectionHeader(std::string_view line, std::string_view& name) {
-  const std::string_view trimmed = Trim(line);
+  const std::string_view trimmed = ascii::TrimBlanks(line);
   if (trimmed.empty() || trimmed.front() != '[') return false;
   const std::size_t close = trimmed.rfind(']');
   if (close == std::string_view::npos) return false;
-  name = Trim(trimmed.substr(1, close - 1));
+  name = ascii::TrimBlanks(trimmed.substr(1, close - 1));
   return true;
 }
 
 // "key = value": the key (trimmed) and the raw text after the first "=". Comment lines
 // (";" first) and lines without "=" carry no key.
 bool ParseKeyLine(std::string_view line, std::string_view& key, std::string_view& rawValue) {
-  const std::string_view trimmed = Trim(line);
+  const std::string_view trimmed = ascii::TrimBlanks(line);
   if (trimmed.empty() || trimmed.front() == ';') return false;
   const std::size_t eq = trimmed.find('=');
   if (eq == std::string_view::npos) return false;
-  key = Trim(trimmed.substr(0, eq));
+  key = ascii::TrimBlanks(trimmed.substr(0, eq));
   rawValue = trimmed.substr(eq + 1);
   return true;
 }
 
 std::string CleanValue(std::string_view raw) {
-  std::string_view value = Trim(raw);
+  std::string_view value = ascii::TrimBlanks(raw);
   if (value.size() >= 2 && value.front() == '"' && value.back() == '"') {
     value = value.substr(1, value.size() - 2);
   }
@@ -99,20 +78,20 @@ std::string ReadProfileString(const std::string& file, std::string_view section,
   try {
     std::string content;
     if (!files::ReadWholeFile(file, content, kMaxProfileFileBytes)) return {};
-    section = Trim(section);
-    key = Trim(key);
+    section = ascii::TrimBlanks(section);
+    key = ascii::TrimBlanks(key);
     bool inSection = false;
     for (const std::string_view line : SplitLines(WithoutBom(content))) {
       std::string_view name;
       if (ParseSectionHeader(line, name)) {
         // Only the first section of a name counts.
         if (inSection) return {};
-        inSection = EqualsNoCase(name, section);
+        inSection = ascii::EqualsNoCase(name, section);
         continue;
       }
       std::string_view lineKey;
       std::string_view rawValue;
-      if (inSection && ParseKeyLine(line, lineKey, rawValue) && EqualsNoCase(lineKey, key)) {
+      if (inSection && ParseKeyLine(line, lineKey, rawValue) && ascii::EqualsNoCase(lineKey, key)) {
         return CleanValue(rawValue);
       }
     }
@@ -124,8 +103,8 @@ std::string ReadProfileString(const std::string& file, std::string_view section,
 
 bool WriteProfileString(const std::string& file, std::string_view section, std::string_view key,
                         std::string_view value) {
-  section = Trim(section);
-  key = Trim(key);
+  section = ascii::TrimBlanks(section);
+  key = ascii::TrimBlanks(key);
   // Names and values that the line format cannot hold would corrupt the file's structure.
   if (section.empty() || key.empty() || HasLineBreak(section) || HasLineBreak(key) ||
       HasLineBreak(value) || section.find(']') != section.npos || key.find('=') != key.npos ||
@@ -151,7 +130,7 @@ bool WriteProfileString(const std::string& file, std::string_view section, std::
     std::size_t sectionStart = lines.size();  // index of the header
     for (std::size_t i = 0; i < lines.size(); ++i) {
       std::string_view name;
-      if (ParseSectionHeader(lines[i], name) && EqualsNoCase(name, section)) {
+      if (ParseSectionHeader(lines[i], name) && ascii::EqualsNoCase(name, section)) {
         sectionStart = i;
         break;
       }
@@ -166,10 +145,10 @@ bool WriteProfileString(const std::string& file, std::string_view section, std::
       for (std::size_t i = sectionStart + 1; i < lines.size(); ++i) {
         std::string_view name;
         if (ParseSectionHeader(lines[i], name)) break;
-        if (!Trim(lines[i]).empty()) lastContent = i;
+        if (!ascii::TrimBlanks(lines[i]).empty()) lastContent = i;
         std::string_view lineKey;
         std::string_view rawValue;
-        if (ParseKeyLine(lines[i], lineKey, rawValue) && EqualsNoCase(lineKey, key)) {
+        if (ParseKeyLine(lines[i], lineKey, rawValue) && ascii::EqualsNoCase(lineKey, key)) {
           found = i;
           break;
         }

@@ -3,6 +3,8 @@
 #include <array>
 #include <charconv>
 
+#include "platform/ascii.h"
+
 namespace orv::proxy {
 
 namespace ip = boost::asio::ip;
@@ -29,12 +31,6 @@ std::optional<ip::address> ParseAddress(std::string_view text) {
   std::optional<ip::address> address = ParseWrittenAddress(text);
   if (address) address = Unmapped(*address);
   return address;
-}
-
-std::string_view Trim(std::string_view text) {
-  while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
-  while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) text.remove_suffix(1);
-  return text;
 }
 
 bool AllDigits(std::string_view text) {
@@ -92,7 +88,7 @@ bool AnyBlockContains(const std::vector<AddressBlock>& blocks, const ip::address
 }
 
 std::optional<ip::address> ParseForwardedEntry(std::string_view entry) {
-  entry = Trim(entry);
+  entry = ascii::TrimBlanks(entry);
   if (!entry.empty() && entry.front() == '[') {
     const std::size_t close = entry.find(']');
     if (close == std::string_view::npos) return std::nullopt;

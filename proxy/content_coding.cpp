@@ -13,6 +13,8 @@
 #include <limits>
 #include <new>
 
+#include "platform/ascii.h"
+
 namespace orv::proxy {
 
 namespace {
@@ -27,43 +29,24 @@ constexpr std::uint64_t kPassSlack = 64 * 1024;
 // a frame may not make a connection hold more than that.
 constexpr int kZstdWindowLogMax = 23;
 
-bool IsBlank(char c) {
-  return c == ' ' || c == '\t';
-}
-
-std::string_view Trim(std::string_view text) {
-  while (!text.empty() && IsBlank(text.front())) text.remove_prefix(1);
-  while (!text.empty() && IsBlank(text.back())) text.remove_suffix(1);
-  return text;
-}
-
-char LowerAscii(char c) {
-  return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-bool EqualsIgnoreCase(std::string_view a, std::string_view b) {
-  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-           return LowerAscii(x) == LowerAscii(y);
-         });
-}
-
 // Calls `visit` with each element of a `separator`-separated list, blanks trimmed.
 template <typename Visit>
 void ForEachElement(std::string_view list, char separator, Visit visit) {
   while (true) {
     const std::size_t end = list.find(separator);
-    visit(Trim(list.substr(0, end)));
+    visit(ascii::TrimBlanks(list.substr(0, end)));
     if (end == std::string_view::npos) return;
     list.remove_prefix(end + 1);
   }
 }
 
 std::optional<Coding> CodingOfName(std::string_view name) {
-  if (EqualsIgnoreCase(name, "gzip") || EqualsIgnoreCase(name, "x-gzip")) return Coding::kGzip;
-  if (EqualsIgnoreCase(name, "deflate")) return Coding::kDeflate;
-  if (EqualsIgnoreCase(name, "br")) return Coding::kBrotli;
-  if (EqualsIgnoreCase(name, "zstd")) return Coding::kZstd;
-  if (EqualsIgnoreCase(name, "identity")) return Coding::kIdentity;
+  if (ascii::EqualsNoCase(name, "gzip") || ascii::EqualsNoCase(name, "x-gzip"))
+    return Coding::kGzip;
+  if (ascii::EqualsNoCase(name, "deflate")) return Coding::kDeflate;
+  if (ascii::EqualsNoCase(name, "br")) return Coding::kBrotli;
+  if (ascii::EqualsNoCase(name, "zstd")) return Coding::kZstd;
+  if (ascii::EqualsNoCase(name, "identity")) return Coding::kIdentity;
   return std::nullopt;
 }
 
@@ -367,17 +350,18 @@ Coding ChooseResponseCoding(std::string_view acceptEncoding) {
   Offer brotli, gzip, any;
   ForEachElement(acceptEncoding, ',', [&](std::string_view element) {
     const std::size_t semicolon = element.find(';');
-    const std::string_view name = Trim(element.substr(0, semicolon));
+    const std::string_view name = ascii::TrimBlanks(element.substr(0, semicolon));
     if (name.empty()) return;
     int quality = 1000;
     bool wellFormed = true;
     if (semicolon != std::string_view::npos) {
       ForEachElement(element.substr(semicolon + 1), ';', [&](std::string_view parameter) {
         const std::size_t equals = parameter.find('=');
-        if (!EqualsIgnoreCase(Trim(parameter.substr(0, equals)), "q")) return;
-        const std::optional<int> parsed = equals == std::string_view::npos
-                                              ? std::nullopt
-                                              : parseQuality(Trim(parameter.substr(equals + 1)));
+        if (!ascii::EqualsNoCase(ascii::TrimBlanks(parameter.substr(0, equals)), "q")) return;
+        const std::optional<int> parsed =
+            equals == std::string_view::npos
+                ? std::nullopt
+                : parseQuality(ascii::TrimBlanks(parameter.substr(equals + 1)));
         if (parsed) {
           quality = *parsed;
         } else {
@@ -387,8 +371,8 @@ Coding ChooseResponseCoding(std::string_view acceptEncoding) {
     }
     if (!wellFormed) return;  // as if the element were not there
     Offer* offer = nullptr;
-    if (EqualsIgnoreCase(name, "br")) offer = &brotli;
-    if (EqualsIgnoreCase(name, "gzip") || EqualsIgnoreCase(name, "x-gzip")) offer = &gzip;
+    if (ascii::EqualsNoCase(name, "br")) offer = &brotli;
+    if (ascii::EqualsNoCase(name, "gzip") || ascii::EqualsNoCase(name, "x-gzip")) offer = &gzip;
     if (name == "*") offer = &any;
     if (offer != nullptr && !offer->listed) *offer = {true, quality};
   });
@@ -417,11 +401,12 @@ std::string_view CodingName(Coding coding) {
 }
 
 bool CompressibleType(std::string_view contentType) {
-  const std::string_view mediaType = Trim(contentType.substr(0, contentType.find(';')));
+  const std::string_view mediaType =
+      ascii::TrimBlanks(contentType.substr(0, contentType.find(';')));
   const std::size_t slash = mediaType.find('/');
   if (slash == std::string_view::npos || slash == 0 || slash + 1 == mediaType.size()) return false;
   std::string lower(mediaType);
-  std::transform(lower.begin(), lower.end(), lower.begin(), LowerAscii);
+  ascii::LowerInPlace(lower);
   const std::string_view type(lower);
   const std::string_view subtype = type.substr(slash + 1);
   if (type.substr(0, slash) == "text") return true;

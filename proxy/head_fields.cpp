@@ -2,20 +2,16 @@
 
 #include <algorithm>
 
+#include "platform/ascii.h"
+
 namespace orv::proxy {
 namespace {
-
-std::string_view TrimBlanks(std::string_view text) {
-  while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
-  while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) text.remove_suffix(1);
-  return text;
-}
 
 template <class Visit>
 void ForEachToken(std::string_view list, Visit visit) {
   while (!list.empty()) {
     const std::size_t comma = list.find(',');
-    const std::string_view token = TrimBlanks(list.substr(0, comma));
+    const std::string_view token = ascii::TrimBlanks(list.substr(0, comma));
     if (!token.empty()) visit(token);
     if (comma == std::string_view::npos) break;
     list.remove_prefix(comma + 1);
@@ -64,7 +60,7 @@ void VaryOnAcceptEncoding(std::vector<HeaderField>& fields) {
   }
   if (!vary) {
     fields.push_back({"Vary", "Accept-Encoding"});
-  } else if (TrimBlanks(vary->value).empty()) {
+  } else if (ascii::TrimBlanks(vary->value).empty()) {
     vary->value = "Accept-Encoding";
   } else {
     vary->value += ", Accept-Encoding";
@@ -74,7 +70,7 @@ void VaryOnAcceptEncoding(std::vector<HeaderField>& fields) {
 void WeakenEntityTag(std::vector<HeaderField>& fields) {
   for (HeaderField& field : fields) {
     if (!EqualsNoCase(field.name, "ETag")) continue;
-    const std::string_view tag = TrimBlanks(field.value);
+    const std::string_view tag = ascii::TrimBlanks(field.value);
     if (!tag.empty() && tag.front() == '"') field.value = "W/" + std::string(tag);
   }
 }

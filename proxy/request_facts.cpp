@@ -3,18 +3,6 @@
 #include <algorithm>
 
 namespace orv::proxy {
-namespace {
-
-char Upper(char c) {
-  return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
-}
-
-}  // namespace
-
-bool EqualsNoCase(std::string_view a, std::string_view b) {
-  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
-                                            [](char x, char y) { return Upper(x) == Upper(y); });
-}
 
 std::optional<std::string> RequestFacts::Header(std::string_view name) const {
   std::optional<std::string> value;

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "filter/request_memo.h"
+#include "platform/ascii.h"
 
 namespace orv::proxy {
 
@@ -47,6 +48,7 @@ struct RequestFacts {
   void SetHeader(std::string_view name, std::string_view value);
 };
 
-bool EqualsNoCase(std::string_view a, std::string_view b);
+// The proxy's sources compare header names with the shared rule unqualified.
+using ascii::EqualsNoCase;
 
 }  // namespace orv::proxy

@@ -5,26 +5,10 @@
 #include <charconv>
 #include <vector>
 
+#include "platform/ascii.h"
+
 namespace orv::proxy {
 namespace {
-
-int HexValue(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
-
-char Lower(char c) {
-  return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
-  if (text.size() < prefix.size()) return false;
-  for (std::size_t i = 0; i < prefix.size(); ++i)
-    if (Lower(text[i]) != prefix[i]) return false;
-  return true;
-}
 
 bool IsControlOrSpace(char c) {
   const auto byte = static_cast<unsigned char>(c);
@@ -61,7 +45,7 @@ std::optional<std::string> ParseName(std::string_view name) {
   out.reserve(name.size());
   for (char c : name) {
     if (!IsNameByte(c)) return std::nullopt;
-    out += Lower(c);
+    out += ascii::LowerChar(c);
   }
   return out;
 }
@@ -71,8 +55,8 @@ std::optional<std::string> ParseBracketedV6(std::string_view inner) {
   std::string text;
   for (char c : inner) {
     // Hex digits, ":" and a dotted IPv4 tail only: no zone ("%25eth0"), no IPvFuture.
-    if (HexValue(c) < 0 && c != ':' && c != '.') return std::nullopt;
-    text += Lower(c);
+    if (ascii::HexValue(c) < 0 && c != ':' && c != '.') return std::nullopt;
+    text += ascii::LowerChar(c);
   }
   in6_addr address;
   if (::inet_pton(AF_INET6, text.c_str(), &address) != 1) return std::nullopt;
@@ -184,8 +168,9 @@ std::optional<std::string> DecodePath(std::string_view raw) {
   decoded.reserve(raw.size());
   for (std::size_t i = 0; i < raw.size(); ++i) {
     char c = raw[i];
-    if (c == '%' && i + 2 < raw.size() && HexValue(raw[i + 1]) >= 0 && HexValue(raw[i + 2]) >= 0) {
-      c = static_cast<char>(HexValue(raw[i + 1]) * 16 + HexValue(raw[i + 2]));
+    if (c == '%' && i + 2 < raw.size() && ascii::HexValue(raw[i + 1]) >= 0 &&
+        ascii::HexValue(raw[i + 2]) >= 0) {
+      c = static_cast<char>(ascii::HexValue(raw[i + 1]) * 16 + ascii::HexValue(raw[i + 2]));
       if (AmbiguousDecodedByte(c)) return std::nullopt;
       i += 2;
     } else if (AmbiguousRawByte(c)) {
@@ -207,7 +192,7 @@ std::optional<RequestTarget> ParseRequestTarget(std::string_view target) {
   RequestTarget parsed;
   std::string_view rest = target;
   for (std::string_view scheme : {"http", "https"}) {
-    if (!StartsWithNoCase(rest, scheme) || rest.substr(scheme.size(), 3) != "://") continue;
+    if (!ascii::StartsWithNoCase(rest, scheme) || rest.substr(scheme.size(), 3) != "://") continue;
     rest.remove_prefix(scheme.size() + 3);
     const std::size_t end = rest.find_first_of("/?");
     parsed.authority = ParseHost(rest.substr(0, end));

@@ -4,6 +4,8 @@
 #include <array>
 #include <utility>
 
+#include "platform/ascii.h"
+
 namespace orv::proxy {
 
 namespace fs = std::filesystem;
@@ -68,8 +70,7 @@ std::string_view ContentTypeFor(const fs::path& file) {
       {".wasm", "application/wasm"},
   }};
   std::string extension = file.extension().string();
-  for (char& c : extension)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  ascii::LowerInPlace(extension);
   for (const auto& [suffix, type] : kTypes)
     if (suffix == extension) return type;
   return "application/octet-stream";

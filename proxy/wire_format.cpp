@@ -3,6 +3,8 @@
 #include <array>
 #include <charconv>
 
+#include "platform/ascii.h"
+
 namespace orv::proxy {
 namespace {
 
@@ -11,10 +13,6 @@ std::string_view Trim(std::string_view text) {
   while (!text.empty() && (text.back() == ' ' || text.back() == '\t' || text.back() == '\r'))
     text.remove_suffix(1);
   return text;
-}
-
-bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
-  return text.size() >= prefix.size() && EqualsNoCase(text.substr(0, prefix.size()), prefix);
 }
 
 void AppendField(std::string& out, std::string_view name, std::string_view value) {
@@ -132,7 +130,7 @@ std::string ChunkFrame(std::string_view data) {
 BlockPage ReadBlockPage(std::string_view bytes, bool accessDenied) {
   BlockPage page;
   page.body = std::string(bytes);
-  if (StartsWithNoCase(bytes, "HTTP/")) {
+  if (ascii::StartsWithNoCase(bytes, "HTTP/")) {
     // The head ends at the first empty line, whether lines end in "\n" or "\r\n".
     std::size_t end = std::string_view::npos, bodyStart = 0;
     for (std::size_t pos = bytes.find('\n'); pos != std::string_view::npos;

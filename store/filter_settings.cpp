@@ -4,7 +4,7 @@
 #include <new>
 
 #include "keywords/page_text.h"
-#include "platform/codepage.h"
+#include "platform/ascii.h"
 #include "platform/files.h"
 #include "platform/profile.h"
 #include "store/keyword_database.h"
@@ -37,7 +37,7 @@ void ReplaceAll(std::string& text, std::string_view from, std::string_view to) {
 // "asp|aspx" -> "|asp|aspx|": an extension is listed exactly when "|ext|" occurs in it.
 std::string PrepareFileTypes(std::string_view raw) {
   if (raw.empty()) return {};
-  std::string types = codepage::LowerAscii(raw);
+  std::string types = ascii::Lower(raw);
   if (types.front() != '|') types.insert(types.begin(), '|');
   if (types.back() != '|') types.push_back('|');
   return types;
@@ -89,7 +89,7 @@ LoadResult LoadSettings(const FilterSettings& previous, std::string_view moduleD
     ReplaceAll(s.ipBlockPage, kUserPlaceholder, s.sendWords);
     ReplaceAll(s.keywordBlockPage, kUserPlaceholder, s.sendWords);
 
-    s.safeCode = codepage::LowerAscii(file.ReadKey(keys::kSafeCode));
+    s.safeCode = ascii::Lower(file.ReadKey(keys::kSafeCode));
 
     s.stripEncoding = file.ReadKey(keys::kIsGzip) == "1";
     s.showWords = file.ReadKey(keys::kIsShowWords) == "1";
@@ -109,11 +109,9 @@ LoadResult LoadSettings(const FilterSettings& previous, std::string_view moduleD
       }
     }
 
-    s.blackUrls =
-        SplitKeepingLongPieces(codepage::LowerAscii(file.ReadKey(keys::kHeiUrl)), kListSeparator);
+    s.blackUrls = SplitKeepingLongPieces(ascii::Lower(file.ReadKey(keys::kHeiUrl)), kListSeparator);
     s.blackIps = SplitKeepingLongPieces(file.ReadKey(keys::kHeiIp), kListSeparator);
-    s.whiteUrls =
-        SplitKeepingLongPieces(codepage::LowerAscii(file.ReadKey(keys::kBaiUrl)), kListSeparator);
+    s.whiteUrls = SplitKeepingLongPieces(ascii::Lower(file.ReadKey(keys::kBaiUrl)), kListSeparator);
     s.whiteIps = SplitKeepingLongPieces(file.ReadKey(keys::kBaiIp), kListSeparator);
 
     LoadedKeywordLists lists = LoadKeywordLists(s.databasePath);

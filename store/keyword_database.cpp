@@ -2,6 +2,7 @@
 
 #include <new>
 
+#include "platform/ascii.h"
 #include "platform/codepage.h"
 #include "platform/files.h"
 #include "store/list_split.h"
@@ -130,7 +131,7 @@ std::string SectionToEditedText(std::string_view section) {
 }
 
 keywords::KeywordList SplitSectionEntries(std::string_view sectionText) {
-  return SplitKeepingLongPieces(codepage::LowerAscii(sectionText), kEntrySeparator);
+  return SplitKeepingLongPieces(ascii::Lower(sectionText), kEntrySeparator);
 }
 
 keywords::ReplaceList SplitReplaceEntries(const keywords::KeywordList& entries) {

@@ -8,6 +8,8 @@
 #include <string>
 #include <string_view>
 
+#include "orv_version.h"
+
 namespace orv::store {
 
 // Key names of section "OrvFilter".
@@ -37,7 +39,7 @@ inline constexpr std::string_view kServiceUrl = "KeyServiceUrl";
 // Defaults written at the console's first start (besides the title line, the random safe code
 // and the log folder, which depend on the machine).
 namespace defaults {
-inline constexpr std::string_view kVersion = "2.1";
+inline constexpr std::string_view kVersion = version::kText;
 inline constexpr std::string_view kIsSystem = "0";
 inline constexpr std::string_view kIsLog = "1";
 inline constexpr std::string_view kIsGzip = "1";

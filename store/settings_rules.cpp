@@ -2,7 +2,7 @@
 
 #include <limits>
 
-#include "platform/codepage.h"
+#include "platform/ascii.h"
 #include "platform/files.h"
 
 namespace orv::store {
@@ -31,9 +31,9 @@ const std::vector<std::string_view>& AllSettingsKeys() {
 }
 
 std::optional<std::string_view> FindSettingsKey(std::string_view name) {
-  const std::string lowered = codepage::LowerAscii(name);
+  const std::string lowered = ascii::Lower(name);
   for (std::string_view key : AllSettingsKeys()) {
-    if (codepage::LowerAscii(key) == lowered) return key;
+    if (ascii::Lower(key) == lowered) return key;
   }
   return std::nullopt;
 }

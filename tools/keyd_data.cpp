@@ -5,6 +5,7 @@
 #include "online/reply.h"
 #include "online/scramble.h"
 #include "online/service_address.h"
+#include "platform/ascii.h"
 #include "platform/codepage.h"
 #include "platform/files.h"
 #include "store/gbk_text.h"
@@ -33,7 +34,7 @@ std::vector<std::pair<std::size_t, std::string_view>> MeaningfulLines(std::strin
 bool IsHexDigest(std::string_view text) {
   if (text.size() != 32) return false;
   for (char c : text) {
-    if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'))) {
+    if (!ascii::IsHexDigit(c)) {
       return false;
     }
   }
@@ -82,8 +83,7 @@ bool SameDigest(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;
   unsigned char difference = 0;
   for (std::size_t i = 0; i < a.size(); ++i) {
-    difference |= static_cast<unsigned char>(codepage::LowerAscii(a.substr(i, 1))[0] ^
-                                             codepage::LowerAscii(b.substr(i, 1))[0]);
+    difference |= static_cast<unsigned char>(ascii::LowerChar(a[i]) ^ ascii::LowerChar(b[i]));
   }
   return difference == 0;
 }
@@ -106,7 +106,7 @@ KeyDataLoad ParseKeyData(std::string_view accounts, std::string_view deny,
       load.warnings.push_back(where + "user name not storable in GBK, skipped");
       continue;
     }
-    const std::string digest = codepage::LowerAscii(line.substr(tab + 1));
+    const std::string digest = ascii::Lower(line.substr(tab + 1));
     if (!data->digests.emplace(std::move(name.gbk), digest).second) {
       load.warnings.push_back(where + "user name given before, skipped");
     }

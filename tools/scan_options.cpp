@@ -1,7 +1,8 @@
 #include "tools/scan_options.h"
 
-#include <cctype>
 #include <charconv>
+
+#include "platform/ascii.h"
 
 namespace orv::tools {
 namespace {
@@ -11,27 +12,6 @@ bool ParseCount(const std::string& text, std::size_t& value) {
   const char* end = text.data() + text.size();
   auto [ptr, ec] = std::from_chars(text.data(), end, value);
   return ec == std::errc() && ptr == end;
-}
-
-int HexValue(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
-
-std::string Trimmed(const std::string& text) {
-  const std::size_t first = text.find_first_not_of(" \t");
-  if (first == std::string::npos) return {};
-  return text.substr(first, text.find_last_not_of(" \t") - first + 1);
-}
-
-bool StartsWithNoCase(const std::string& text, const std::string& prefix) {
-  if (text.size() < prefix.size()) return false;
-  for (std::size_t i = 0; i < prefix.size(); ++i) {
-    if (std::tolower(static_cast<unsigned char>(text[i])) != prefix[i]) return false;
-  }
-  return true;
 }
 
 }  // namespace
@@ -69,12 +49,14 @@ bool ParseScanArguments(const std::vector<std::string>& args, ScanOptions& optio
       std::string header;
       if (!value(header)) return false;
       const std::size_t colon = header.find(':');
-      const std::string name = colon == std::string::npos ? "" : Trimmed(header.substr(0, colon));
+      const std::string_view line = header;
+      const std::string name(colon == std::string::npos ? std::string_view()
+                                                        : ascii::TrimBlanks(line.substr(0, colon)));
       if (name.empty()) {
         error = "header '" + header + "' is not of the form 'Name: value'";
         return false;
       }
-      options.headers.emplace_back(name, Trimmed(header.substr(colon + 1)));
+      options.headers.emplace_back(name, ascii::TrimBlanks(line.substr(colon + 1)));
     } else if (arg == "--chunk") {
       std::string count;
       if (!value(count)) return false;
@@ -104,9 +86,9 @@ bool ParseScanArguments(const std::vector<std::string>& args, ScanOptions& optio
 bool ParseScanUrl(const std::string& url, ScanTarget& target, std::string& error) {
   std::string rest = url;
   std::string defaultPort = "80";
-  if (StartsWithNoCase(rest, "http://")) {
+  if (ascii::StartsWithNoCase(rest, "http://")) {
     rest.erase(0, 7);
-  } else if (StartsWithNoCase(rest, "https://")) {
+  } else if (ascii::StartsWithNoCase(rest, "https://")) {
     rest.erase(0, 8);
     defaultPort = "443";
   }
@@ -145,8 +127,8 @@ std::string DecodePath(const std::string& path) {
   out.reserve(path.size());
   for (std::size_t i = 0; i < path.size(); ++i) {
     if (path[i] == '%' && i + 2 < path.size()) {
-      const int high = HexValue(path[i + 1]);
-      const int low = HexValue(path[i + 2]);
+      const int high = ascii::HexValue(path[i + 1]);
+      const int low = ascii::HexValue(path[i + 2]);
       if (high >= 0 && low >= 0) {
         out += static_cast<char>(high * 16 + low);
         i += 2;

@@ -1,12 +1,12 @@
 #include "console/app/command_line.h"
 
 #include "console/foundation/service_control.h"
-#include "platform/codepage.h"
+#include "platform/ascii.h"
 
 namespace orv::console {
 
 CommandLineMode ModeFromCommandLine(std::string_view commandLine) {
-  const std::string lower = codepage::LowerAscii(commandLine);
+  const std::string lower = ascii::Lower(commandLine);
   if (lower.find("-unload") != std::string::npos || lower.find("/unload") != std::string::npos) {
     return CommandLineMode::Unload;
   }

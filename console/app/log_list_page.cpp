@@ -19,7 +19,7 @@
 #include "loganalyzer/log_index.h"
 #include "loganalyzer/ui/log_desktop.h"
 #include "loganalyzer/ui/log_manager_dlg.h"
-#include "platform/codepage.h"
+#include "platform/ascii.h"
 #include "platform/files.h"
 
 namespace orv::console {
@@ -48,7 +48,7 @@ std::vector<Candidate> DayFiles(const std::string& folder, bool& anyEntry) {
   anyEntry = ListFilesByExtension(names, folder, "*") > 0;
   std::vector<Candidate> days;
   for (const std::string& name : names) {
-    const std::string lower = codepage::LowerAscii(name);
+    const std::string lower = ascii::Lower(name);
     if (lower.find(".log") == std::string::npos || lower.size() <= 6 ||
         lower.compare(0, 2, "20") != 0 || files::IsDirectory(folder + name)) {
       continue;

@@ -5,9 +5,11 @@
 #include <cstdint>
 #include <string>
 
+#include "orv_version.h"
+
 namespace orv::console {
 
-inline constexpr char kProductVersion[] = "2.1";
+inline constexpr const char* kProductVersion = version::kText;
 
 // "Orvane·非法信息过滤系统", the product title.
 QString ProductTitle();

@@ -3,7 +3,7 @@
 #include <string_view>
 
 #include "console/foundation/dates_paths.h"
-#include "platform/codepage.h"
+#include "platform/ascii.h"
 
 namespace orv::console {
 
@@ -17,7 +17,7 @@ void RemoveAll(std::string& text, std::string_view part) {
 
 std::string DateKey(std::string name, bool lowerFirst) {
   if (lowerFirst) {
-    codepage::LowerAsciiInPlace(name);
+    ascii::LowerInPlace(name);
   }
   RemoveAll(name, "orv");
   RemoveAll(name, ".log");

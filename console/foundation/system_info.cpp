@@ -12,6 +12,7 @@
 #include <memory>
 
 #include "console/foundation/dates_paths.h"
+#include "platform/ascii.h"
 #include "platform/codepage.h"
 #include "platform/files.h"
 
@@ -34,7 +35,7 @@ class QuitCatcher : public QObject {
 };
 
 std::string LowerName(std::string_view name) {
-  return codepage::LowerAscii(name);
+  return ascii::Lower(name);
 }
 
 std::string BaseName(const std::string& path) {

@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "console/foundation/dates_paths.h"
+#include "platform/ascii.h"
 
 namespace orv::console {
 
@@ -55,12 +56,7 @@ bool MatchesExtension(const std::string& name, const std::string& extension) {
   if (name.size() < suffix.size()) {
     return false;
   }
-  return std::equal(suffix.rbegin(), suffix.rend(), name.rbegin(), [](char a, char b) {
-    const auto lower = [](char ch) {
-      return (ch >= 'A' && ch <= 'Z') ? static_cast<char>(ch - 'A' + 'a') : ch;
-    };
-    return lower(a) == lower(b);
-  });
+  return ascii::EqualsNoCase(std::string_view(name).substr(name.size() - suffix.size()), suffix);
 }
 }  // namespace
 

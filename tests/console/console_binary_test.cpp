@@ -12,13 +12,13 @@
 
 #include "console/foundation/dates_paths.h"
 #include "store/settings_file.h"
-#include "temp_folder.h"
+#include "tests/support/temp_folder.h"
 
 namespace orv::console {
 namespace {
 
 TEST(OrvConsoleProgram, FirstStartInAnEmptyFolderWritesDefaultsAndStaysUp) {
-  testing::TempFolder folder;
+  orv::testing::TempFolder folder;
   QProcess console;
   QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
   environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
@@ -87,7 +87,7 @@ class CommandLineProgramTest : public ::testing::Test {
     return std::string(std::istreambuf_iterator<char>(in), {});
   }
 
-  testing::TempFolder folder_;
+  orv::testing::TempFolder folder_;
 };
 
 TEST_F(CommandLineProgramTest, IisResetRestartsTheWebServiceUnit) {

@@ -13,12 +13,13 @@
 #include "console/foundation/page_container.h"
 #include "console/foundation/scramble.h"
 #include "fake_system.h"
-#include "temp_folder.h"
+#include "tests/support/temp_folder.h"
 
 namespace orv::console {
 namespace {
 
 using namespace testing;
+using orv::testing::TempFolder;
 
 const QString kTitle = QStringLiteral("Orvane·非法信息过滤系统 Ver2.1");
 

@@ -10,9 +10,11 @@
 #include "fakes.h"
 #include "platform/codepage.h"
 #include "store/keyword_database.h"
-#include "temp_folder.h"
+#include "tests/support/temp_folder.h"
 
 namespace orv::console::testing {
+
+using orv::testing::TempFolder;
 
 inline std::string Gbk(const char* utf8) {
   return codepage::Utf8ToAnsi(utf8);

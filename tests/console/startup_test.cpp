@@ -12,13 +12,13 @@
 #include "console/foundation/dates_paths.h"
 #include "fakes.h"
 #include "store/settings_file.h"
-#include "temp_folder.h"
+#include "tests/support/temp_folder.h"
 
 namespace orv::console {
 namespace {
 
+using orv::testing::TempFolder;
 using testing::FakeMessageBoxes;
-using testing::TempFolder;
 
 constexpr LoaderTimings kNoWaiting{0, 0, 0};
 
@@ -125,7 +125,7 @@ namespace orv::console {
 namespace {
 
 TEST(Startup, ADatabaseThatCannotBeReadIsReported) {
-  testing::TempFolder folder;
+  orv::testing::TempFolder folder;
   ASSERT_TRUE(QDir().mkpath(QString::fromStdString(folder.File("OrvFilter.db"))));
   ConsoleState state(folder.Path());
   ASSERT_TRUE(state.Settings().WriteDefaults(state.AppDirectory()));

@@ -10,12 +10,12 @@
 #include <fstream>
 #include <string>
 
-#include "temp_folder.h"
+#include "tests/support/temp_folder.h"
 
 namespace orv::console {
 namespace {
 
-using testing::TempFolder;
+using orv::testing::TempFolder;
 
 void FakeProcess(const TempFolder& proc, const std::string& pid, const std::string& cmdline,
                  const std::string& comm) {

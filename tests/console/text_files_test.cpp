@@ -10,12 +10,12 @@
 #include <vector>
 
 #include "console/foundation/dates_paths.h"
-#include "temp_folder.h"
+#include "tests/support/temp_folder.h"
 
 namespace orv::console {
 namespace {
 
-using testing::TempFolder;
+using orv::testing::TempFolder;
 using Lines = std::vector<std::string>;
 
 void Put(const std::string& path, const std::string& bytes) {

@@ -16,14 +16,16 @@
 
 #include "store/event_log.h"
 #include "test_support.h"
+#include "tests/support/fake_clock.h"
+#include "tests/support/temp_folder.h"
 
 namespace orv::store {
 namespace {
 
-using testing::FakeClock;
+using orv::testing::FakeClock;
+using orv::testing::TempFolder;
+using orv::testing::UtcSeconds;
 using testing::ReadLines;
-using testing::ScratchDirectory;
-using testing::UtcSeconds;
 
 // ORV_EVENTLOG_STRESS=N multiplies the work for a longer soak.
 int StressFactor() {
@@ -51,13 +53,13 @@ TEST(EventLogConcurrencyTest, LinesAreWholeAndEachIsWrittenOrCountedDropped) {
   constexpr int kFlushers = 2;
   const int linesPerAdder = 250 * StressFactor();
 
-  ScratchDirectory dir;
+  TempFolder dir;
   auto clock = std::make_shared<FakeClock>(UtcSeconds(2012, 10, 31, 23, 0, 0));
   std::map<std::string, int> added;  // line -> times Add was called with it
   std::size_t dropped = 0;
   {
     EventLog log(clock);
-    log.SetDirectory(dir.path() + "/");
+    log.SetDirectory(dir.Dir().string() + "/");
     std::atomic<int> addersLeft{kAdders};
     std::latch startTogether(kAdders + kFlushers);
 
@@ -100,7 +102,7 @@ TEST(EventLogConcurrencyTest, LinesAreWholeAndEachIsWrittenOrCountedDropped) {
   std::map<std::string, int> written;
   std::size_t totalWritten = 0;
   int dayFiles = 0;
-  for (const auto& entry : std::filesystem::directory_iterator(dir.path())) {
+  for (const auto& entry : std::filesystem::directory_iterator(dir.Dir().string())) {
     ++dayFiles;
     for (const std::string& line : ReadLines(entry.path().string())) {
       ASSERT_EQ(std::count(line.begin(), line.end(), '\t'), 6) << line;
@@ -121,12 +123,12 @@ void ExpectEveryDistinctLineWritten(bool writerThread) {
   testing::UseUtcAsLocalTime();
   constexpr int kAdders = 8;
   const int linesPerAdder = 400 * StressFactor();
-  ScratchDirectory dir;
+  TempFolder dir;
   auto clock = std::make_shared<FakeClock>(UtcSeconds(2012, 10, 31, 10, 0, 0));
   std::size_t dropped = 0;
   {
     EventLog log(clock);
-    log.SetDirectory(dir.path());
+    log.SetDirectory(dir.Dir().string());
     std::mutex wakeMutex;
     std::condition_variable woken;
     bool wanted = false;

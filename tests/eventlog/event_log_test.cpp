@@ -10,16 +10,18 @@
 #include <thread>
 
 #include "test_support.h"
+#include "tests/support/fake_clock.h"
+#include "tests/support/temp_folder.h"
 
 namespace orv::store {
 namespace {
 
-using testing::FakeClock;
+using orv::testing::FakeClock;
+using orv::testing::ReadBytes;
+using orv::testing::TempFolder;
+using orv::testing::UtcSeconds;
 using testing::FileExists;
-using testing::ReadBytes;
 using testing::ReadLines;
-using testing::ScratchDirectory;
-using testing::UtcSeconds;
 using Lines = std::vector<std::string>;
 
 // A log line as the handlers build it: seven tab-separated fields.
@@ -44,12 +46,12 @@ class EventLogTest : public ::testing::Test {
 
   const std::time_t start = UtcSeconds(2012, 10, 31, 9, 5, 7);
   std::shared_ptr<FakeClock> clock = std::make_shared<FakeClock>(start);
-  ScratchDirectory dir;
+  TempFolder dir;
 };
 
 TEST_F(EventLogTest, SameMatchedListOnSameUrlWhilePendingGivesOneLine) {
   EventLog log(clock);
-  log.SetDirectory(dir.path());
+  log.SetDirectory(dir.Dir().string());
   const std::string first = EventLine("kw1,kw2", "www.a.com/p.html", "first");
   log.Add(false, first, "kw1,kw2", "www.a.com/p.html");
   log.Add(false, EventLine("kw1,kw2", "www.a.com/p.html", "second"), "kw1,kw2", "www.a.com/p.html");
@@ -87,7 +89,7 @@ TEST_F(EventLogTest, RepeatTextsAreSubstringsAndEmptyOnesMatchEverything) {
 
 TEST_F(EventLogTest, FullBatchIsWrittenWhenTheNextDistinctLineComes) {
   EventLog log(clock);
-  log.SetDirectory(dir.path());
+  log.SetDirectory(dir.Dir().string());
   AddDistinct(log, 0, 50);
   EXPECT_EQ(log.PendingCount(), 50u);
   EXPECT_FALSE(FileExists(DayFile())) << "lines alone do not flush below a full batch";
@@ -117,7 +119,7 @@ TEST_F(EventLogTest, FullBatchIsWrittenWhenTheNextDistinctLineComes) {
 
 TEST_F(EventLogTest, RepeatFlushesOnceThirtyLinesWait) {
   EventLog log(clock);
-  log.SetDirectory(dir.path());
+  log.SetDirectory(dir.Dir().string());
   AddDistinct(log, 0, 29);
   log.Add(false, EventLine("kw", "/page-1000"), "kw", "/page-1000");  // repeat, 29 wait
   EXPECT_EQ(log.PendingCount(), 29u);
@@ -138,7 +140,7 @@ TEST_F(EventLogTest, BatchIsOneAppendOfCrLfEndedLines) {
     appends.emplace_back(path, std::string(text));
     return true;
   });
-  log.SetDirectory(dir.path());
+  log.SetDirectory(dir.Dir().string());
   log.Add(false, "a\tb", "a", "");
   log.Add(false, "c", "c", "");
   log.Add(true, "", "", "");
@@ -152,7 +154,7 @@ TEST_F(EventLogTest, BatchIsOneAppendOfCrLfEndedLines) {
 }
 
 TEST_F(EventLogTest, BatchesAreAppendedToTheDayFileWithOrWithoutTrailingSeparator) {
-  for (const std::string& directory : {dir.path(), dir.path() + "/"}) {
+  for (const std::string& directory : {dir.Dir().string(), dir.Dir().string() + "/"}) {
     std::filesystem::remove(DayFile());
     EventLog log(clock);
     log.SetDirectory(directory);
@@ -189,7 +191,7 @@ TEST_F(EventLogTest, DirectoryDeletedWhileRunningDiscardsPendingLines) {
 
 TEST_F(EventLogTest, UnopenableFileKeepsLinesPendingUntilALaterFlush) {
   EventLog log(clock);
-  log.SetDirectory(dir.path());
+  log.SetDirectory(dir.Dir().string());
   // A folder in the place of the day file: it cannot be opened for appending.
   std::filesystem::create_directory(DayFile());
   AddDistinct(log, 0, 49);
@@ -219,7 +221,7 @@ TEST_F(EventLogTest, UnwritableLogHoldsABoundedNumberOfLines) {
     ++attempts;
     return false;
   });
-  log.SetDirectory(dir.path());
+  log.SetDirectory(dir.Dir().string());
   AddDistinct(log, 0, static_cast<int>(kMaxQueuedLines) + 5);
   EXPECT_EQ(log.PendingCount(), kMaxQueuedLines);
   EXPECT_EQ(log.DroppedCount(), 5u);
@@ -232,7 +234,7 @@ TEST_F(EventLogTest, UnwritableLogHoldsABoundedNumberOfLines) {
 TEST_F(EventLogTest, FirstEventAfterMidnightFlushesPendingIntoTheNewDaysFile) {
   clock->Set(UtcSeconds(2012, 10, 31, 23, 59, 50));
   EventLog log(clock);
-  log.SetDirectory(dir.path());
+  log.SetDirectory(dir.Dir().string());
   log.Add(false, "late-1", "1", "");
   log.Add(false, "late-2", "2", "");
 
@@ -248,7 +250,7 @@ TEST_F(EventLogTest, FirstEventAfterMidnightFlushesPendingIntoTheNewDaysFile) {
 
 TEST_F(EventLogTest, ForcedFlushClockIsAPlainDifference) {
   EventLog log(clock);
-  log.SetDirectory(dir.path());
+  log.SetDirectory(dir.Dir().string());
   log.Add(false, "line", "l", "");
 
   clock->Advance(299);
@@ -274,7 +276,7 @@ TEST_F(EventLogTest, ForcedFlushClockIsAPlainDifference) {
 TEST_F(EventLogTest, DestructorWritesPendingLines) {
   {
     EventLog log(clock);
-    log.SetDirectory(dir.path());
+    log.SetDirectory(dir.Dir().string());
     log.Add(false, "one", "1", "");
     log.Add(false, "two", "2", "");
     EXPECT_FALSE(FileExists(DayFile()));
@@ -338,7 +340,7 @@ class EventLogOverflowTest : public EventLogTest {
 
 TEST_F(EventLogOverflowTest, LinesDuringAFlushWaitInOverflowWithoutDuplicates) {
   EventLog log(clock, Gate());
-  log.SetDirectory(dir.path());
+  log.SetDirectory(dir.Dir().string());
   log.Add(false, "A", "A", "");
   log.Add(false, "B", "B", "");
   std::thread flusher = StartHeldFlush(log);
@@ -368,7 +370,7 @@ TEST_F(EventLogOverflowTest, LinesDuringAFlushWaitInOverflowWithoutDuplicates) {
 
 TEST_F(EventLogOverflowTest, OverflowKeepsMoreThanABatchAndGoesOutWithTheNextOne) {
   EventLog log(clock, Gate());
-  log.SetDirectory(dir.path());
+  log.SetDirectory(dir.Dir().string());
   log.Add(false, "A", "a", "");
   std::thread flusher = StartHeldFlush(log);
   AddDistinct(log, 0, 120);
@@ -385,7 +387,7 @@ TEST_F(EventLogOverflowTest, OverflowKeepsMoreThanABatchAndGoesOutWithTheNextOne
 TEST_F(EventLogOverflowTest, DestructorWritesOverflowLinesToo) {
   {
     EventLog log(clock, Gate());
-    log.SetDirectory(dir.path());
+    log.SetDirectory(dir.Dir().string());
     log.Add(false, "A", "a", "");
     std::thread flusher = StartHeldFlush(log);
     log.Add(false, "B", "b", "");
@@ -400,7 +402,7 @@ TEST_F(EventLogOverflowTest, DestructorWritesOverflowLinesToo) {
 // returns at once, WriteAll waits for that write and then writes what it did not take.
 TEST_F(EventLogOverflowTest, WriteAllWaitsForAWriteInProgressAndLeavesNoLineBehind) {
   EventLog log(clock, Gate());
-  log.SetDirectory(dir.path());
+  log.SetDirectory(dir.Dir().string());
   log.Add(false, "A", "a", "");
   std::thread flusher = StartHeldFlush(log);
   log.Add(false, "B", "b", "");
@@ -420,7 +422,7 @@ TEST_F(EventLogTest, WriteAllWritesOnTheCallingThreadWhenWritesAreDeferred) {
     written += text;
     return true;
   });
-  log.SetDirectory(dir.path());
+  log.SetDirectory(dir.Dir().string());
   log.DeferWrites([] {});  // a writer thread that never comes
   AddDistinct(log, 0, 3);
   log.Add(true, "", "", "");
@@ -438,7 +440,7 @@ TEST_F(EventLogTest, DeferredWritesLeaveTheDiskToTheWriterThread) {
     written += text;
     return true;
   });
-  log.SetDirectory(dir.path());
+  log.SetDirectory(dir.Dir().string());
   int wakes = 0;
   log.DeferWrites([&] { ++wakes; });
 

@@ -6,6 +6,8 @@
 #include <iterator>
 #include <stdexcept>
 
+#include "tests/support/temp_folder.h"
+
 namespace orv::store::testing {
 
 void UseUtcAsLocalTime() {
@@ -13,35 +15,8 @@ void UseUtcAsLocalTime() {
   tzset();
 }
 
-std::time_t UtcSeconds(int year, int month, int day, int hour, int minute, int second) {
-  std::tm tm{};
-  tm.tm_year = year - 1900;
-  tm.tm_mon = month - 1;
-  tm.tm_mday = day;
-  tm.tm_hour = hour;
-  tm.tm_min = minute;
-  tm.tm_sec = second;
-  return timegm(&tm);
-}
-
-ScratchDirectory::ScratchDirectory() {
-  std::string pattern = (std::filesystem::temp_directory_path() / "orv-eventlog-XXXXXX").string();
-  if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-  path_ = pattern;
-}
-
-ScratchDirectory::~ScratchDirectory() {
-  std::error_code ignored;
-  std::filesystem::remove_all(path_, ignored);
-}
-
-std::string ReadBytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
 std::vector<std::string> ReadLines(const std::string& path) {
-  const std::string bytes = ReadBytes(path);
+  const std::string bytes = orv::testing::ReadBytes(path);
   std::vector<std::string> lines;
   std::size_t start = 0;
   while (start < bytes.size()) {

@@ -8,11 +8,12 @@
 #include "platform/codepage.h"
 #include "store/event_log.h"
 #include "test_support.h"
+#include "tests/support/fake_clock.h"
 
 namespace orv::store {
 namespace {
 
-using testing::UtcSeconds;
+using orv::testing::UtcSeconds;
 
 class TimeFormatTest : public ::testing::Test {
  protected:

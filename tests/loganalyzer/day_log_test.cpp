@@ -277,7 +277,7 @@ TEST(Loading, ProgressCanCancelAndMissingFilesLoadNothing) {
 
   EXPECT_EQ(day.Load(folder.File("missing.log")), DayLog::LoadResult::kCannotOpen);
   EXPECT_EQ(day.Count(kKindAll), 0u);
-  EXPECT_EQ(day.Load(folder.Path()), DayLog::LoadResult::kCannotOpen);
+  EXPECT_EQ(day.Load(folder.Dir().string()), DayLog::LoadResult::kCannotOpen);
 }
 
 }  // namespace

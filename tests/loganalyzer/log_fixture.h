@@ -9,6 +9,8 @@
 #include <string>
 #include <string_view>
 
+#include "tests/support/temp_folder.h"
+
 namespace orv::loganalyzer::testing {
 
 inline constexpr std::string_view kDeny = "\xC0\xB9\xBD\xD8";     // 拦截
@@ -27,30 +29,6 @@ inline std::string EventLine(std::string_view time, std::string_view kind,
   return line;
 }
 
-class TempFolder {
- public:
-  TempFolder() {
-    static std::atomic<int> sequence{0};
-    path_ = std::filesystem::temp_directory_path() /
-            ("orv-loganalyzer-" + std::to_string(::getpid()) + "-" + std::to_string(sequence++));
-    std::filesystem::remove_all(path_);
-    std::filesystem::create_directories(path_);
-  }
-  ~TempFolder() {
-    std::error_code ec;
-    std::filesystem::remove_all(path_, ec);
-  }
-  TempFolder(const TempFolder&) = delete;
-  TempFolder& operator=(const TempFolder&) = delete;
-
-  std::string Path() const { return path_.string(); }
-  std::string File(std::string_view name) const { return (path_ / name).string(); }
-  void Write(std::string_view name, std::string_view bytes) const {
-    std::ofstream(path_ / name, std::ios::binary).write(bytes.data(), std::ssize(bytes));
-  }
-
- private:
-  std::filesystem::path path_;
-};
+using orv::testing::TempFolder;
 
 }  // namespace orv::loganalyzer::testing

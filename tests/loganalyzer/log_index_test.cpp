@@ -64,7 +64,7 @@ TEST(LogIndex, ListsDayFilesNewestFirstWithSerialsFromTheOldest) {
   std::filesystem::create_directory(folder.File(".2012-1-1.log"));
   PreselectedDay none;
   LogIndex index(none);
-  EXPECT_EQ(index.Scan(folder.Path(), "1999-1-1"), 3);
+  EXPECT_EQ(index.Scan(folder.Dir().string(), "1999-1-1"), 3);
   EXPECT_EQ(Labels(index),
             (std::vector<std::string>{"3 2012-11-10 2012-11-10.log", "2 2012-11-01 2012-11-1.log",
                                       "1 2012-09-30 2012-9-30.log"}));
@@ -77,7 +77,7 @@ TEST(LogIndex, ShowsNamesLowerCasedButOpensTheFileAsNamed) {
   folder.Write("2012-8-1.LOG", "x\r\n");
   PreselectedDay none;
   LogIndex index(none);
-  ASSERT_EQ(index.Scan(folder.Path() + "/", "1999-1-1"), 1);
+  ASSERT_EQ(index.Scan(folder.Dir().string() + "/", "1999-1-1"), 1);
   EXPECT_EQ(index.Days()[0].fileName, "2012-8-1.log");
   EXPECT_EQ(index.CurrentPath(), folder.File("2012-8-1.LOG"));
   EXPECT_TRUE(std::filesystem::exists(index.CurrentPath()));
@@ -88,7 +88,7 @@ TEST(LogIndex, MissingOrEmptyFolderHasNoDays) {
   PreselectedDay none;
   LogIndex index(none);
   EXPECT_EQ(index.Scan(folder.File("missing")), 0);
-  EXPECT_EQ(index.Scan(folder.Path()), 0);
+  EXPECT_EQ(index.Scan(folder.Dir().string()), 0);
   EXPECT_TRUE(index.Days().empty());
   EXPECT_EQ(index.CurrentPath(), "");
 }
@@ -106,17 +106,17 @@ class CurrentDay : public ::testing::Test {
 
 TEST_F(CurrentDay, TodayWhenPresentElseNewest) {
   LogIndex index(preselected);
-  index.Scan(folder.Path(), "2012-11-2");
+  index.Scan(folder.Dir().string(), "2012-11-2");
   EXPECT_EQ(index.CurrentDate(), "2012-11-02");
   EXPECT_EQ(index.CurrentPath(), folder.File("2012-11-2.log"));
-  index.Scan(folder.Path(), "2012-11-4");
+  index.Scan(folder.Dir().string(), "2012-11-4");
   EXPECT_EQ(index.CurrentDate(), "2012-11-03");
 }
 
 TEST_F(CurrentDay, PreselectedLabelWinsOverToday) {
   preselected.label = "2012-11-01";
   LogIndex index(preselected);
-  index.Scan(folder.Path(), "2012-11-2");
+  index.Scan(folder.Dir().string(), "2012-11-2");
   EXPECT_EQ(index.CurrentDate(), "2012-11-01");
   EXPECT_EQ(index.CurrentPath(), folder.File("2012-11-1.log"));
 }
@@ -125,26 +125,26 @@ TEST_F(CurrentDay, UnknownPreselectedLabelFallsToNewestButKeepsThePreselectedPat
   preselected.label = "2011-01-01";
   preselected.path = "/elsewhere/2011-1-1.log";
   LogIndex index(preselected);
-  index.Scan(folder.Path(), "2012-11-2");
+  index.Scan(folder.Dir().string(), "2012-11-2");
   EXPECT_EQ(index.CurrentDate(), "2012-11-03");
   EXPECT_EQ(index.CurrentPath(), "/elsewhere/2011-1-1.log");
 }
 
 TEST_F(CurrentDay, SelectionIsRememberedAndForgottenAfterADeletion) {
   LogIndex index(preselected);
-  index.Scan(folder.Path(), "2012-11-3");
+  index.Scan(folder.Dir().string(), "2012-11-3");
   index.Select(index.Days()[2]);
   EXPECT_EQ(preselected.label, "2012-11-01");
   EXPECT_EQ(preselected.path, folder.File("2012-11-1.log"));
 
   LogIndex reopened(preselected);
-  reopened.Scan(folder.Path(), "2012-11-3");
+  reopened.Scan(folder.Dir().string(), "2012-11-3");
   EXPECT_EQ(reopened.CurrentDate(), "2012-11-01");
 
   reopened.ForgetCurrent();
   EXPECT_EQ(reopened.CurrentPath(), "");
   EXPECT_TRUE(preselected.label.empty() && preselected.path.empty());
-  reopened.Scan(folder.Path(), "2012-11-2");
+  reopened.Scan(folder.Dir().string(), "2012-11-2");
   EXPECT_EQ(reopened.CurrentDate(), "2012-11-02");
 }
 

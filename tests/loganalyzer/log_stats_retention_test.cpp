@@ -73,7 +73,7 @@ TEST(DayTotals, StreamedCountsAgreeWithTheLoadedDay) {
 
   PreselectedDay none;
   LogIndex index(none);
-  ASSERT_EQ(index.Scan(folder.Path(), "2012-11-2"), 2);
+  ASSERT_EQ(index.Scan(folder.Dir().string(), "2012-11-2"), 2);
   const std::vector<DayTotals> totals = CountDays(index);
   ASSERT_EQ(totals.size(), 2u);
   EXPECT_EQ(totals[0].label, "2012-11-01");
@@ -89,7 +89,7 @@ TEST(DayTotals, StreamedCountsAgreeWithTheLoadedDay) {
   EXPECT_EQ(CountDays(index, [&](std::size_t, std::size_t) { return ++calls < 1; }).size(), 1u);
   KindCounts counts;
   EXPECT_FALSE(CountDayFile(folder.File("missing.log"), counts));
-  EXPECT_FALSE(CountDayFile(folder.Path(), counts));
+  EXPECT_FALSE(CountDayFile(folder.Dir().string(), counts));
 }
 
 TEST(CutGbk, NeverSplitsADoubleByteCharacter) {
@@ -139,7 +139,7 @@ class Retention : public ::testing::Test {
 };
 
 TEST_F(Retention, RemovesDaysOlderThanTheKeptNumberByTheirNames) {
-  const RetentionResult result = RemoveOldDays(folder.Path(), 7, today);
+  const RetentionResult result = RemoveOldDays(folder.Dir().string(), 7, today);
   EXPECT_TRUE(result.Ok());
   EXPECT_EQ(result.removed,
             (std::vector<std::string>{folder.File("orv2012-1-1.log"), folder.File("2012-10-31.log"),
@@ -152,21 +152,21 @@ TEST_F(Retention, RemovesDaysOlderThanTheKeptNumberByTheirNames) {
 }
 
 TEST_F(Retention, ZeroOrNegativeKeepsEverything) {
-  EXPECT_TRUE(RemoveOldDays(folder.Path(), 0, today).removed.empty());
-  EXPECT_TRUE(RemoveOldDays(folder.Path(), -3, today).removed.empty());
+  EXPECT_TRUE(RemoveOldDays(folder.Dir().string(), 0, today).removed.empty());
+  EXPECT_TRUE(RemoveOldDays(folder.Dir().string(), -3, today).removed.empty());
   EXPECT_TRUE(RemoveOldDays(folder.File("missing"), 1, today).removed.empty());
   EXPECT_TRUE(Exists("2012-10-31.log"));
 }
 
 TEST_F(Retention, AFailedRemovalIsReportedAndTheOthersStillGo) {
-  const RetentionResult result =
-      RemoveOldDays(folder.Path(), 7, today, [](const std::string& path, std::string& reason) {
-        if (path.find("2012-10-31") != std::string::npos) {
-          reason = "Permission denied";
-          return false;
-        }
-        return std::filesystem::remove(path);
-      });
+  const RetentionResult result = RemoveOldDays(folder.Dir().string(), 7, today,
+                                               [](const std::string& path, std::string& reason) {
+                                                 if (path.find("2012-10-31") != std::string::npos) {
+                                                   reason = "Permission denied";
+                                                   return false;
+                                                 }
+                                                 return std::filesystem::remove(path);
+                                               });
   EXPECT_FALSE(result.Ok());
   ASSERT_EQ(result.failed.size(), 1u);
   EXPECT_EQ(result.failed[0].path, folder.File("2012-10-31.log"));

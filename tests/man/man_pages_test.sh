@@ -4,7 +4,7 @@
 # with --help is described in its page (an option added to a program without its page fails
 # here).
 #
-#   man_pages_test.sh MANDIR [PROGRAM...]
+#   [ORV_VERSION=x.y] man_pages_test.sh MANDIR [PROGRAM...]
 #
 # PROGRAM are built binaries; their --help output is compared with their pages.
 set -u
@@ -47,6 +47,11 @@ for entry in orvctl.1 orvscan.1 OrvConsole.1 orvproxy.8 orvkeyd.8; do
   fi
   title=$(echo "$name" | tr '[:lower:]' '[:upper:]')
   grep -q "^\.TH $title $section " "$page" || fail "$entry: .TH does not name $title $section"
+  # The page footer states the version the programs are built as (ORV_VERSION, set by CMake).
+  if [ -n "${ORV_VERSION:-}" ]; then
+    grep -q "^\.TH $title $section [0-9]* \"Orvane $ORV_VERSION\" " "$page" ||
+      fail "$entry: .TH does not give the version as \"Orvane $ORV_VERSION\""
+  fi
   required="NAME|SYNOPSIS|DESCRIPTION|OPTIONS|FILES|EXIT STATUS|EXAMPLES|SEE ALSO"
   [ "$section" = 8 ] && required="$required|SIGNALS"
   old_ifs=$IFS

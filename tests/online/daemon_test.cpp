@@ -8,6 +8,7 @@
 #include "online/md5.h"
 #include "online_fixtures.h"
 #include "store/settings_file.h"
+#include "tests/support/fake_clock.h"
 #include "tools/ctl_daemon.h"
 #include "tools/keyd_data.h"
 
@@ -18,22 +19,6 @@ using online::testing::ReadFile;
 using online::testing::ScratchFolder;
 using online::testing::ScriptedTransport;
 using online::testing::WriteFile;
-
-class TurnedClock : public store::Clock {
- public:
-  std::time_t Now() const override { return now; }
-  void Set(int year, int month, int day, int hour, int minute = 0) {
-    std::tm local{};
-    local.tm_year = year - 1900;
-    local.tm_mon = month - 1;
-    local.tm_mday = day;
-    local.tm_hour = hour;
-    local.tm_min = minute;
-    local.tm_isdst = -1;
-    now = std::mktime(&local);
-  }
-  std::time_t now = 0;
-};
 
 class RecordingUnits : public ServiceUnits {
  public:
@@ -73,7 +58,7 @@ class Daemon : public ::testing::Test {
     WriteFile(folder_.File("OrvFilter.db"), "<OrvKeyDeny>zz</OrvKeyDeny>");
   }
   KeywordDaemon Make() {
-    return KeywordDaemon(folder_.Path().string(), service_, units_, clock_, log_,
+    return KeywordDaemon(folder_.Dir().string(), service_, units_, clock_, log_,
                          [this](const std::string& folder, unsigned days, std::time_t) {
                            retentions_.push_back(folder + " " + std::to_string(days));
                            RetentionReport report;
@@ -86,30 +71,30 @@ class Daemon : public ::testing::Test {
   ScratchFolder folder_;
   ServiceTransport service_;
   RecordingUnits units_;
-  TurnedClock clock_;
+  orv::testing::FakeClock clock_;
   std::ostringstream log_;
   std::vector<std::string> retentions_;
 };
 
 TEST_F(Daemon, FetchesInTheRightHourOnceADayAndReloadsOnlyAfterAdditions) {
   KeywordDaemon daemon = Make();
-  clock_.Set(2026, 3, 1, 2, 59);
+  clock_.SetLocal(2026, 3, 1, 2, 59);
   daemon.Step();
   EXPECT_EQ(service_.requests, 0);
-  clock_.Set(2026, 3, 1, 3, 0);
+  clock_.SetLocal(2026, 3, 1, 3, 0);
   daemon.Step();
   EXPECT_EQ(service_.requests, 1);
   EXPECT_EQ(ReadFile(folder_.File("OrvFilter.db")),
             "<OrvKeyDeny>zz@@aa@@bb</OrvKeyDeny><OrvKeyRepl></OrvKeyRepl>");
   EXPECT_EQ(units_.calls, (std::vector<std::string>{"try-reload-or-restart orvproxy"}));
-  clock_.Set(2026, 3, 1, 3, 59);
+  clock_.SetLocal(2026, 3, 1, 3, 59);
   daemon.Step();
-  clock_.Set(2026, 3, 1, 4, 0);
+  clock_.SetLocal(2026, 3, 1, 4, 0);
   daemon.Step();
   EXPECT_EQ(service_.requests, 1);
 
   // The next day nothing new comes: no reload.
-  clock_.Set(2026, 3, 2, 3, 30);
+  clock_.SetLocal(2026, 3, 2, 3, 30);
   daemon.Step();
   EXPECT_EQ(service_.requests, 2);
   EXPECT_EQ(units_.calls.size(), 1u);
@@ -120,14 +105,14 @@ TEST_F(Daemon, FetchesInTheRightHourOnceADayAndReloadsOnlyAfterAdditions) {
 TEST_F(Daemon, FollowsTheSettingsAsTheyAreAtEachLook) {
   KeywordDaemon daemon = Make();
   ASSERT_TRUE(Settings().SetIsAutoWords(false));
-  clock_.Set(2026, 3, 1, 3);
+  clock_.SetLocal(2026, 3, 1, 3);
   daemon.Step();
   EXPECT_EQ(service_.requests, 0);
   ASSERT_TRUE(Settings().SetIsAutoWords(true));
   ASSERT_TRUE(Settings().SetAutoHour("99"));  // out of range reads as hour 0
-  clock_.Set(2026, 3, 1, 4);
+  clock_.SetLocal(2026, 3, 1, 4);
   daemon.Step();
-  clock_.Set(2026, 3, 2, 0, 10);
+  clock_.SetLocal(2026, 3, 2, 0, 10);
   daemon.Step();
   EXPECT_EQ(service_.requests, 1);
 }
@@ -135,7 +120,7 @@ TEST_F(Daemon, FollowsTheSettingsAsTheyAreAtEachLook) {
 TEST_F(Daemon, SurvivesADeadServiceAFailedReloadAndAFullDisk) {
   KeywordDaemon daemon = Make();
   service_.dead = true;
-  clock_.Set(2026, 3, 1, 3);
+  clock_.SetLocal(2026, 3, 1, 3);
   daemon.Step();
   EXPECT_NE(log_.str().find("keyword fetch failed"), std::string::npos);
   EXPECT_NE(log_.str().find("connection refused"), std::string::npos);
@@ -145,13 +130,13 @@ TEST_F(Daemon, SurvivesADeadServiceAFailedReloadAndAFullDisk) {
   service_.dead = false;
   std::filesystem::remove(folder_.File("OrvFilter.db"));
   std::filesystem::create_directory(folder_.File("OrvFilter.db"));
-  clock_.Set(2026, 3, 2, 3);
+  clock_.SetLocal(2026, 3, 2, 3);
   daemon.Step();
   EXPECT_TRUE(units_.calls.empty());
 
   std::filesystem::remove(folder_.File("OrvFilter.db"));
   units_.fail = true;
-  clock_.Set(2026, 3, 3, 3);
+  clock_.SetLocal(2026, 3, 3, 3);
   daemon.Step();
   EXPECT_NE(log_.str().find("reload orvproxy failed: unit failed"), std::string::npos);
   EXPECT_EQ(service_.requests, 3);
@@ -161,13 +146,13 @@ TEST_F(Daemon, RetentionOncePerDayWithTheConfiguredDays) {
   ASSERT_TRUE(Settings().SetClearLog("30"));
   ASSERT_TRUE(Settings().SetLogPath("/var/log/orv/"));
   KeywordDaemon daemon = Make();
-  clock_.Set(2026, 3, 1, 10);
+  clock_.SetLocal(2026, 3, 1, 10);
   daemon.Step();
-  clock_.Set(2026, 3, 1, 23, 59);
+  clock_.SetLocal(2026, 3, 1, 23, 59);
   daemon.Step();
   EXPECT_EQ(retentions_, (std::vector<std::string>{"/var/log/orv/ 30"}));
   ASSERT_TRUE(Settings().SetClearLog("0"));
-  clock_.Set(2026, 3, 2, 0, 1);
+  clock_.SetLocal(2026, 3, 2, 0, 1);
   daemon.Step();
   EXPECT_EQ(retentions_.size(), 1u);
   EXPECT_NE(log_.str().find("log retention: off"), std::string::npos);
@@ -176,15 +161,15 @@ TEST_F(Daemon, RetentionOncePerDayWithTheConfiguredDays) {
 TEST(RemoveOldDayFiles, UsesTheLocalDateOfTheGivenTime) {
   ScratchFolder folder;
   for (const char* name : {"2026-3-1.log", "2026-02-20.log", "2026-2-19.log", "notes.log"}) {
-    WriteFile(folder.Path() / name, "x");
+    WriteFile(folder.Dir() / name, "x");
   }
-  TurnedClock clock;
-  clock.Set(2026, 3, 1, 0, 5);
-  const RetentionReport report = RemoveOldDayFiles(folder.Path().string(), 9, clock.Now());
+  orv::testing::FakeClock clock;
+  clock.SetLocal(2026, 3, 1, 0, 5);
+  const RetentionReport report = RemoveOldDayFiles(folder.Dir().string(), 9, clock.Now());
   EXPECT_EQ(report.removed, 1u);
   EXPECT_TRUE(report.failures.empty());
-  EXPECT_FALSE(std::filesystem::exists(folder.Path() / "2026-2-19.log"));
-  EXPECT_TRUE(std::filesystem::exists(folder.Path() / "2026-02-20.log"));
+  EXPECT_FALSE(std::filesystem::exists(folder.Dir() / "2026-2-19.log"));
+  EXPECT_TRUE(std::filesystem::exists(folder.Dir() / "2026-02-20.log"));
 }
 
 }  // namespace

@@ -44,9 +44,9 @@ TEST(KeyData, FolderFilesSkipWhatCannotBeServed) {
   EXPECT_EQ(load.warnings.size(), 5u);  // bad digest, repeated name, short, "@@", tag
 
   ScratchFolder folder;
-  EXPECT_FALSE(tools::LoadKeyData(folder.Path().string()).data);  // no accounts.txt
-  WriteFile(folder.Path() / "accounts.txt", "u\t" + kDigest + "\n");
-  EXPECT_TRUE(tools::LoadKeyData(folder.Path().string()).data);  // lists may be missing
+  EXPECT_FALSE(tools::LoadKeyData(folder.Dir().string()).data);  // no accounts.txt
+  WriteFile(folder.Dir() / "accounts.txt", "u\t" + kDigest + "\n");
+  EXPECT_TRUE(tools::LoadKeyData(folder.Dir().string()).data);  // lists may be missing
 }
 
 TEST(KeyData, AnswersByPathFieldsAndDigest) {

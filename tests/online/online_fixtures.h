@@ -20,6 +20,7 @@
 #include "online/md5.h"
 #include "online/transport.h"
 #include "platform/codepage.h"
+#include "tests/support/temp_folder.h"
 #include "tools/keyd_server.h"
 
 namespace orv::online::testing {
@@ -39,25 +40,7 @@ inline void WriteFile(const fs::path& path, std::string_view bytes) {
   std::ofstream(path, std::ios::binary).write(bytes.data(), std::ssize(bytes));
 }
 
-class ScratchFolder {
- public:
-  ScratchFolder() {
-    static std::atomic<int> sequence{0};
-    path_ = fs::temp_directory_path() /
-            ("orv-online-" + std::to_string(::getpid()) + "-" + std::to_string(sequence++));
-    fs::remove_all(path_);
-    fs::create_directories(path_);
-  }
-  ~ScratchFolder() {
-    std::error_code ec;
-    fs::remove_all(path_, ec);
-  }
-  const fs::path& Path() const { return path_; }
-  std::string File(const std::string& name) const { return (path_ / name).string(); }
-
- private:
-  fs::path path_;
-};
+using ScratchFolder = orv::testing::TempFolder;
 
 // Answers each GET with the next scripted reply (a network failure once they run out) and
 // keeps the URLs asked for.

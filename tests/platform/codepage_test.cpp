@@ -122,6 +122,23 @@ TEST(CodePage, LowerCasingTouchesAsciiLettersOnlyTrailBytesIncluded) {
   EXPECT_EQ(text, "hello");
 }
 
+TEST(CodePage, SingleByteLoweringKeepsTrailBytes) {
+  // "\x81\x41" is one character whose trail byte reads as "A": it must survive as it is,
+  // while the letters around it are lowered.
+  EXPECT_EQ(LowerSingleBytes("Q\x81\x41Z"), "q\x81\x41z");
+  // Counting starts at the front: "\xC1" here is a trail byte, so "A" after it is a letter.
+  EXPECT_EQ(LowerSingleBytes("\xD6\xC1"
+                             "A"),
+            "\xD6\xC1"
+            "a");
+  // A lead byte at the very end has no trail to protect.
+  EXPECT_EQ(LowerSingleBytes("AB\x81"), "ab\x81");
+  EXPECT_EQ(LowerSingleBytes(""), "");
+  std::string out = "left over";
+  LowerSingleBytesInto("X", out);
+  EXPECT_EQ(out, "x");
+}
+
 TEST(CodePage, CharacterAwareSearchNeverStartsOnATrailByte) {
   const std::string text =
       "ab\xD6\xD0"

@@ -10,14 +10,14 @@
 #include <unistd.h>
 #endif
 
-#include "tests/platform/temp_dir.h"
+#include "tests/support/temp_folder.h"
 
 namespace orv::files {
 namespace {
 
 using orv::testing::CountEntries;
 using orv::testing::ReadBytes;
-using orv::testing::TempDir;
+using orv::testing::TempFolder;
 
 TEST(JoinPath, PutsExactlyOneSeparatorOfTheDirectorysKind) {
   EXPECT_EQ(JoinPath("C:\\inetpub\\", "OrvFilter.ini"), "C:\\inetpub\\OrvFilter.ini");
@@ -30,10 +30,10 @@ TEST(JoinPath, PutsExactlyOneSeparatorOfTheDirectorysKind) {
 }
 
 TEST(Files, KindsOfPath) {
-  TempDir dir;
+  TempFolder dir;
   const std::string file = dir.Write("f", "x");
-  EXPECT_TRUE(IsDirectory(dir.path()));
-  EXPECT_FALSE(IsRegularFile(dir.path()));
+  EXPECT_TRUE(IsDirectory(dir.Path()));
+  EXPECT_FALSE(IsRegularFile(dir.Path()));
   EXPECT_TRUE(IsRegularFile(file));
   EXPECT_FALSE(IsDirectory(file));
   EXPECT_TRUE(Exists(file));
@@ -47,7 +47,7 @@ TEST(Files, KindsOfPath) {
 }
 
 TEST(Files, ReadWholeFileReportsWhatItCouldNotRead) {
-  TempDir dir;
+  TempFolder dir;
   std::string out = "stale";
   const std::string bytes("a\0b\r\n\xD6\xD0", 7);
   EXPECT_TRUE(ReadWholeFile(dir.Write("f", bytes), out));
@@ -55,7 +55,7 @@ TEST(Files, ReadWholeFileReportsWhatItCouldNotRead) {
   EXPECT_FALSE(ReadWholeFile(dir.File("missing"), out));
   EXPECT_TRUE(out.empty());
   out = "stale";
-  EXPECT_FALSE(ReadWholeFile(dir.path(), out));
+  EXPECT_FALSE(ReadWholeFile(dir.Path(), out));
   EXPECT_TRUE(out.empty());
   // The size limit is exact.
   const std::string big = dir.Write("big", std::string(100000, 'x'));
@@ -65,7 +65,7 @@ TEST(Files, ReadWholeFileReportsWhatItCouldNotRead) {
 }
 
 TEST(Files, AtomicWriteReplacesTheContentAndLeavesNoTemporary) {
-  TempDir dir;
+  TempFolder dir;
   const std::string file = dir.Write("f", "old content, longer than the new");
   std::filesystem::permissions(
       file, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
@@ -77,14 +77,14 @@ TEST(Files, AtomicWriteReplacesTheContentAndLeavesNoTemporary) {
   ASSERT_TRUE(WriteFileAtomically(file, ""));
   EXPECT_EQ(ReadBytes(file), "");
   ASSERT_TRUE(WriteFileAtomically(dir.File("created"), "c"));
-  EXPECT_EQ(CountEntries(dir.path()), 2);
+  EXPECT_EQ(CountEntries(dir.Path()), 2);
 }
 
 #ifndef _WIN32
 // A settings file owned root:orvane 0640 must stay readable by the service's group after root
 // rewrites it; a rewrite that handed it to root's own group would lock the service out.
 TEST(Files, AtomicWriteKeepsTheFilesGroup) {
-  TempDir dir;
+  TempFolder dir;
   const std::string file = dir.Write("OrvFilter.ini", "old");
   gid_t other = 0;
   if (::geteuid() == 0) {
@@ -109,7 +109,7 @@ TEST(Files, AtomicWriteKeepsTheFilesGroup) {
 
 // A restricted file stays restricted through a rewrite; a new file gets the usual mode.
 TEST(Files, AtomicWriteModes) {
-  TempDir dir;
+  TempFolder dir;
   const std::string secret = dir.Write("OrvFilter.ini", "old");
   ASSERT_EQ(::chmod(secret.c_str(), 0600), 0);
   ASSERT_TRUE(WriteFileAtomically(secret, "new"));
@@ -127,25 +127,25 @@ TEST(Files, AtomicWriteModes) {
 #endif
 
 TEST(Files, AFailedAtomicWriteLeavesTheTargetAsItWas) {
-  TempDir dir;
+  TempFolder dir;
   const std::string folder = dir.File("folder");
   std::filesystem::create_directory(folder);
   dir.Write("folder/inside", "kept");
   EXPECT_FALSE(WriteFileAtomically(folder, "x"));
   EXPECT_EQ(ReadBytes(folder + "/inside"), "kept");
-  EXPECT_FALSE(WriteFileAtomically(dir.path(), "x"));
+  EXPECT_FALSE(WriteFileAtomically(dir.Path(), "x"));
   EXPECT_FALSE(WriteFileAtomically("", "x"));
   EXPECT_FALSE(WriteFileAtomically(dir.File("missing/f"), "x"));
-  EXPECT_EQ(CountEntries(dir.path()), 1);  // only the folder: no temporaries
+  EXPECT_EQ(CountEntries(dir.Path()), 1);  // only the folder: no temporaries
 }
 
 TEST(Files, AppendCreatesAndExtends) {
-  TempDir dir;
+  TempFolder dir;
   const std::string file = dir.File("log");
   EXPECT_TRUE(AppendToFile(file, "a\r\n"));
   EXPECT_TRUE(AppendToFile(file, "b\r\n"));
   EXPECT_EQ(ReadBytes(file), "a\r\nb\r\n");
-  EXPECT_FALSE(AppendToFile(dir.path(), "x"));
+  EXPECT_FALSE(AppendToFile(dir.Path(), "x"));
 }
 
 TEST(Files, ModuleDirectoryIsTheFolderOfThisProgram) {

@@ -7,18 +7,18 @@
 #include <string>
 #include <thread>
 
-#include "tests/platform/temp_dir.h"
+#include "tests/support/temp_folder.h"
 
 namespace orv::profile {
 namespace {
 
 using orv::testing::CountEntries;
 using orv::testing::ReadBytes;
-using orv::testing::TempDir;
+using orv::testing::TempFolder;
 
 class Profile : public ::testing::Test {
  protected:
-  TempDir dir;
+  TempFolder dir;
   std::string Ini(std::string_view bytes) { return dir.Write("OrvFilter.ini", bytes); }
 };
 
@@ -86,7 +86,7 @@ TEST_F(Profile, TheFirstOfDuplicateKeysAndSectionsWins) {
 TEST_F(Profile, AnythingMissingReadsAsEmpty) {
   EXPECT_EQ(ReadProfileString(dir.File("none.ini"), "S", "Key"), "");
   EXPECT_EQ(ReadProfileString("", "S", "Key"), "");
-  EXPECT_EQ(ReadProfileString(dir.path(), "S", "Key"), "");  // a directory
+  EXPECT_EQ(ReadProfileString(dir.Path(), "S", "Key"), "");  // a directory
   const std::string ini =
       Ini("Key=before any section\n"
           "[S]\n"
@@ -128,7 +128,7 @@ TEST_F(Profile, AWriteCreatesTheFileSectionAndKey) {
   ASSERT_TRUE(WriteProfileString(ini, "OrvFilter", "KeyIsLog", "1"));
   ASSERT_TRUE(WriteProfileString(ini, "Second", "A", "b"));
   EXPECT_EQ(ReadBytes(ini), "[OrvFilter]\r\nKeyIsSystem=1\r\nKeyIsLog=1\r\n[Second]\r\nA=b\r\n");
-  EXPECT_EQ(CountEntries(dir.path()), 1);  // no temporaries left behind
+  EXPECT_EQ(CountEntries(dir.Path()), 1);  // no temporaries left behind
 }
 
 TEST_F(Profile, AWriteReplacesInPlaceAndKeepsEveryOtherLine) {
@@ -175,7 +175,7 @@ TEST_F(Profile, NamesAndValuesThatWouldBreakTheFileAreRefused) {
 
 TEST_F(Profile, AFailedWriteReportsFalseAndLeavesTheFileIntact) {
   // The path is a directory.
-  EXPECT_FALSE(WriteProfileString(dir.path(), "S", "Key", "v"));
+  EXPECT_FALSE(WriteProfileString(dir.Path(), "S", "Key", "v"));
   const std::string folder = dir.File("folder.ini");
   std::filesystem::create_directory(folder);
   EXPECT_FALSE(WriteProfileString(folder, "S", "Key", "v"));
@@ -214,8 +214,8 @@ TEST_F(Profile, WritesFromSeveralThreadsAreNotLost) {
 TEST_F(Profile, AWriteInAReadOnlyFolderFailsAndKeepsTheOldFile) {
   const std::string ini = Ini("[S]\r\nKey=old\r\n");
   std::filesystem::permissions(
-      dir.path(), std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
-  if (::access(dir.path().c_str(), W_OK) == 0) {
+      dir.Path(), std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
+  if (::access(dir.Path().c_str(), W_OK) == 0) {
     GTEST_SKIP() << "running with rights that ignore folder permissions";
   }
   EXPECT_FALSE(WriteProfileString(ini, "S", "Key", "new"));

@@ -10,13 +10,13 @@
 #include "store/list_split.h"
 #include "store/section_store.h"
 #include "store/settings_rules.h"
-#include "tests/platform/temp_dir.h"
+#include "tests/support/temp_folder.h"
 
 namespace orv::store {
 namespace {
 
 using orv::testing::ReadBytes;
-using orv::testing::TempDir;
+using orv::testing::TempFolder;
 
 // Double-byte characters whose trail byte is a separator's first byte.
 constexpr std::string_view kTrailAt = "\x81\x40";        // 丂: trail byte "@"
@@ -123,16 +123,16 @@ TEST(SettingsRules, EachKeyStoresWhatThePageWould) {
   EXPECT_EQ(CheckSettingsValue(keys::kAutoHour, "99").stored, "0");
   EXPECT_EQ(CheckSettingsValue(keys::kSendWords, "a\nb").problem, ValueProblem::LineBreak);
 
-  TempDir dir;
+  TempFolder dir;
   dir.Write("file", "x");
-  EXPECT_EQ(CheckSettingsValue(keys::kLogPath, dir.path()).stored, dir.path());
+  EXPECT_EQ(CheckSettingsValue(keys::kLogPath, dir.Path()).stored, dir.Path());
   EXPECT_EQ(CheckSettingsValue(keys::kLogPath, dir.File("file")).problem,
             ValueProblem::NoSuchFolder);
   EXPECT_EQ(CheckSettingsValue(keys::kLogPath, "/").problem, ValueProblem::NoSuchFolder);
 }
 
 TEST(SettingsPageSave, WritesInOrderRefusesABadLogPathAndReportsFailures) {
-  TempDir dir;
+  TempFolder dir;
   SettingsFile file(dir.File("OrvFilter.ini"));
   ASSERT_TRUE(file.WriteKey(keys::kLogPath, "/kept"));
   SettingsPageFields fields;
@@ -156,9 +156,9 @@ TEST(SettingsPageSave, WritesInOrderRefusesABadLogPathAndReportsFailures) {
   EXPECT_LT(ini.find("KeyIsSystem"), ini.find("KeyAutoHour"));
   EXPECT_LT(ini.find("KeyAutoHour"), ini.find("KeySafeCode"));
 
-  fields.logPath = dir.path();
+  fields.logPath = dir.Path();
   EXPECT_FALSE(SaveSettingsPage(file, fields, dir.File("OrvFilter.db")).logPathRefused);
-  EXPECT_EQ(file.ReadKey(keys::kLogPath), dir.path());
+  EXPECT_EQ(file.ReadKey(keys::kLogPath), dir.Path());
 
   SettingsFile nowhere(dir.File("gone/OrvFilter.ini"));
   const SettingsPageSave failed = SaveSettingsPage(nowhere, fields, dir.File("gone/OrvFilter.db"));
@@ -167,7 +167,7 @@ TEST(SettingsPageSave, WritesInOrderRefusesABadLogPathAndReportsFailures) {
 }
 
 TEST(SavingAsOnDisk, OnlyTheOwnSectionChangesAndAChangeOnDiskIsDetected) {
-  TempDir dir;
+  TempFolder dir;
   const std::string db = dir.Write(
       "OrvFilter.db", "<OrvKeyDeny>a@@b</OrvKeyDeny>\r\n<OrvKeyRepl>x=y</OrvKeyRepl>\r\n");
   const SectionRead loaded = ReadSectionFromDisk(db, Section::Deny);

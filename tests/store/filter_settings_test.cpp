@@ -6,13 +6,13 @@
 #include <string>
 #include <vector>
 
-#include "tests/platform/temp_dir.h"
+#include "tests/support/temp_folder.h"
 
 namespace orv::store {
 namespace {
 
 using keywords::KeywordList;
-using orv::testing::TempDir;
+using orv::testing::TempFolder;
 using Strings = std::vector<std::string>;
 
 // Settings as the Windows console leaves them: CR LF, GBK, the defaults' order, then the keys
@@ -62,8 +62,8 @@ FilterSettings FreshRecord() {
 
 class LoadSettingsTest : public ::testing::Test {
  protected:
-  TempDir dir;
-  std::string logs = dir.path() + "logs";
+  TempFolder dir;
+  std::string logs = dir.Path() + "logs";
   void SetUp() override { std::filesystem::create_directory(logs); }
   void WriteSettings(const std::string& bytes) { dir.Write("OrvFilter.ini", bytes); }
   void WriteDatabase(const std::string& bytes) { dir.Write("OrvFilter.db", bytes); }
@@ -72,12 +72,12 @@ class LoadSettingsTest : public ::testing::Test {
 TEST_F(LoadSettingsTest, AConsoleWrittenSetupFillsEveryField) {
   WriteSettings(ConsoleSettings(logs));
   WriteDatabase(kConsoleDatabase);
-  const LoadResult result = LoadSettings(FreshRecord(), dir.path());
+  const LoadResult result = LoadSettings(FreshRecord(), dir.Path());
   const FilterSettings& s = result.settings;
 
-  EXPECT_EQ(s.moduleDirectory, dir.path());
-  EXPECT_EQ(s.settingsPath, dir.path() + "OrvFilter.ini");
-  EXPECT_EQ(s.databasePath, dir.path() + "OrvFilter.db");
+  EXPECT_EQ(s.moduleDirectory, dir.Path());
+  EXPECT_EQ(s.settingsPath, dir.Path() + "OrvFilter.ini");
+  EXPECT_EQ(s.databasePath, dir.Path() + "OrvFilter.db");
   EXPECT_TRUE(s.enabled);
   EXPECT_TRUE(s.loaded);
   EXPECT_EQ(s.fileTypes, "|asp|aspx|php|");
@@ -124,7 +124,7 @@ TEST_F(LoadSettingsTest, WithoutASettingsFileOnlyLoadedChanges) {
   previous.loaded = true;
   previous.safeCode = "kept";
   previous.blackUrls = {"/old"};
-  const LoadResult result = LoadSettings(previous, dir.path());
+  const LoadResult result = LoadSettings(previous, dir.Path());
   EXPECT_FALSE(result.settings.loaded);
   EXPECT_TRUE(result.settings.enabled);
   EXPECT_EQ(result.settings.safeCode, "kept");
@@ -142,7 +142,7 @@ TEST_F(LoadSettingsTest, OnlyExactlyOneSwitchesTheFilterOn) {
   previous.gbk.deny = keywords::CompiledList({"old"});
   for (const char* value : {"true", "01", "yes", "0", ""}) {
     WriteSettings(std::string("[OrvFilter]\r\nKeyIsSystem=") + value + "\r\nKeySafeCode=new\r\n");
-    const LoadResult result = LoadSettings(previous, dir.path());
+    const LoadResult result = LoadSettings(previous, dir.Path());
     EXPECT_FALSE(result.settings.enabled) << value;
     EXPECT_TRUE(result.settings.loaded) << value;
     // Switched off, the load stops: the rest keeps what the last load gave it.
@@ -161,18 +161,18 @@ TEST_F(LoadSettingsTest, FileTypesGetBarsAtBothEnds) {
   previous.fileTypes = "|stale|";
   for (const auto& c : cases) {
     WriteSettings(std::string("[OrvFilter]\r\nKeyIsSystem=1\r\nKeyFileType=") + c.stored + "\r\n");
-    EXPECT_EQ(LoadSettings(previous, dir.path()).settings.fileTypes, c.expected) << c.stored;
+    EXPECT_EQ(LoadSettings(previous, dir.Path()).settings.fileTypes, c.expected) << c.stored;
   }
 }
 
 TEST_F(LoadSettingsTest, TheMessageReachesTheTemplatesOnlyAtTheFirstLoad) {
   WriteSettings("[OrvFilter]\r\nKeyIsSystem=1\r\nKeySendWords=a<b\r\n");
-  const FilterSettings first = LoadSettings(FreshRecord(), dir.path()).settings;
+  const FilterSettings first = LoadSettings(FreshRecord(), dir.Path()).settings;
   EXPECT_EQ(first.urlBlockPage, "<p>url\\n\\na&lt;b</p>");
   EXPECT_EQ(first.keywordBlockPage, "<script>alert('kw\\n\\na&lt;b')</script>");
 
   WriteSettings("[OrvFilter]\r\nKeyIsSystem=1\r\nKeySendWords=changed\r\n");
-  const FilterSettings reloaded = LoadSettings(first, dir.path()).settings;
+  const FilterSettings reloaded = LoadSettings(first, dir.Path()).settings;
   EXPECT_EQ(reloaded.sendWords, "\\n\\nchanged");
   EXPECT_EQ(reloaded.urlBlockPage, first.urlBlockPage);
   EXPECT_EQ(reloaded.ipBlockPage, first.ipBlockPage);
@@ -181,7 +181,7 @@ TEST_F(LoadSettingsTest, TheMessageReachesTheTemplatesOnlyAtTheFirstLoad) {
   // A library loaded afresh (templates with the placeholder again) takes the new message;
   // an empty one removes the placeholder.
   WriteSettings("[OrvFilter]\r\nKeyIsSystem=1\r\n");
-  const FilterSettings empty = LoadSettings(FreshRecord(), dir.path()).settings;
+  const FilterSettings empty = LoadSettings(FreshRecord(), dir.Path()).settings;
   EXPECT_EQ(empty.sendWords, "");
   EXPECT_EQ(empty.urlBlockPage, "<p>url</p>");
   EXPECT_EQ(empty.ipBlockPage, "<p>ip</p>");
@@ -192,20 +192,20 @@ TEST_F(LoadSettingsTest, TheLogFolderFallsBackToTheModulesLogFolder) {
   const std::string notAFolder = dir.Write("file.txt", "x");
   WriteSettings("[OrvFilter]\r\nKeyIsSystem=1\r\nKeyIsLog=1\r\nKeyLogPath=" + notAFolder + "\r\n");
   // Neither exists: logging goes off.
-  LoadResult result = LoadSettings(FreshRecord(), dir.path());
+  LoadResult result = LoadSettings(FreshRecord(), dir.Path());
   EXPECT_FALSE(result.settings.logEnabled);
   EXPECT_FALSE(result.logDirectory.has_value());
   // The module's own log folder, joined with the module directory's separator.
-  std::filesystem::create_directory(dir.path() + "log");
-  result = LoadSettings(FreshRecord(), dir.path());
+  std::filesystem::create_directory(dir.Path() + "log");
+  result = LoadSettings(FreshRecord(), dir.Path());
   EXPECT_TRUE(result.settings.logEnabled);
-  EXPECT_EQ(result.settings.logPath, dir.path() + "log/");
-  EXPECT_EQ(result.logDirectory, dir.path() + "log/");
-  const std::string bare = dir.path().substr(0, dir.path().size() - 1);
+  EXPECT_EQ(result.settings.logPath, dir.Path() + "log/");
+  EXPECT_EQ(result.logDirectory, dir.Path() + "log/");
+  const std::string bare = dir.Path().substr(0, dir.Path().size() - 1);
   EXPECT_EQ(LoadSettings(FreshRecord(), bare).settings.logPath, bare + "/log/");
   // Logging switched off: the folder is not looked at and not handed on.
   WriteSettings("[OrvFilter]\r\nKeyIsSystem=1\r\nKeyIsLog=0\r\nKeyLogPath=" + logs + "\r\n");
-  result = LoadSettings(FreshRecord(), dir.path());
+  result = LoadSettings(FreshRecord(), dir.Path());
   EXPECT_FALSE(result.settings.logEnabled);
   EXPECT_FALSE(result.logDirectory.has_value());
 }
@@ -215,7 +215,7 @@ TEST_F(LoadSettingsTest, AMissingDatabaseEmptiesTheLists) {
   FilterSettings previous = FreshRecord();
   previous.gbk.deny = keywords::CompiledList({"old"});
   previous.utf8.replace = keywords::CompiledReplaceList({{"ab"}, {"**"}});
-  const FilterSettings s = LoadSettings(previous, dir.path()).settings;
+  const FilterSettings s = LoadSettings(previous, dir.Path()).settings;
   EXPECT_TRUE(s.loaded);
   EXPECT_TRUE(s.gbk.deny.empty());
   EXPECT_TRUE(s.utf8.replace.empty());
@@ -226,12 +226,12 @@ TEST_F(LoadSettingsTest, BadInputNeverStopsTheLoad) {
   std::string noise(4096, '\0');
   for (std::size_t i = 0; i < noise.size(); ++i) noise[i] = static_cast<char>(i * 131 + 7);
   WriteSettings(noise);
-  EXPECT_FALSE(LoadSettings(FreshRecord(), dir.path()).settings.enabled);
+  EXPECT_FALSE(LoadSettings(FreshRecord(), dir.Path()).settings.enabled);
   // A value longer than the read buffer is cut, and the rest of the file still reads.
   WriteSettings("[OrvFilter]\r\nKeyIsSystem=1\r\nKeyHeiUrl=" + std::string(70000, 'u') +
                 "\r\nKeySafeCode=Code\r\n");
   WriteDatabase(noise);
-  const FilterSettings s = LoadSettings(FreshRecord(), dir.path()).settings;
+  const FilterSettings s = LoadSettings(FreshRecord(), dir.Path()).settings;
   EXPECT_TRUE(s.enabled);
   ASSERT_EQ(s.blackUrls.size(), 1u);
   EXPECT_EQ(s.blackUrls[0].size(), 65534u);

@@ -7,7 +7,7 @@
 #include <random>
 #include <string>
 
-#include "tests/platform/temp_dir.h"
+#include "tests/support/temp_folder.h"
 
 namespace orv::store {
 namespace {
@@ -15,7 +15,7 @@ namespace {
 using keywords::KeywordList;
 using orv::testing::CountEntries;
 using orv::testing::ReadBytes;
-using orv::testing::TempDir;
+using orv::testing::TempFolder;
 
 TEST(KeywordDatabaseText, SectionsAreFoundByTheFirstTagsInOrder) {
   const std::string text =
@@ -110,7 +110,7 @@ const std::string kConsoleDatabase =
     "<OrvKeyFree>\xB0\xD7\xC3\xFB\xB5\xA5</OrvKeyFree>";
 
 TEST(KeywordLists, ALoadGivesTheListsInBothEncodings) {
-  TempDir dir;
+  TempFolder dir;
   const LoadedKeywordLists lists = LoadKeywordLists(dir.Write("OrvFilter.db", kConsoleDatabase));
   EXPECT_EQ(lists.gbk.deny, (KeywordList{"\xB7\xA8\xC2\xD6", "\xB6\xC4\xB2\xA9+\xCD\xF8\xD5\xBE",
                                          "\xC9\xAB\xC7\xE9-\xD2\xBD\xD1\xA7"}));
@@ -143,8 +143,8 @@ TEST(KeywordLists, LineBreaksInsideASectionJoinTheKeyword) {
 }
 
 TEST(KeywordLists, AMissingOrUnreadableFileGivesEmptyLists) {
-  TempDir dir;
-  for (const std::string& path : {dir.File("missing.db"), dir.path(), std::string()}) {
+  TempFolder dir;
+  for (const std::string& path : {dir.File("missing.db"), dir.Path(), std::string()}) {
     const LoadedKeywordLists lists = LoadKeywordLists(path);
     EXPECT_TRUE(lists.gbk.deny.empty() && lists.gbk.replace.keys.empty() &&
                 lists.gbk.record.empty() && lists.gbk.free.empty() && lists.utf8.deny.empty());
@@ -152,7 +152,7 @@ TEST(KeywordLists, AMissingOrUnreadableFileGivesEmptyLists) {
 }
 
 TEST(KeywordLists, RandomBytesLoadWithoutHarm) {
-  TempDir dir;
+  TempFolder dir;
   std::mt19937 random(2024);
   for (int round = 0; round < 50; ++round) {
     std::string bytes(static_cast<std::size_t>(random() % 4096), '\0');
@@ -180,7 +180,7 @@ TEST(KeywordLists, ATenMegabyteSectionLoadsWhole) {
     std::snprintf(number, sizeof number, "W%09d", i);
     section.append(number).append(padding).append("@@");
   }
-  TempDir dir;
+  TempFolder dir;
   const LoadedKeywordLists lists =
       LoadKeywordLists(dir.Write("OrvFilter.db", "<OrvKeyDeny>" + section + "</OrvKeyDeny>"));
   ASSERT_EQ(lists.gbk.deny.size(), static_cast<std::size_t>(count));
@@ -192,7 +192,7 @@ TEST(KeywordLists, ATenMegabyteSectionLoadsWhole) {
 }
 
 TEST(KeywordDatabase, LoadEditSaveRoundTrip) {
-  TempDir dir;
+  TempFolder dir;
   const std::string path = dir.Write("OrvFilter.db", "<OrvKeyDeny>a\r\nb@@cc</OrvKeyDeny>\r\n");
   KeywordDatabase db;
   ASSERT_TRUE(db.LoadDatabase(path));
@@ -205,11 +205,11 @@ TEST(KeywordDatabase, LoadEditSaveRoundTrip) {
   KeywordDatabase again;
   ASSERT_TRUE(again.LoadDatabase(path));
   EXPECT_EQ(again.Text(), db.Text());
-  EXPECT_EQ(CountEntries(dir.path()), 1);
+  EXPECT_EQ(CountEntries(dir.Path()), 1);
 }
 
 TEST(KeywordDatabase, AMissingFileLoadsEmptyAndIsCreatedOnSave) {
-  TempDir dir;
+  TempFolder dir;
   KeywordDatabase db;
   EXPECT_FALSE(db.LoadDatabase(dir.File("OrvFilter.db")));
   EXPECT_EQ(db.Text(), "");
@@ -220,12 +220,12 @@ TEST(KeywordDatabase, AMissingFileLoadsEmptyAndIsCreatedOnSave) {
 }
 
 TEST(KeywordDatabase, AFailedSaveReportsFalseAndKeepsTheOldFile) {
-  TempDir dir;
+  TempFolder dir;
   const std::string path = dir.Write("OrvFilter.db", "<OrvKeyDeny>old</OrvKeyDeny>");
   KeywordDatabase db;
   ASSERT_TRUE(db.LoadDatabase(path));
   db.SetSection(Section::Deny, "new");
-  EXPECT_FALSE(db.SaveDatabase(dir.path()));
+  EXPECT_FALSE(db.SaveDatabase(dir.Path()));
   EXPECT_FALSE(db.SaveDatabase(path + "/nested"));
   std::filesystem::create_directory(dir.File("folder.db"));
   EXPECT_FALSE(db.SaveDatabase(dir.File("folder.db")));

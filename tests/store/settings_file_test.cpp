@@ -10,13 +10,13 @@
 #include <vector>
 
 #include "store/secure_random.h"
-#include "tests/platform/temp_dir.h"
+#include "tests/support/temp_folder.h"
 
 namespace orv::store {
 namespace {
 
 using orv::testing::ReadBytes;
-using orv::testing::TempDir;
+using orv::testing::TempFolder;
 
 std::vector<std::string> KeysInFileOrder(const std::string& bytes) {
   std::vector<std::string> keys;
@@ -43,9 +43,9 @@ TEST(FirstRunMarkers, TheDefaultLineCarriesBoth) {
 }
 
 TEST(SettingsFile, DefaultsAreWrittenInTableOrderWithTheLogFolder) {
-  TempDir dir;
+  TempFolder dir;
   SettingsFile file(dir.File("OrvFilter.ini"));
-  ASSERT_TRUE(file.WriteDefaults(dir.path()));
+  ASSERT_TRUE(file.WriteDefaults(dir.Path()));
   EXPECT_EQ(
       KeysInFileOrder(ReadBytes(file.Path())),
       (std::vector<std::string>{"KeySoft", "KeyVersion", "KeyIsSystem", "KeyIsLog", "KeySafeCode",
@@ -60,8 +60,8 @@ TEST(SettingsFile, DefaultsAreWrittenInTableOrderWithTheLogFolder) {
   const std::string code = file.GetSafeCode();
   ASSERT_GE(code.size(), 20u);
   EXPECT_EQ(code.find_first_not_of(defaults::kSafeCodeAlphabet), std::string::npos);
-  EXPECT_EQ(file.GetLogPath(), dir.path() + "log/");
-  EXPECT_TRUE(std::filesystem::is_directory(dir.path() + "log/"));
+  EXPECT_EQ(file.GetLogPath(), dir.Path() + "log/");
+  EXPECT_TRUE(std::filesystem::is_directory(dir.Path() + "log/"));
   EXPECT_EQ(file.GetFileType(), "asp|aspx|php|htm|html|cer|asa|asax");
   EXPECT_EQ(file.GetAutoHour(), "0");
   EXPECT_EQ(file.GetClearLog(), "60");
@@ -70,20 +70,20 @@ TEST(SettingsFile, DefaultsAreWrittenInTableOrderWithTheLogFolder) {
   EXPECT_EQ(file.GetSendWords(), "");
   // Written again (a first run after the markers were lost), nothing is duplicated.
   const std::size_t keyCount = KeysInFileOrder(ReadBytes(file.Path())).size();
-  ASSERT_TRUE(file.WriteDefaults(dir.path()));
+  ASSERT_TRUE(file.WriteDefaults(dir.Path()));
   EXPECT_EQ(KeysInFileOrder(ReadBytes(file.Path())).size(), keyCount);
 }
 
 TEST(SettingsFile, DefaultLogFolderFollowsTheSeparatorOfTheAppDirectory) {
-  TempDir dir;
+  TempFolder dir;
   SettingsFile file(dir.File("OrvFilter.ini"));
-  const std::string appDirectory = dir.path().substr(0, dir.path().size() - 1);  // no "/"
+  const std::string appDirectory = dir.Path().substr(0, dir.Path().size() - 1);  // no "/"
   ASSERT_TRUE(file.WriteDefaults(appDirectory));
   EXPECT_EQ(file.GetLogPath(), appDirectory + "/log/");
 }
 
 TEST(SettingsFile, EveryKeyReadsBackWhatWasWritten) {
-  TempDir dir;
+  TempFolder dir;
   SettingsFile file(dir.File("OrvFilter.ini"));
   const std::string gbk = "\xC7\xEB\xCE\xF0 <b>";  // "请勿 <b>"
   EXPECT_TRUE(file.SetSoft("soft") && file.SetVersion("9") && file.SetSafeCode("Ab12") &&
@@ -114,7 +114,7 @@ TEST(SettingsFile, EveryKeyReadsBackWhatWasWritten) {
 }
 
 TEST(SettingsFile, OnlyExactlyOneIsOn) {
-  TempDir dir;
+  TempFolder dir;
   SettingsFile file(dir.File("OrvFilter.ini"));
   for (const char* value : {"true", "01", "yes", "2", "", "1x"}) {
     ASSERT_TRUE(file.WriteKey(keys::kIsSystem, value));
@@ -125,16 +125,16 @@ TEST(SettingsFile, OnlyExactlyOneIsOn) {
 }
 
 TEST(SettingsFile, AFailedWriteIsReportedAndChangesNothing) {
-  TempDir dir;
+  TempFolder dir;
   // The settings path is a folder, and a path below a file.
-  SettingsFile folder(dir.path());
+  SettingsFile folder(dir.Path());
   EXPECT_FALSE(folder.SetIsSystem(true));
   EXPECT_FALSE(folder.GetIsSystem());
   const std::string plain = dir.Write("plain", "x");
   SettingsFile below(plain + "/OrvFilter.ini");
   EXPECT_FALSE(below.SetSafeCode("abc"));
-  EXPECT_FALSE(below.WriteDefaults(dir.path()));
-  EXPECT_FALSE(std::filesystem::exists(dir.path() + "log"));  // stopped at the first failure
+  EXPECT_FALSE(below.WriteDefaults(dir.Path()));
+  EXPECT_FALSE(std::filesystem::exists(dir.Path() + "log"));  // stopped at the first failure
   // A one-line value with a line break cannot be stored.
   SettingsFile file(dir.File("OrvFilter.ini"));
   ASSERT_TRUE(file.SetSendWords("before"));
@@ -172,10 +172,10 @@ TEST(SecureRandomText, DrawsOnlyFromTheAlphabetAndRefusesImpossibleOnes) {
 }
 
 TEST(SettingsFile, DefaultsFailWhenTheLogFolderCannotBeMade) {
-  TempDir dir;
+  TempFolder dir;
   dir.Write("log", "a file where the folder belongs");
   SettingsFile file(dir.File("OrvFilter.ini"));
-  EXPECT_FALSE(file.WriteDefaults(dir.path()));
+  EXPECT_FALSE(file.WriteDefaults(dir.Path()));
   EXPECT_TRUE(HasFirstRunMarkers(file.GetSoft()));
 }
 

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "platform/codepage.h"
+#include "tests/support/temp_folder.h"
 
 namespace {
 
@@ -59,11 +60,7 @@ struct CtlRun {
 
 class LogFolder {
  public:
-  LogFolder() {
-    static std::atomic<int> sequence{0};
-    path_ = fs::temp_directory_path() /
-            ("orvctl-logs-" + std::to_string(::getpid()) + "-" + std::to_string(sequence++));
-    fs::remove_all(path_);
+  LogFolder() : path_(folder_.Dir()) {
     fs::create_directories(path_ / "log");
     Settings((path_ / "log").string(), "0");
     std::vector<std::string> first;
@@ -83,10 +80,6 @@ class LogFolder {
     WriteDay(path_ / "log" / "2012-9-30.log", {});
     WriteDay(path_ / "log" / "debug.log", {"x"});
     WriteDay(path_ / "log" / "readme.log", {"x"});
-  }
-  ~LogFolder() {
-    std::error_code ec;
-    fs::remove_all(path_, ec);
   }
   fs::path Log(const std::string& name) const { return path_ / "log" / name; }
 
@@ -108,6 +101,7 @@ class LogFolder {
   }
 
  private:
+  orv::testing::TempFolder folder_{"orvctl-logs"};
   fs::path path_;
 };
 

@@ -30,7 +30,7 @@ struct ProgramRun {
 
 ProgramRun Shell(const ScratchFolder& folder, const std::string& command,
                  std::string_view input = "") {
-  WriteFile(folder.Path() / "stdin.bin", input);
+  WriteFile(folder.Dir() / "stdin.bin", input);
   const std::string line = command + " <'" + folder.File("stdin.bin") + "' >'" +
                            folder.File("stdout.bin") + "' 2>'" + folder.File("stderr.txt") + "'";
   const int status = std::system(line.c_str());
@@ -45,7 +45,7 @@ class KeyService {
     pid_ = ::fork();
     if (pid_ == 0) {
       std::freopen(log_.c_str(), "w", stderr);
-      ::execl(ORVKEYD_PATH, ORVKEYD_PATH, "--listen", "127.0.0.1:0", "--data", data.Path().c_str(),
+      ::execl(ORVKEYD_PATH, ORVKEYD_PATH, "--listen", "127.0.0.1:0", "--data", data.Dir().c_str(),
               static_cast<char*>(nullptr));
       std::_Exit(127);
     }
@@ -100,20 +100,20 @@ class OrvctlOnline : public ::testing::Test {
  protected:
   OrvctlOnline() {
     const std::string digest = orv::online::Md5Hex("pa ss");
-    WriteFile(data_.Path() / "accounts.txt", "alice\t" + digest + "\n张三 &x\t" + digest + "\n");
-    WriteFile(data_.Path() / "deny.txt", "赌博\r\n代开发票\r\nabc+def\r\n");
-    WriteFile(data_.Path() / "replace.txt", "法轮=**\n");
+    WriteFile(data_.Dir() / "accounts.txt", "alice\t" + digest + "\n张三 &x\t" + digest + "\n");
+    WriteFile(data_.Dir() / "deny.txt", "赌博\r\n代开发票\r\nabc+def\r\n");
+    WriteFile(data_.Dir() / "replace.txt", "法轮=**\n");
     service_.emplace(data_);
-    WriteFile(site_.Path() / "OrvFilter.ini", "[OrvFilter]\r\nKeyIsSystem=1\r\n");
+    WriteFile(site_.Dir() / "OrvFilter.ini", "[OrvFilter]\r\nKeyIsSystem=1\r\n");
     EXPECT_EQ(Ctl("set KeyServiceUrl " + service_->Url()).exitCode, 0);
-    WriteFile(site_.Path() / "OrvFilter.db",
+    WriteFile(site_.Dir() / "OrvFilter.db",
               "<OrvKeyDeny>bb</OrvKeyDeny>\r\n<OrvKeyRepl></OrvKeyRepl>\r\n<KeyWordsJilu>x@@yy</"
               "KeyWordsJilu>\r\n");
   }
   ProgramRun Ctl(const std::string& arguments, std::string_view input = "") {
     return Shell(
         site_,
-        std::string("'") + ORVCTL_PATH + "' --dir '" + site_.Path().string() + "' " + arguments,
+        std::string("'") + ORVCTL_PATH + "' --dir '" + site_.Dir().string() + "' " + arguments,
         input);
   }
   std::string StoredUser() {
@@ -172,7 +172,7 @@ TEST_F(OrvctlOnline, FetchMergesAndReportsThenAddsNothingTheSecondTime) {
             std::string::npos);
 
   // A reloaded service hands out its new list.
-  WriteFile(data_.Path() / "deny.txt", "赌博\nnew one\n");
+  WriteFile(data_.Dir() / "deny.txt", "赌博\nnew one\n");
   service_->Reload();
   run = Ctl("words fetch");
   EXPECT_NE(run.out.find("新增拦截关键词：1 个"), std::string::npos) << run.out << run.err;

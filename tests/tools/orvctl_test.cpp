@@ -10,6 +10,7 @@
 #include <fstream>
 #include <string>
 
+#include "tests/support/temp_folder.h"
 #include "tools/bounded_process.h"
 
 namespace {
@@ -40,11 +41,7 @@ struct CtlRun {
 
 class CtlFolder {
  public:
-  CtlFolder() {
-    static std::atomic<int> sequence{0};
-    path_ = fs::temp_directory_path() /
-            ("orvctl-test-" + std::to_string(::getpid()) + "-" + std::to_string(sequence++));
-    fs::remove_all(path_);
+  CtlFolder() : path_(folder_.Dir()) {
     fs::create_directories(path_ / "log");
     fs::create_directories(path_ / "bin");
     WriteFile(path_ / "OrvFilter.db", kDatabase);
@@ -58,10 +55,6 @@ class CtlFolder {
               "[ -f \"$(dirname \"$0\")/fail\" ] && { echo 'Unit orvproxy.service not found.' "
               ">&2; exit 5; }\nexit 0\n");
     fs::permissions(path_ / "bin" / "systemctl", fs::perms::owner_all);
-  }
-  ~CtlFolder() {
-    std::error_code ec;
-    fs::remove_all(path_, ec);
   }
   fs::path File(const std::string& name) const { return path_ / name; }
   std::string Calls() const { return ReadFile(path_ / "bin" / "calls"); }
@@ -85,6 +78,7 @@ class CtlFolder {
   }
 
  private:
+  orv::testing::TempFolder folder_{"orvctl-test"};
   fs::path path_;
 };
 

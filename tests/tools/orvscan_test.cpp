@@ -8,6 +8,8 @@
 #include <fstream>
 #include <string>
 
+#include "tests/support/temp_folder.h"
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -26,19 +28,11 @@ struct ScanRun {
 // A copy of the fixture site in a fresh folder, with its log/ folder.
 class ScanFolder {
  public:
-  ScanFolder() {
-    static std::atomic<int> sequence{0};
-    path_ = fs::temp_directory_path() /
-            ("orvscan-test-" + std::to_string(::getpid()) + "-" + std::to_string(sequence++));
-    fs::remove_all(path_);
+  ScanFolder() : path_(folder_.Dir()) {
     fs::create_directories(path_ / "log");
     for (const auto& entry : fs::directory_iterator(fs::path(ORV_FIXTURES) / "site")) {
       fs::copy_file(entry.path(), path_ / entry.path().filename());
     }
-  }
-  ~ScanFolder() {
-    std::error_code ec;
-    fs::remove_all(path_, ec);
   }
   const fs::path& path() const { return path_; }
   std::string Input(const std::string& name) const { return (path_ / name).string(); }
@@ -68,6 +62,7 @@ class ScanFolder {
   }
 
  private:
+  orv::testing::TempFolder folder_{"orvscan-test"};
   fs::path path_;
 };
 
