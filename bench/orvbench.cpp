@@ -68,17 +68,20 @@ struct Outcome {
   bool operator==(const Outcome&) const = default;
 };
 
-// One scan context, as a screening thread leases one. The lists after the first find the
-// text the same by comparing it with the copy the first pass kept, and so does ReplaceWords.
+// One scan context, as a screening thread leases one, used as the page screen uses it: the
+// text pinned while the lists read it, so that they share one pass, and the pin moved to the
+// copy that ReplaceWords rewrites, so that it shares the pass too.
 Outcome ScreenCompiled(const std::string& text, const CompiledSet& set) {
   using orv::keywords::StopAt;
   static orv::keywords::ScanContext context;
   Outcome out;
+  const orv::keywords::ScanContext::Pin unchanged(context, text);
   out.free = orv::keywords::FindFirstWord(text, set.free, context);
   out.record = orv::keywords::MatchRules(text, set.record, StopAt::kAll, context);
   out.deny = orv::keywords::MatchRules(text, set.deny, StopAt::kAll, context);
   out.page = text;
   out.search = text;
+  context.MovePin(out.search);
   out.replaced = orv::keywords::ReplaceWords(out.page, out.search, set.replace, context);
   return out;
 }

@@ -158,6 +158,10 @@ ChunkResult ScreenWorker::ScreenResponse(const store::FilterSettings& settings,
 
   ChunkResult result;
   result.pass = PassReason::kScreened;
+  // Replace keys are looked for in the chunk itself, lower-cased but never decoded.
+  std::string lowered;
+  keywords::Replacements replaced;
+  std::string rewritten;
   {
     // `search` stays as it is in this block (its buffer is this screen's alone), so the lists'
     // scans of it share one pass without a copy of the page to compare with.
@@ -202,17 +206,16 @@ ChunkResult ScreenWorker::ScreenResponse(const store::FilterSettings& settings,
     if (!decodedTwice && !keywords::ReplaceMayApply(chunk, search, lists.replace, scan)) {
       return result;
     }
+    if (decoded) {
+      lowered = keywords::LowerAsciiCopy(chunk);
+    } else {
+      // The same text as `search`: the pass the lists above made is the pass of the copy.
+      lowered = std::string(search);
+      scan.MovePin(lowered);
+    }
+    rewritten = std::string(chunk);
+    replaced = keywords::ReplaceWords(rewritten, lowered, lists.replace, scan);
   }
-  // Replace keys are looked for in the chunk itself, lower-cased but never decoded.
-  std::string lowered;
-  if (decoded) {
-    lowered = keywords::LowerAsciiCopy(chunk);
-  } else {
-    lowered = std::string(search);  // the same text
-  }
-  std::string rewritten(chunk);
-  const keywords::Replacements replaced =
-      keywords::ReplaceWords(rewritten, lowered, lists.replace, scan);
   if (replaced.count == 0) return result;
   const std::string keyword = AsAnsi(replaced.words, utf8);
   if (settings.logEnabled && keyword.size() > 1) {

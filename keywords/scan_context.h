@@ -30,6 +30,11 @@ class ScanContext {
   // changed.
   void PinText(std::string_view text);
   void UnpinText();
+  // The caller's word that `copy` holds the same bytes as the pinned text and stands in for it
+  // from now on, under the same pin: the pass made of the pinned text is then the pass of the
+  // copy. A screen that rewrites a copy of the text it screened (ReplaceWords) need not scan
+  // it again. Without a pin standing, nothing happens. A copy of other bytes breaks the word.
+  void MovePin(std::string_view copy);
 
   // PinText for as long as it lives.
   class Pin {

@@ -27,6 +27,11 @@ void ScanContext::PinText(std::string_view text) {
   state_->pin = ++state_->lastPin;
 }
 
+void ScanContext::MovePin(std::string_view copy) {
+  if (state_->pin == 0 || copy.size() != state_->pinned.size()) return;
+  state_->pinned = copy;
+}
+
 void ScanContext::UnpinText() {
   // A pass made under the pin is not reused once it has ended: the text may change now.
   state_->pinned = {};

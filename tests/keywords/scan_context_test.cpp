@@ -144,6 +144,43 @@ TEST(ScanContext, RewriteByReplaceWordsIsNotHiddenByThePin) {
   EXPECT_FALSE(Denied(group, search, context));
 }
 
+TEST(ScanContext, PinMovedToACopySharesThePassWithReplaceWords) {
+  const CompiledGroup group = Group();
+  for (const std::string original : {"..ab..cd..xy..", "..zz..qq..", "..xy..ab..zz..cd..qq.."}) {
+    SCOPED_TRACE(original);
+    std::string alonePage = original, aloneSearch = original;
+    const Replacements alone = ReplaceWords(alonePage, aloneSearch, group.replace);
+
+    ScanContext context;
+    const ScanContext::Pin unchanged(context, original);
+    const bool denied = Denied(group, original, context);
+    std::string page = original, search = original;
+    const std::uint32_t before = context.Passes();
+    context.MovePin(search);
+    EXPECT_EQ(ReplaceWords(page, search, group.replace, context), alone);
+    EXPECT_EQ(context.Passes(), before) << "the copy was not scanned again";
+    EXPECT_EQ(page, alonePage);
+    EXPECT_EQ(search, aloneSearch);
+    // The rewritten copy is scanned afresh; the original is no longer the pinned text.
+    ScanContext fresh;
+    EXPECT_EQ(Denied(group, search, context), Denied(group, aloneSearch, fresh))
+        << "rewritten copy";
+    EXPECT_EQ(Denied(group, original, context), denied);
+  }
+}
+
+TEST(ScanContext, PinMovedToACopyOfAnotherSizeIsNotTaken) {
+  const CompiledGroup group = Group();
+  ScanContext context;
+  const std::string text = "..ab..cd..";
+  const ScanContext::Pin unchanged(context, text);
+  EXPECT_TRUE(Denied(group, text, context));
+  const std::string shorter = "..ab..";
+  context.MovePin(shorter);
+  EXPECT_FALSE(Denied(group, shorter, context));
+  EXPECT_TRUE(Denied(group, text, context));
+}
+
 TEST(ScanContext, AnotherTextIsNotTakenForThePinnedOne) {
   const CompiledGroup group = Group();
   ScanContext context;
