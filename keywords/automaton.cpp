@@ -137,6 +137,7 @@ Automaton::Automaton(const std::vector<std::string_view>& patterns, std::size_t 
   }
   SetStartSkips();
   SetGramTiers(patterns);
+  wide_ = WideStartsRun();
   edgeClass_.shrink_to_fit();
   edgeTarget_.shrink_to_fit();
   sparseFail_.shrink_to_fit();
@@ -198,10 +199,10 @@ void Automaton::SetGramTiers(const std::vector<std::string_view>& patterns) {
     // of thousands of words, and a false hit costs a lookup further out.
     const std::size_t bits =
         std::bit_ceil(std::clamp<std::size_t>(keyed.size() * 16, 65536, std::size_t{1} << 23));
-    tier.shift = 64 - static_cast<unsigned>(std::countr_zero(bits));
+    tier.shift = 32 - static_cast<unsigned>(std::countr_zero(bits));
     tier.bits.assign(bits / 64, 0);
     for (const Keyed& k : keyed) {
-      const std::uint64_t bit = GramHash(k.gram) >> tier.shift;
+      const std::uint32_t bit = BitHash(k.gram) >> tier.shift;
       tier.bits[bit >> 6] |= std::uint64_t{1} << (bit & 63);
     }
 
@@ -219,24 +220,26 @@ void Automaton::SetGramTiers(const std::vector<std::string_view>& patterns) {
     for (std::size_t k = 0; k < keyed.size();) {
       const std::uint64_t gram = keyed[k].gram;
       const auto begin = static_cast<std::uint32_t>(tier.members.size());
+      std::uint64_t nexts = 0;
       for (; k < keyed.size() && keyed[k].gram == gram; ++k) {
         const std::string_view rest = patterns[keyed[k].pattern].substr(tier.length);
+        nexts |= rest.empty() ? ~std::uint64_t{0}
+                              : std::uint64_t{1} << (static_cast<unsigned char>(rest[0]) & 63);
         GramMember member{};
         member.state = stateOf[keyed[k].pattern];
         member.length = keyed[k].length;
-        if (rest.size() <= GramMember::kInline) {
-          std::copy(rest.begin(), rest.end(), member.bytes);
-        } else {
-          member.rest = static_cast<std::uint32_t>(tier.rest.size());
-          tier.rest.insert(tier.rest.end(), rest.begin(), rest.end());
-        }
+        member.head = Gram(reinterpret_cast<const unsigned char*>(rest.data()), rest.size(), 8);
+        tier.tail.push_back(static_cast<std::uint32_t>(tier.rest.size()));
+        if (rest.size() > 8) tier.rest.insert(tier.rest.end(), rest.begin() + 8, rest.end());
         tier.members.push_back(member);
       }
       std::size_t slot = static_cast<std::size_t>(GramHash(gram) >> tier.groupShift);
       while (tier.groups[slot].begin != tier.groups[slot].end) slot = (slot + 1) & (slots - 1);
-      tier.groups[slot] = GramGroup{gram, begin, static_cast<std::uint32_t>(tier.members.size())};
+      tier.groups[slot] =
+          GramGroup{gram, begin, static_cast<std::uint32_t>(tier.members.size()), nexts};
     }
     tier.members.shrink_to_fit();
+    tier.tail.shrink_to_fit();
     tier.rest.shrink_to_fit();
   }
 }
@@ -275,20 +278,23 @@ std::size_t Automaton::ConfirmAt(const GramTier& tier, const unsigned char* text
     std::size_t steps = 1;
     const std::size_t available = end - from;
     const unsigned char* after = text + from + tier.length;
+    // The eight bytes after the gram, read once for the whole group (fewer at the end of the
+    // text, where members that would need more are left out below anyway; there a zero stands
+    // for the missing byte, and only a member that is the gram alone gets through).
+    const std::uint64_t next = Gram(after, available - tier.length, 8);
+    if (((group.nexts >> (next & 63)) & 1) == 0) return steps;
     for (std::uint32_t m = group.begin; m < group.end; ++m) {
       const GramMember& member = tier.members[m];
       if (member.length > available) break;  // and so are the rest of the group
       const std::size_t rest = member.length - tier.length;
       steps += 1 + rest / 8;
-      // The rest is a few bytes as a rule (one character after a two-character gram): a
-      // loop beats a call.
-      const unsigned char* expected =
-          rest <= GramMember::kInline ? member.bytes : tier.rest.data() + member.rest;
-      std::size_t same = 0;
-      while (same < rest && after[same] == expected[same]) ++same;
-      if (same == rest) {
-        out.data_.push_back(Output{member.state, static_cast<std::uint32_t>(from + member.length)});
+      const std::uint64_t compared =
+          rest >= 8 ? ~std::uint64_t{0} : (std::uint64_t{1} << (8 * rest)) - 1;
+      if (((next ^ member.head) & compared) != 0) continue;
+      if (rest > 8 && std::memcmp(after + 8, tier.rest.data() + tier.tail[m], rest - 8) != 0) {
+        continue;
       }
+      out.data_.push_back(Output{member.state, static_cast<std::uint32_t>(from + member.length)});
     }
     return steps;
   }
@@ -357,7 +363,15 @@ void Automaton::CollectOutputs(const unsigned char* text, std::size_t size,
     std::uint64_t candidates = StartCandidates(text + i, count);
     if (candidates == 0) continue;
     std::uint64_t passedLong = 0, passedShort = 0;
-    if (std::endian::native == std::endian::little && size - i >= 64 + 8) {
+    // Eight starts at a time pay off where many are candidates, as in prose of the patterns'
+    // script; a block of markup with a candidate or two is cheaper one start at a time.
+    if (wide_ && size - i >= 64 + 8 && std::popcount(candidates) >= kWideFrom) {
+      WideStarts(text + i, candidates, passedLong, passedShort);
+      // The bitmaps answer for the gram; a start must also be one of the candidates.
+      passedLong &= candidates;
+      passedShort &= candidates;
+      candidates = 0;
+    } else if (std::endian::native == std::endian::little && size - i >= 64 + 8) {
       // The common case in few instructions: eight bytes to read at every start, and both
       // tiers' grams cut from them.
       const auto maskOf = [](std::size_t length) {
@@ -374,10 +388,10 @@ void Automaton::CollectOutputs(const unsigned char* text, std::size_t size,
         std::uint64_t word;
         std::memcpy(&word, text + i + k, 8);
         const auto begins = static_cast<std::uint64_t>(!staysAtStart_[text[i + k]]);
-        const std::uint64_t bit = GramHash(word & longMask) >> longShift;
+        const std::uint32_t bit = BitHash(word & longMask) >> longShift;
         passedLong |= (((longBits[bit >> 6] >> (bit & 63)) & 1) & begins) << k;
         if (twoTiers) {
-          const std::uint64_t shortBit = GramHash(word & shortMask) >> shortShift;
+          const std::uint32_t shortBit = BitHash(word & shortMask) >> shortShift;
           passedShort |= (((shortBits[shortBit >> 6] >> (shortBit & 63)) & 1) & begins) << k;
         }
       }
@@ -390,12 +404,23 @@ void Automaton::CollectOutputs(const unsigned char* text, std::size_t size,
       const bool begins = !staysAtStart_[text[at]];
       const std::uint64_t gram = Gram(text + at, size - at, longTier.length);
       const bool fits = size - at >= longTier.length;
-      passedLong |= static_cast<std::uint64_t>(begins & fits & longTier.MayStart(GramHash(gram)))
-                    << k;
+      passedLong |= static_cast<std::uint64_t>(begins & fits & longTier.MayStart(gram)) << k;
       if (twoTiers) {
         const std::uint64_t shortGram = Gram(text + at, size - at, shortTier.length);
-        passedShort |= static_cast<std::uint64_t>(begins & shortTier.MayStart(GramHash(shortGram)))
-                       << k;
+        passedShort |= static_cast<std::uint64_t>(begins & shortTier.MayStart(shortGram)) << k;
+      }
+    }
+    // Each confirmation starts with a load from a group table far larger than the nearest
+    // caches. Asked for all at once, before the first is needed, those loads overlap instead
+    // of waiting one after another: where words are frequent, or their first bytes are, a
+    // block has many starts to confirm.
+    if (std::endian::native == std::endian::little && size - i >= 64 + 8) {
+      for (std::uint64_t passed = passedLong | passedShort; passed != 0; passed &= passed - 1) {
+        const auto k = static_cast<unsigned>(std::countr_zero(passed));
+        std::uint64_t word;
+        std::memcpy(&word, text + i + k, 8);
+        if ((passedLong >> k) & 1) longTier.Prefetch(word);
+        if ((passedShort >> k) & 1) shortTier.Prefetch(word);
       }
     }
     for (std::uint64_t passed = passedLong | passedShort; passed != 0; passed &= passed - 1) {
@@ -432,8 +457,7 @@ void Automaton::CollectStarts(const unsigned char* text, std::size_t size, std::
     for (const GramTier* tier : {&tiers_[1], &tiers_[0]}) {
       if (tier->length == 0 || size - at < tier->length) continue;
       const std::uint64_t gram = Gram(text + at, size - at, tier->length);
-      const std::uint64_t hash = GramHash(gram);
-      if (tier->MayStart(hash)) ConfirmAt(*tier, text, at, size, gram, hash, out);
+      if (tier->MayStart(gram)) ConfirmAt(*tier, text, at, size, gram, GramHash(gram), out);
     }
   }
   out.chainFrom_ = out.data_.size();

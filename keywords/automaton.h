@@ -34,6 +34,11 @@ class Automaton {
   // knows it); duplicates must not be passed. `denseBudgetBytes` caps the complete rows.
   Automaton(const std::vector<std::string_view>& patterns, std::size_t denseBudgetBytes);
 
+  // Whether automata built from now on may take the starts eight at a time where the
+  // processor can (the default), or must keep to the portable round: tests hold both to the
+  // same answers.
+  static void AllowWideStarts(bool allowed);
+
   std::size_t MemoryBytes() const;
   std::size_t StateCount() const { return ownPattern_.size(); }
   std::size_t MaxPatternLength() const { return maxLength_; }
@@ -142,6 +147,14 @@ class Automaton {
   static std::uint64_t Gram(const unsigned char* text, std::size_t available, std::size_t length);
   static std::uint64_t GramHash(std::uint64_t gram) { return gram * kGramHash; }
   static constexpr std::uint64_t kGramHash = 0x9E3779B97F4A7C15u;
+  // The start bitmaps' hash: each half of the gram multiplied in 32 bits, so that eight
+  // starts can be hashed at once with vector instructions (see WideStarts).
+  static std::uint32_t BitHash(std::uint64_t gram) {
+    return static_cast<std::uint32_t>(gram) * kBitHashLow ^
+           static_cast<std::uint32_t>(gram >> 32) * kBitHashHigh;
+  }
+  static constexpr std::uint32_t kBitHashLow = 0x9E3779B1u;
+  static constexpr std::uint32_t kBitHashHigh = 0x85EBCA77u;
 
   // The occurrences that start at `from` of the patterns of one tier, whose gram at `from`
   // and its hash are given, shortest first: the patterns of the gram's group whose rest
@@ -149,6 +162,14 @@ class Automaton {
   std::size_t ConfirmAt(const GramTier& tier, const unsigned char* text, std::size_t from,
                         std::size_t end, std::uint64_t gram, std::uint64_t hash,
                         OutputBuffer& out) const;
+  // The starts of a full block (64 of them, with 72 bytes to read from `block`) whose gram
+  // each tier's bitmap lets through, computed eight at a time with AVX2; only called when
+  // the processor has it (wide_).
+  // Groups of eight starts without a candidate among them are left out.
+  void WideStarts(const unsigned char* block, std::uint64_t candidates, std::uint64_t& passedLong,
+                  std::uint64_t& passedShort) const;
+  static constexpr int kWideFrom = 12;  // candidates in a block
+  static bool WideStartsRun();
   // Bit k set for the bytes text[k] (k < count <= 64) that may lead out of the start state:
   // every one that does, and with SSE2 in a full block, others of the range as well.
   std::uint64_t StartCandidates(const unsigned char* text, std::size_t count) const;
@@ -208,7 +229,7 @@ class Automaton {
 
   std::array<std::uint8_t, 256> classOf_{};
   // Patterns grouped by their first `length` bytes (their gram). A tier's start bitmap has
-  // bit (gram * kGramHash) >> shift set for the gram of each of its patterns; its groups sit
+  // bit BitHash(gram) >> shift set for the gram of each of its patterns; its groups sit
   // in an open-addressed table by gram, each group shortest first. Where the bitmap lets a
   // gram through, its group is all that can start there: telling which of them do takes a
   // lookup and a compare of the bytes after the gram, a few hundred kilobytes in all for a
@@ -225,34 +246,44 @@ class Automaton {
     std::uint64_t gram = 0;
     std::uint32_t begin = 0;  // [begin, end) in members; empty slot when equal
     std::uint32_t end = 0;
+    // Bit (b & 63) set for the byte b that follows the gram in some member; every bit when a
+    // member is the gram alone. Where a text holds a gram often but none of the words that
+    // begin with it (the first letters of many English words, a common character), the byte
+    // after it tells so without a look at the members.
+    std::uint64_t nexts = 0;
   };
   struct GramMember {
     std::uint32_t state;   // where the pattern ends (OwnPattern names it)
     std::uint32_t length;  // of the whole pattern
-    // Its bytes after the gram: here when they fit (as a word's last character or two do),
-    // saving a load from another line; else at rest[rest].
-    static constexpr std::size_t kInline = 8;
-    union {
-      std::uint32_t rest;
-      unsigned char bytes[kInline];
-    };
+    // Its first eight bytes after the gram (fewer when it has fewer), as Gram reads them: one
+    // masked compare tells most members from the text, as a word's last character or two
+    // are all there is after its gram. Bytes beyond those eight are at rest[tail[member]].
+    std::uint64_t head;
   };
   struct GramTier {
     std::size_t length = 0;  // 1 to 8; 0 for a tier without patterns
-    unsigned shift = 63;
+    unsigned shift = 31;     // of BitHash, to the bitmap's size
     std::vector<std::uint64_t> bits;
     std::vector<GramGroup> groups;
     unsigned groupShift = 63;
     std::vector<GramMember> members;
+    std::vector<std::uint32_t> tail;  // by member; read only for members longer than that
     std::vector<unsigned char> rest;
 
-    bool MayStart(std::uint64_t hash) const {
-      const std::uint64_t bit = hash >> shift;
+    bool MayStart(std::uint64_t gram) const {
+      const std::uint32_t bit = BitHash(gram) >> shift;
       return ((bits[bit >> 6] >> (bit & 63)) & 1) != 0;
+    }
+    // Asks for the group slot of the gram the eight bytes `word` begin with.
+    void Prefetch(std::uint64_t word) const {
+      const std::uint64_t gram =
+          length == 8 ? word : word & ((std::uint64_t{1} << (8 * length)) - 1);
+      __builtin_prefetch(&groups[static_cast<std::size_t>(GramHash(gram) >> groupShift)]);
     }
     std::size_t MemoryBytes() const {
       return bits.capacity() * sizeof(std::uint64_t) + groups.capacity() * sizeof(GramGroup) +
-             members.capacity() * sizeof(GramMember) + rest.capacity();
+             members.capacity() * sizeof(GramMember) + tail.capacity() * sizeof(std::uint32_t) +
+             rest.capacity();
     }
   };
   // The long tier, and the short one (length 0 when all patterns are in the first).
@@ -260,6 +291,7 @@ class Automaton {
   std::array<bool, 256> staysAtStart_{};  // the byte leads from the start state back to it
   bool asciiStays_ = false;               // ... and so does every byte below 0x80
   bool anyStart_ = false;                 // some byte does not
+  bool wide_ = false;                     // WideStarts can run here
   unsigned char startLow_ = 0;            // the least and greatest bytes that do not
   unsigned char startHigh_ = 0;
   std::uint32_t classCount_ = 1;

@@ -252,6 +252,61 @@ TEST(Automaton, CollectionFindsWordsAtEveryOffsetOfItsBlocks) {
   }
 }
 
+// Builds an automaton with the portable bitmap round however the processor could do it.
+class PortableStarts {
+ public:
+  PortableStarts() { Automaton::AllowWideStarts(false); }
+  ~PortableStarts() { Automaton::AllowWideStarts(true); }
+  PortableStarts(const PortableStarts&) = delete;
+  PortableStarts& operator=(const PortableStarts&) = delete;
+};
+
+TEST(Automaton, StartsTakenEightAtATimeAgreeWithThePortableRound) {
+  // Where the processor takes the starts of a block eight at a time, the bitmaps must answer
+  // as they do one start at a time: grams of every length from 1 to 8 in both tiers, words
+  // that share their grams and differ only after the eighth byte that follows, words that
+  // are their gram alone, and texts that end inside a block or just past one.
+  std::mt19937 rng(97);
+  const std::string alphabet = "ab.\xD6\xD0\xE4\xB8";
+  const auto draw = [&](std::size_t length) {
+    std::string s;
+    while (s.size() < length) s += alphabet[rng() % alphabet.size()];
+    return s;
+  };
+  for (int round = 0; round < 160; ++round) {
+    const std::size_t longGram = 4 + static_cast<std::size_t>(round % 6);   // 4 to 9
+    const std::size_t shortGram = 1 + static_cast<std::size_t>(round % 3);  // 1 to 3
+    std::set<std::string> distinct;
+    for (int i = 0; i < 12; ++i) {
+      const std::string stem = draw(longGram);
+      distinct.insert(stem);
+      distinct.insert(stem + draw(1 + rng() % 12));
+      distinct.insert(stem + std::string(8, 'a') + draw(1 + rng() % 3));
+    }
+    if (round % 2 == 0) {
+      for (int i = 0; i < 6; ++i) distinct.insert(draw(shortGram + rng() % (4 - shortGram)));
+    }
+    std::vector<std::string> owned(distinct.begin(), distinct.end());
+    std::vector<std::string_view> patterns(owned.begin(), owned.end());
+    const Automaton wide(patterns, std::size_t{1} << 20);
+    const Automaton portable = [&] {
+      const PortableStarts portableOnly;
+      return Automaton(patterns, std::size_t{1} << 20);
+    }();
+    for (const std::size_t size : {std::size_t{71}, std::size_t{72}, std::size_t{135},
+                                   std::size_t{64 * 9 + rng() % 64}, std::size_t{2000}}) {
+      std::string text;
+      while (text.size() < size) {
+        text += rng() % 3 == 0 ? owned[rng() % owned.size()] : draw(1 + rng() % 6);
+      }
+      text.resize(size);
+      const auto want = Naive(patterns, text, 0, text.size());
+      ASSERT_EQ(Collected(wide, patterns, text), want) << "round " << round << " size " << size;
+      ASSERT_EQ(Collected(portable, patterns, text), want) << "round " << round << " size " << size;
+    }
+  }
+}
+
 TEST(Automaton, NoPatterns) {
   const Automaton empty;
   EXPECT_TRUE(Scanned(empty, "abc", 0, 3).empty());
