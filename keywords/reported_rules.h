@@ -30,11 +30,12 @@ class ReportedRules {
   void IndexUpTo(std::size_t size);
 
   // Below this size a plain search is as quick as keeping the index.
-  static constexpr std::size_t kIndexFrom = 1024;
+  static constexpr std::size_t kIndexFrom = 256;
 
   std::string& matched_;
   std::size_t indexed_ = 0;           // grams that start before this offset are in the index
   std::size_t pairsIndexed_ = 0;      // and pairs
+  unsigned headBits_ = 12;            // heads_ has 2^headBits_ entries once in use
   std::vector<std::uint32_t> heads_;  // by gram hash: 1 + the last offset, or 0
   std::vector<std::uint32_t> older_;  // by offset: 1 + the previous offset of that hash, or 0
   std::vector<std::uint64_t> pairs_;  // bit per 2-byte gram that starts before indexed_

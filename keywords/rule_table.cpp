@@ -74,8 +74,14 @@ void RuleTable::Finish(std::shared_ptr<const PatternSet> set) {
     for (std::uint32_t part : Parts(rule)) uses_[part] = 1;
   }
   longestUsed_ = 1;
+  usedBytes_ = {};
   for (std::uint32_t pattern = 0; pattern < set_->patterns.size(); ++pattern) {
-    if (uses_[pattern] != 0) longestUsed_ = std::max(longestUsed_, set_->patterns[pattern].size());
+    if (uses_[pattern] == 0) continue;
+    longestUsed_ = std::max(longestUsed_, set_->patterns[pattern].size());
+    for (const char c : set_->patterns[pattern]) {
+      const auto byte = static_cast<unsigned char>(c);
+      usedBytes_[byte >> 6] |= std::uint64_t{1} << (byte & 63);
+    }
   }
   pendingRuleTriggers_ = {};
   pendingWordTriggers_ = {};

@@ -59,6 +59,10 @@ class RuleTable {
   std::span<const std::uint32_t> WordTriggers(std::uint32_t pattern) const {
     return Slice(wordTriggerStart_, wordTriggers_, pattern);
   }
+  // Whether some pattern this table reads holds the byte.
+  bool UsedHolds(unsigned char byte) const {
+    return ((usedBytes_[byte >> 6] >> (byte & 63)) & 1) != 0;
+  }
   // Whether some pattern that triggers a rule holds the byte.
   bool TriggerHolds(unsigned char byte) const {
     return ((triggerBytes_[byte >> 6] >> (byte & 63)) & 1) != 0;
@@ -81,6 +85,7 @@ class RuleTable {
   std::vector<std::uint32_t> ruleTriggerStart_, ruleTriggers_;
   std::vector<std::uint32_t> wordTriggerStart_, wordTriggers_;
   std::array<std::uint64_t, 4> triggerBytes_{};
+  std::array<std::uint64_t, 4> usedBytes_{};
 };
 
 }  // namespace orv::keywords

@@ -1,6 +1,7 @@
 #include "keywords/text_scan.h"
 
 #include <algorithm>
+#include <bit>
 
 #include "platform/codepage.h"
 
@@ -71,15 +72,37 @@ void TextScan::BeforeChange(std::string_view text, std::size_t begin, std::size_
   // table reads instead would cost their number for each change, and a page with many
   // replacements makes many changes.
   s_.touched.clear();
+  if (!firstsKept_) KeepFirstStarts(text.size());
   const Automaton& automaton = table_.Scanner();
-  CollectAround(text, begin, end);
-  for (const Automaton::Output& output : s_.around) {
-    const std::uint32_t pattern = automaton.OwnPattern(output.state);
-    const std::size_t at = output.end - table_.Pattern(pattern).size();
-    if (output.end > begin && table_.Uses(pattern) && s_.stamp[pattern] == s_.generation &&
-        s_.first[pattern] == at) {
-      s_.touched.push_back(pattern);
+  const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
+  const std::size_t reach = table_.LongestUsed();
+  const std::size_t from = begin > reach ? begin - reach + 1 : 0;
+  for (std::size_t word = from >> 6; word <= (end - 1) >> 6; ++word) {
+    std::uint64_t starts = s_.firstStarts[word];
+    if (word == from >> 6) starts &= ~std::uint64_t{0} << (from & 63);
+    if (word == (end - 1) >> 6 && ((end - 1) & 63) != 63) {
+      starts &= (std::uint64_t{1} << (((end - 1) & 63) + 1)) - 1;
     }
+    for (; starts != 0; starts &= starts - 1) {
+      const std::size_t start = word * 64 + static_cast<std::size_t>(std::countr_zero(starts));
+      automaton.CollectStarts(bytes, text.size(), start, start + 1, s_.around);
+      for (const Automaton::Output& output : s_.around) {
+        const std::uint32_t pattern = automaton.OwnPattern(output.state);
+        if (output.end > begin && table_.Uses(pattern) && s_.stamp[pattern] == s_.generation &&
+            s_.first[pattern] == start) {
+          s_.touched.push_back(pattern);
+        }
+      }
+    }
+  }
+}
+
+void TextScan::KeepFirstStarts(std::size_t size) {
+  firstsKept_ = true;
+  s_.firstStarts.assign(size / 64 + 1, 0);
+  for (std::uint32_t pattern : s_.seen) {
+    const std::uint32_t first = s_.first[pattern];
+    if (table_.Uses(pattern) && first != kAbsent && !IsPending(first)) MayBeFirstAt(first);
   }
 }
 
@@ -135,6 +158,7 @@ std::uint32_t TextScan::Resolve(std::uint32_t pattern) const {
     }
   }
   s_.first[pattern] = next;
+  if (next != kAbsent) MayBeFirstAt(next);
   return next;
 }
 

@@ -33,7 +33,8 @@ struct ScanContext::State {
   std::vector<std::uint8_t> charAware;
   std::vector<std::uint32_t> stateStamp;  // == generation: the state's pattern is settled
   std::vector<std::uint32_t> seen;
-  std::vector<std::uint32_t> touched;  // patterns whose first occurrence a change overlaps
+  std::vector<std::uint32_t> touched;      // patterns whose first occurrence a change overlaps
+  std::vector<std::uint64_t> firstStarts;  // bit per offset where a first occurrence may start
   std::vector<std::uint64_t> candidates;
   Automaton::OutputBuffer outputs;
   Automaton::OutputBuffer around;  // occurrences around a change
@@ -100,6 +101,13 @@ class TextScan {
   // Whether the pin standing now is over exactly `text` (same data and size).
   bool PinnedIs(std::string_view text) const;
   void Record(std::uint32_t pattern, std::uint32_t at);
+  // The offsets where the first occurrence of a pattern this table reads may start, kept from
+  // the first change on: a change whose window holds none of them breaks no first occurrence,
+  // and one that holds some need look only there. Offsets that are no longer first stay.
+  void KeepFirstStarts(std::size_t size);
+  void MayBeFirstAt(std::uint32_t at) const {
+    if (firstsKept_) s_.firstStarts[at >> 6] |= std::uint64_t{1} << (at & 63);
+  }
   // Fills s_.around with the occurrences that may overlap text[begin, end): those that start
   // at most this table's longest pattern before it.
   void CollectAround(std::string_view text, std::size_t begin, std::size_t end);
@@ -123,6 +131,7 @@ class TextScan {
   const RuleTable& table_;
   ScanContext::State& s_;
   bool changed_ = false;          // the text has changed since the pass
+  bool firstsKept_ = false;       // s_.firstStarts is up to date
   std::string_view changedText_;  // the text as the last Update saw it
   // The pass's occurrences of this table's patterns as pattern << 32 | start, sorted; made at
   // the first Resolve. Then the starts of the occurrences changes made, by pattern.
@@ -146,7 +155,14 @@ void TextScan::Update(std::string_view text, std::size_t begin, std::size_t end,
   }
   changedText_ = text;
   // New occurrences can only overlap the change; they may come before the recorded first.
-  // Those of patterns this table does not read are of no interest, and may be missed.
+  // Those of patterns this table does not read are of no interest, and may be missed. So
+  // bytes that none of those patterns holds (the "*" of a rule's overwrite, as a rule) make
+  // none.
+  bool mayMake = false;
+  for (std::size_t at = begin; at < end && !mayMake; ++at) {
+    mayMake = table_.UsedHolds(static_cast<unsigned char>(text[at]));
+  }
+  if (!mayMake) return;
   const Automaton& automaton = table_.Scanner();
   CollectAround(text, begin, end);
   for (const Automaton::Output& output : s_.around) {
@@ -154,7 +170,10 @@ void TextScan::Update(std::string_view text, std::size_t begin, std::size_t end,
     if (stop <= begin) continue;  // ends before the change: it stands as it was
     const std::uint32_t pattern = automaton.OwnPattern(output.state);
     const auto at = static_cast<std::uint32_t>(stop - table_.Pattern(pattern).size());
-    if (table_.Uses(pattern)) made_[pattern].push_back(at);
+    if (table_.Uses(pattern)) {
+      made_[pattern].push_back(at);
+      MayBeFirstAt(at);
+    }
     if (s_.stamp[pattern] != s_.generation) {
       Record(pattern, at);
       onAppeared(pattern);
