@@ -2,8 +2,13 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <functional>
 #include <utility>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace orv::filter {
 namespace {
@@ -15,12 +20,32 @@ bool StartsWith(std::string_view text, std::string_view prefix) {
 }
 
 // Where "charset=" next occurs from `from` on. A plain find stops at every "c" of the page to
-// compare the rest, and a page is full of them; the skip table jumps by up to the word's
-// length on bytes that cannot end it.
+// compare the rest, and a page is full of them; every response's first chunk is searched to
+// its end. Where SSE2 is at hand, sixteen offsets are tested at once for a "c" with a "=" seven
+// bytes on, which a page holds only around the word itself; elsewhere a skip table jumps by up
+// to the word's length on bytes that cannot end it.
 class CharsetNameSearch {
  public:
   std::size_t Next(std::string_view text, std::size_t from) const {
     if (from >= text.size()) return kNone;
+#if defined(__SSE2__)
+    const std::size_t last = kWord.size() - 1;
+    const __m128i first = _mm_set1_epi8(kWord.front());
+    const __m128i end = _mm_set1_epi8(kWord.back());
+    std::size_t at = from;
+    for (; text.size() - at >= 16 + last; at += 16) {
+      const auto* bytes = reinterpret_cast<const __m128i*>(text.data() + at);
+      const __m128i starts = _mm_cmpeq_epi8(_mm_loadu_si128(bytes), first);
+      const __m128i ends = _mm_cmpeq_epi8(
+          _mm_loadu_si128(reinterpret_cast<const __m128i*>(text.data() + at + last)), end);
+      for (auto mask = static_cast<unsigned>(_mm_movemask_epi8(_mm_and_si128(starts, ends)));
+           mask != 0; mask &= mask - 1) {
+        const std::size_t hit = at + static_cast<std::size_t>(std::countr_zero(mask));
+        if (text.compare(hit, kWord.size(), kWord) == 0) return hit;
+      }
+    }
+    from = at;
+#endif
     const auto hit =
         std::search(text.begin() + static_cast<std::ptrdiff_t>(from), text.end(), searcher_);
     return hit == text.end() ? kNone : static_cast<std::size_t>(hit - text.begin());

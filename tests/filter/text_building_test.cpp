@@ -102,6 +102,23 @@ TEST(ExamineCharset, AgreesWithTheLiteralReadingOnAnyPage) {
   }
 }
 
+TEST(ExamineCharset, FindsTheNameAtAnyOffsetAmongLookAlikes) {
+  // Pages full of "c" and "=" (and of words that begin or end like the name) must not hide
+  // a name at any offset from the start of a long text, up to its very end.
+  const std::string filler = "c=cc charset charset:=c x=y charse=t ";
+  for (std::size_t offset = 0; offset < 80; ++offset) {
+    for (const char* name : {"gbk", "big5", "utf-8"}) {
+      std::string text = "http/1.1 200 ok\r\n";
+      while (text.size() < 200 + offset) text += filler;
+      text.resize(200 + offset);
+      text += std::string("charset=") + name;
+      if (offset % 2 == 0) text += filler;
+      ASSERT_EQ(ExamineCharset(text), ExamineCharsetLiterally(text)) << offset << name;
+      ASSERT_NE(ExamineCharset(text), CharsetCode::Unnamed) << offset << name;
+    }
+  }
+}
+
 TEST(CharsetCache, FirstExaminableChunkOfAPathDecides) {
   CharsetCache cache;
   EXPECT_EQ(cache.Lookup("", "http/1.1 200 ok charset=utf-8"), CharsetCode::NotExaminable);
