@@ -410,39 +410,30 @@ void Automaton::CollectOutputs(const unsigned char* text, std::size_t size,
         passedShort |= static_cast<std::uint64_t>(begins & shortTier.MayStart(shortGram)) << k;
       }
     }
-    // Each confirmation starts with a load from a group table far larger than the nearest
-    // caches. Asked for all at once, before the first is needed, those loads overlap instead
-    // of waiting one after another: where words are frequent, or their first bytes are, a
-    // block has many starts to confirm.
-    if (std::endian::native == std::endian::little && size - i >= 64 + 8) {
-      for (std::uint64_t passed = passedLong | passedShort; passed != 0; passed &= passed - 1) {
-        const auto k = static_cast<unsigned>(std::countr_zero(passed));
-        std::uint64_t word;
-        std::memcpy(&word, text + i + k, 8);
-        if ((passedLong >> k) & 1) longTier.Prefetch(word);
-        if ((passedShort >> k) & 1) shortTier.Prefetch(word);
+    // Each tier's confirmations in a run of their own, the short tier's first: its patterns
+    // of at most two bytes then come in the order of their starts, and each pattern's
+    // occurrences in order, as they would start by start.
+    const std::size_t blockOutputs = out.data_.size();
+    bool over = false;
+    for (const GramTier* tier : {&shortTier, &longTier}) {
+      for (std::uint64_t passed = tier == &shortTier ? passedShort : passedLong;
+           passed != 0 && !over; passed &= passed - 1) {
+        const std::size_t at = i + static_cast<unsigned>(std::countr_zero(passed));
+        const std::uint64_t gram = Gram(text + at, size - at, tier->length);
+        const std::size_t steps = ConfirmAt(*tier, text, at, size, gram, GramHash(gram), out);
+        over = steps > budget;
+        budget -= over ? 0 : steps;
       }
     }
-    for (std::uint64_t passed = passedLong | passedShort; passed != 0; passed &= passed - 1) {
-      const auto k = static_cast<unsigned>(std::countr_zero(passed));
-      const std::size_t at = i + k;
-      // The short tier first: the occurrences at one start come shortest first.
-      std::size_t steps = 0;
-      for (const GramTier* tier : {&shortTier, &longTier}) {
-        if ((((tier == &longTier ? passedLong : passedShort) >> k) & 1) == 0) continue;
-        const std::uint64_t gram = Gram(text + at, size - at, tier->length);
-        steps += ConfirmAt(*tier, text, at, size, gram, GramHash(gram), out);
-      }
-      if (steps > budget) {
-        // Every occurrence that starts at `at` or before has been found; the pass from
-        // at + 1 finds the rest, with one output per byte at most.
-        out.chainFrom_ = out.data_.size();
-        Scan(text, at + 1, size, [&out](std::uint32_t state, std::size_t end) {
-          out.data_.push_back(Output{state, static_cast<std::uint32_t>(end)});
-        });
-        return;
-      }
-      budget -= steps;
+    if (over) {
+      // Every occurrence that starts before this block has been found; the pass from its
+      // start finds the rest, with one output per byte at most.
+      out.data_.resize(blockOutputs);
+      out.chainFrom_ = blockOutputs;
+      Scan(text, i, size, [&out](std::uint32_t state, std::size_t end) {
+        out.data_.push_back(Output{state, static_cast<std::uint32_t>(end)});
+      });
+      return;
     }
   }
   out.chainFrom_ = out.data_.size();

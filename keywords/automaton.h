@@ -274,12 +274,6 @@ class Automaton {
       const std::uint32_t bit = BitHash(gram) >> shift;
       return ((bits[bit >> 6] >> (bit & 63)) & 1) != 0;
     }
-    // Asks for the group slot of the gram the eight bytes `word` begin with.
-    void Prefetch(std::uint64_t word) const {
-      const std::uint64_t gram =
-          length == 8 ? word : word & ((std::uint64_t{1} << (8 * length)) - 1);
-      __builtin_prefetch(&groups[static_cast<std::size_t>(GramHash(gram) >> groupShift)]);
-    }
     std::size_t MemoryBytes() const {
       return bits.capacity() * sizeof(std::uint64_t) + groups.capacity() * sizeof(GramGroup) +
              members.capacity() * sizeof(GramMember) + tail.capacity() * sizeof(std::uint32_t) +
