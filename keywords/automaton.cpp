@@ -250,7 +250,7 @@ std::uint64_t Automaton::Gram(const unsigned char* text, std::size_t available,
   if constexpr (std::endian::native == std::endian::little) {
     if (available >= 8) {
       std::memcpy(&word, text, 8);
-      return length == 8 ? word : word & ((std::uint64_t{1} << (8 * length)) - 1);
+      return word & LowBytes(length);
     }
   }
   const std::size_t bytes = std::min(length, available);
@@ -288,9 +288,7 @@ std::size_t Automaton::ConfirmAt(const GramTier& tier, const unsigned char* text
       if (member.length > available) break;  // and so are the rest of the group
       const std::size_t rest = member.length - tier.length;
       steps += 1 + rest / 8;
-      const std::uint64_t compared =
-          rest >= 8 ? ~std::uint64_t{0} : (std::uint64_t{1} << (8 * rest)) - 1;
-      if (((next ^ member.head) & compared) != 0) continue;
+      if (((next ^ member.head) & LowBytes(rest)) != 0) continue;
       if (rest > 8 && std::memcmp(after + 8, tier.rest.data() + tier.tail[m], rest - 8) != 0) {
         continue;
       }
@@ -374,11 +372,8 @@ void Automaton::CollectOutputs(const unsigned char* text, std::size_t size,
     } else if (std::endian::native == std::endian::little && size - i >= 64 + 8) {
       // The common case in few instructions: eight bytes to read at every start, and both
       // tiers' grams cut from them.
-      const auto maskOf = [](std::size_t length) {
-        return length == 8 ? ~std::uint64_t{0} : (std::uint64_t{1} << (8 * length)) - 1;
-      };
-      const std::uint64_t longMask = maskOf(longTier.length);
-      const std::uint64_t shortMask = maskOf(twoTiers ? shortTier.length : 1);
+      const std::uint64_t longMask = LowBytes(longTier.length);
+      const std::uint64_t shortMask = LowBytes(twoTiers ? shortTier.length : 1);
       const std::uint64_t* longBits = longTier.bits.data();
       const std::uint64_t* shortBits = twoTiers ? shortTier.bits.data() : nullptr;
       const unsigned longShift = longTier.shift;

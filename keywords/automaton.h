@@ -145,6 +145,10 @@ class Automaton {
   // The first `length` bytes at `text` as a number (fewer when `available` is less; such a
   // gram is never looked up).
   static std::uint64_t Gram(const unsigned char* text, std::size_t available, std::size_t length);
+  // A mask of the low `bytes` bytes of a gram (0 to 8).
+  static std::uint64_t LowBytes(std::size_t bytes) {
+    return bytes >= 8 ? ~std::uint64_t{0} : (std::uint64_t{1} << (8 * bytes)) - 1;
+  }
   static std::uint64_t GramHash(std::uint64_t gram) { return gram * kGramHash; }
   static constexpr std::uint64_t kGramHash = 0x9E3779B97F4A7C15u;
   // The start bitmaps' hash: each half of the gram multiplied in 32 bits, so that eight

@@ -32,17 +32,6 @@ bool Automaton::WideStartsRun() {
   return wideAllowed.load(std::memory_order_relaxed) && __builtin_cpu_supports("avx2") != 0;
 }
 
-namespace {
-
-// The bytes of a 32-bit half of a gram of `length` bytes: the low half has min(length, 4),
-// the high half the rest.
-std::uint32_t HalfMask(std::size_t length, bool high) {
-  const std::size_t bytes = high ? (length > 4 ? length - 4 : 0) : (length < 4 ? length : 4);
-  return bytes == 4 ? 0xFFFFFFFFu : (std::uint32_t{1} << (8 * bytes)) - 1;
-}
-
-}  // namespace
-
 __attribute__((target("avx2"))) void Automaton::WideStarts(const unsigned char* block,
                                                            std::uint64_t candidates,
                                                            std::uint64_t& passedLong,
@@ -62,8 +51,12 @@ __attribute__((target("avx2"))) void Automaton::WideStarts(const unsigned char* 
     const GramTier& tier = tiers_[t];
     *passed[t] = 0;
     if (tier.length == 0) continue;
-    const __m256i lowMask = _mm256_set1_epi32(static_cast<int>(HalfMask(tier.length, false)));
-    const __m256i highMask = _mm256_set1_epi32(static_cast<int>(HalfMask(tier.length, true)));
+    // The gram's bytes in each half: up to four in the low one, the rest in the high one.
+    const std::uint64_t gramMask = LowBytes(tier.length);
+    const __m256i lowMask =
+        _mm256_set1_epi32(static_cast<int>(static_cast<std::uint32_t>(gramMask)));
+    const __m256i highMask =
+        _mm256_set1_epi32(static_cast<int>(static_cast<std::uint32_t>(gramMask >> 32)));
     const __m128i shift = _mm_cvtsi32_si128(static_cast<int>(tier.shift));
     // The bitmap as 32-bit words: bit b of the 64-bit words is bit b & 31 of word b >> 5.
     const auto* words = reinterpret_cast<const int*>(tier.bits.data());

@@ -75,16 +75,13 @@ void TextScan::BeforeChange(std::string_view text, std::size_t begin, std::size_
   if (!firstsKept_) KeepFirstStarts(text.size());
   const Automaton& automaton = table_.Scanner();
   const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
-  const std::size_t reach = table_.LongestUsed();
-  const std::size_t from = begin > reach ? begin - reach + 1 : 0;
-  for (std::size_t word = from >> 6; word <= (end - 1) >> 6; ++word) {
+  const std::size_t from = WindowStart(begin);
+  for (std::size_t word = from >> 6; word * 64 < end; ++word) {
     std::uint64_t starts = s_.firstStarts[word];
     if (word == from >> 6) starts &= ~std::uint64_t{0} << (from & 63);
-    if (word == (end - 1) >> 6 && ((end - 1) & 63) != 63) {
-      starts &= (std::uint64_t{1} << (((end - 1) & 63) + 1)) - 1;
-    }
     for (; starts != 0; starts &= starts - 1) {
       const std::size_t start = word * 64 + static_cast<std::size_t>(std::countr_zero(starts));
+      if (start >= end) break;
       automaton.CollectStarts(bytes, text.size(), start, start + 1, s_.around);
       for (const Automaton::Output& output : s_.around) {
         const std::uint32_t pattern = automaton.OwnPattern(output.state);
@@ -106,11 +103,14 @@ void TextScan::KeepFirstStarts(std::size_t size) {
   }
 }
 
-void TextScan::CollectAround(std::string_view text, std::size_t begin, std::size_t end) {
+std::size_t TextScan::WindowStart(std::size_t begin) const {
   const std::size_t reach = table_.LongestUsed();
-  const std::size_t from = begin > reach ? begin - reach + 1 : 0;
+  return begin > reach ? begin - reach + 1 : 0;
+}
+
+void TextScan::CollectAround(std::string_view text, std::size_t begin, std::size_t end) {
   table_.Scanner().CollectStarts(reinterpret_cast<const unsigned char*>(text.data()), text.size(),
-                                 from, end, s_.around);
+                                 WindowStart(begin), end, s_.around);
 }
 
 std::uint32_t TextScan::Resolve(std::uint32_t pattern) const {

@@ -108,8 +108,11 @@ class TextScan {
   void MayBeFirstAt(std::uint32_t at) const {
     if (firstsKept_) s_.firstStarts[at >> 6] |= std::uint64_t{1} << (at & 63);
   }
+  // Where the occurrences that may overlap a change at `begin` can start: no further back than
+  // this table's longest pattern.
+  std::size_t WindowStart(std::size_t begin) const;
   // Fills s_.around with the occurrences that may overlap text[begin, end): those that start
-  // at most this table's longest pattern before it.
+  // from WindowStart(begin) on.
   void CollectAround(std::string_view text, std::size_t begin, std::size_t end);
 
   // A change may break a pattern's first occurrence. Its next one is looked for only when
