@@ -113,49 +113,78 @@ void TextScan::CollectAround(std::string_view text, std::size_t begin, std::size
                                  WindowStart(begin), end, s_.around);
 }
 
-std::uint32_t TextScan::Resolve(std::uint32_t pattern) const {
-  if (!passedKept_) {
-    passedKept_ = true;
-    const Automaton& automaton = table_.Scanner();
-    const auto keep = [&](std::uint32_t state, std::uint32_t end) {
-      const std::uint32_t p = automaton.OwnPattern(state);
-      if (table_.Uses(p)) {
-        passed_.push_back(std::uint64_t{p} << 32 |
-                          (end - static_cast<std::uint32_t>(table_.Pattern(p).size())));
-      }
-    };
-    const Automaton::Output* const chainFrom = s_.outputs.begin() + s_.outputs.ChainFrom();
-    for (const Automaton::Output* output = s_.outputs.begin(); output != s_.outputs.end();
-         ++output) {
-      if (output < chainFrom) {
-        keep(output->state, output->end);
-        continue;
-      }
-      for (std::uint32_t s = automaton.FirstOutput(output->state); s != Automaton::kNone;
-           s = automaton.OutputLink(s)) {
-        keep(s, output->end);
-      }
+ScanContext::State::Chains& TextScan::ChainsOf(std::uint32_t pattern) const {
+  if (chainSerial_ == 0) {
+    // The first chains of this scan: the context's lists are free (one scan per context).
+    if (++s_.chainSerial == 0) {
+      for (ScanContext::State::Chains& chains : s_.chains) chains.serial = 0;
+      s_.chainSerial = 1;
     }
-    std::sort(passed_.begin(), passed_.end());
+    chainSerial_ = s_.chainSerial;
+    s_.passed.clear();
+    s_.made.clear();
+    if (s_.chains.size() < table_.PatternCount()) s_.chains.resize(table_.PatternCount());
   }
+  ScanContext::State::Chains& chains = s_.chains[pattern];
+  if (chains.serial != chainSerial_) chains = {chainSerial_, kAbsent, kAbsent, kAbsent};
+  return chains;
+}
+
+void TextScan::KeepPassed() const {
+  passedKept_ = true;
+  const Automaton& automaton = table_.Scanner();
+  // A pattern's occurrences come in order of their start, first the single ones and then
+  // those of the pass's chains, so appending keeps each pattern's list in order.
+  const auto keep = [&](std::uint32_t state, std::uint32_t end) {
+    const std::uint32_t p = automaton.OwnPattern(state);
+    if (!table_.Uses(p)) return;
+    ScanContext::State::Chains& chains = ChainsOf(p);
+    const auto index = static_cast<std::uint32_t>(s_.passed.size());
+    s_.passed.push_back({end - static_cast<std::uint32_t>(table_.Pattern(p).size()), kAbsent});
+    if (chains.passHead == kAbsent) {
+      chains.passHead = index;
+    } else {
+      s_.passed[chains.passTail].next = index;
+    }
+    chains.passTail = index;
+  };
+  const Automaton::Output* const chainFrom = s_.outputs.begin() + s_.outputs.ChainFrom();
+  for (const Automaton::Output* output = s_.outputs.begin(); output != s_.outputs.end(); ++output) {
+    if (output < chainFrom) {
+      keep(output->state, output->end);
+      continue;
+    }
+    for (std::uint32_t s = automaton.FirstOutput(output->state); s != Automaton::kNone;
+         s = automaton.OutputLink(s)) {
+      keep(s, output->end);
+    }
+  }
+}
+
+std::uint32_t TextScan::Resolve(std::uint32_t pattern) const {
+  if (!passedKept_) KeepPassed();
   const std::string_view bytes = table_.Pattern(pattern);
   const auto stands = [&](std::uint32_t at) {
     return changedText_.compare(at, bytes.size(), bytes) == 0;
   };
   const std::uint32_t from = s_.first[pattern] & ~kPending;
+  ScanContext::State::Chains& chains = ChainsOf(pattern);
+  // The pass's occurrences before `from` are gone for good: one that a later change brings
+  // back is one that change made, and it is listed with those. So the list is cut there, and
+  // a pattern that many replacements take one occurrence at a time is walked only once.
+  std::uint32_t entry = chains.passHead;
+  while (entry != kAbsent && s_.passed[entry].start < from) entry = s_.passed[entry].next;
+  chains.passHead = entry;
   std::uint32_t next = kAbsent;
-  for (auto it =
-           std::lower_bound(passed_.begin(), passed_.end(), std::uint64_t{pattern} << 32 | from);
-       it != passed_.end() && (*it >> 32) == pattern; ++it) {
-    if (stands(static_cast<std::uint32_t>(*it))) {
-      next = static_cast<std::uint32_t>(*it);
+  for (; entry != kAbsent; entry = s_.passed[entry].next) {
+    if (stands(s_.passed[entry].start)) {
+      next = s_.passed[entry].start;
       break;
     }
   }
-  if (const auto made = made_.find(pattern); made != made_.end()) {
-    for (std::uint32_t at : made->second) {
-      if (at >= from && at < next && stands(at)) next = at;
-    }
+  for (std::uint32_t made = chains.madeHead; made != kAbsent; made = s_.made[made].next) {
+    const std::uint32_t at = s_.made[made].start;
+    if (at >= from && at < next && stands(at)) next = at;
   }
   s_.first[pattern] = next;
   if (next != kAbsent) MayBeFirstAt(next);

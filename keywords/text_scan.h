@@ -15,7 +15,6 @@
 #include <span>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -38,6 +37,22 @@ struct ScanContext::State {
   std::vector<std::uint64_t> candidates;
   Automaton::OutputBuffer outputs;
   Automaton::OutputBuffer around;  // occurrences around a change
+  // The occurrences a TextScan that changes its text keeps by pattern (see TextScan::Resolve):
+  // each pattern's entries linked from its Chains, those of the pass in order of their start.
+  struct Occurrence {
+    std::uint32_t start;
+    std::uint32_t next;  // index of the pattern's next entry, or TextScan::kAbsent
+  };
+  struct Chains {
+    std::uint32_t serial = 0;  // == chainSerial of the TextScan they belong to, or stale
+    std::uint32_t passHead;
+    std::uint32_t passTail;
+    std::uint32_t madeHead;
+  };
+  std::vector<Chains> chains;  // by pattern
+  std::vector<Occurrence> passed;
+  std::vector<Occurrence> made;
+  std::uint32_t chainSerial = 0;
   // The pass the arrays hold: its set's serial, 0 when none can be reused; then either the
   // pin it was made under (the text is the pinned one while that pin stands), or 0 and a
   // copy of its text.
@@ -130,17 +145,20 @@ class TextScan {
   static constexpr std::uint32_t kPending = 0x80000000u;
   static bool IsPending(std::uint32_t first) { return first != kAbsent && (first & kPending) != 0; }
   std::uint32_t Resolve(std::uint32_t pattern) const;
+  // This scan's chains of `pattern`, empty the first time they are asked for.
+  ScanContext::State::Chains& ChainsOf(std::uint32_t pattern) const;
+  // Lists the pass's occurrences of the patterns this table reads by pattern (once).
+  void KeepPassed() const;
 
   const RuleTable& table_;
   ScanContext::State& s_;
   bool changed_ = false;          // the text has changed since the pass
   bool firstsKept_ = false;       // s_.firstStarts is up to date
   std::string_view changedText_;  // the text as the last Update saw it
-  // The pass's occurrences of this table's patterns as pattern << 32 | start, sorted; made at
-  // the first Resolve. Then the starts of the occurrences changes made, by pattern.
-  mutable std::vector<std::uint64_t> passed_;
+  // The pass's occurrences of this table's patterns, listed at the first Resolve, and those
+  // that changes made (s_.passed and s_.made), under a serial of this scan's own.
+  mutable std::uint32_t chainSerial_ = 0;
   mutable bool passedKept_ = false;
-  std::unordered_map<std::uint32_t, std::vector<std::uint32_t>> made_;
 };
 
 template <class OnAppeared>
@@ -174,7 +192,9 @@ void TextScan::Update(std::string_view text, std::size_t begin, std::size_t end,
     const std::uint32_t pattern = automaton.OwnPattern(output.state);
     const auto at = static_cast<std::uint32_t>(stop - table_.Pattern(pattern).size());
     if (table_.Uses(pattern)) {
-      made_[pattern].push_back(at);
+      ScanContext::State::Chains& chains = ChainsOf(pattern);
+      s_.made.push_back({at, chains.madeHead});
+      chains.madeHead = static_cast<std::uint32_t>(s_.made.size() - 1);
       MayBeFirstAt(at);
     }
     if (s_.stamp[pattern] != s_.generation) {

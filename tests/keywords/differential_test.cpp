@@ -377,6 +377,45 @@ TEST(Differential, LargeListsOnDenseTextsAgreeWithReference) {
   }
 }
 
+// Words of a three-letter alphabet, each occurring hundreds of times: AND keys star every
+// occurrence of their parts one after the other, while plain keys before and between them
+// write values that make new occurrences, some of them before the offsets already walked and
+// some of them over occurrences the pass found. Each part's next occurrence must be found
+// after every change, whether the pass or a change made it.
+TEST(Differential, OccurrencesWalkedOneByOneAgreeWithReference) {
+  std::mt19937_64 rng(909);
+  const auto below = [&](std::size_t n) { return static_cast<std::size_t>(rng() % n); };
+  const auto word = [&](std::size_t length) {
+    std::string w;
+    for (std::size_t n = 0; n < length; ++n) w += static_cast<char>('a' + below(3));
+    return w;
+  };
+  for (int round = 0; round < 40; ++round) {
+    ReplaceList replace;
+    for (std::size_t k = 0; k < 6 + below(10); ++k) {
+      if (below(3) == 0) {
+        replace.keys.push_back(word(1 + below(2)) + "+" + word(1 + below(3)));
+        replace.values.push_back(std::string(replace.keys.back().size(), '*'));
+      } else {
+        replace.keys.push_back(word(2 + below(2)));
+        std::string value = word(replace.keys.back().size());
+        if (below(4) == 0) value[below(value.size())] = '*';
+        replace.values.push_back(value);
+      }
+    }
+    const CompiledGroup group = CompileGroup({}, replace, {}, {});
+    const std::string text = word(500 + 100 * static_cast<std::size_t>(round));
+    const auto want = ReferenceEngine::Replace(text, text, replace);
+    testing::ReplaceRun got;
+    got.page = got.search = text;
+    ScanContext context;
+    const ScanContext::Pin pin(context, got.search);
+    got.result = ReplaceWords(got.page, got.search, group.replace, context);
+    EXPECT_TRUE(want == got) << "round " << round << " keys " << Show(replace.keys) << " got "
+                             << Show(got.result) << " want " << Show(want.result);
+  }
+}
+
 }  // namespace
 }  // namespace orv::keywords
 
