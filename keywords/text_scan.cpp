@@ -2,8 +2,13 @@
 
 #include <algorithm>
 #include <bit>
+#include <cstring>
 
 #include "platform/codepage.h"
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace orv::keywords {
 
@@ -16,6 +21,43 @@ constexpr std::size_t kReusableText = std::size_t{4} << 20;
 // The same bytes by identity, not by content: a pin is about one place in memory.
 bool SameSpan(std::string_view pinned, std::string_view text) {
   return pinned.data() == text.data() && pinned.size() == text.size();
+}
+
+// The first character start of code page 936 at or after `at`, walking from `boundary`, a
+// character start at or before it. The walk is serial, a byte or two a step, and crosses most
+// of a page when a short word occurs late; whole runs of sixteen bytes are passed at once
+// where that is certain: bytes below 0x80 are characters of their own, and sixteen lead bytes
+// in a row from a character start are eight characters of two bytes.
+std::size_t NextBoundary(const unsigned char* bytes, std::size_t boundary, std::size_t at) {
+  while (boundary < at) {
+    if (at - boundary >= 16) {
+#if defined(__SSE2__)
+      const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + boundary));
+      const auto high = static_cast<unsigned>(_mm_movemask_epi8(chunk));
+      if (high != 0xFFFF) {
+        boundary += high == 0 ? 16 : static_cast<unsigned>(std::countr_zero(high));
+        if (high != 0) boundary += codepage::IsLeadByte(bytes[boundary]) ? 2 : 1;
+        continue;
+      }
+      // Every byte 0x81 to 0xFE: (b - 0x81) wraps above 0x7D for the others.
+      const __m128i offset = _mm_sub_epi8(chunk, _mm_set1_epi8(static_cast<char>(0x81)));
+      const __m128i top = _mm_set1_epi8(0x7D);
+      if (_mm_movemask_epi8(_mm_cmpeq_epi8(_mm_max_epu8(offset, top), top)) == 0xFFFF) {
+        boundary += 16;
+        continue;
+      }
+#else
+      std::uint64_t word;
+      std::memcpy(&word, bytes + boundary, 8);
+      if ((word & 0x8080808080808080u) == 0) {
+        boundary += 8;
+        continue;
+      }
+#endif
+    }
+    boundary += codepage::IsLeadByte(bytes[boundary]) ? 2 : 1;
+  }
+  return boundary;
 }
 
 }  // namespace
@@ -228,7 +270,7 @@ void TextScan::ScanWhole(std::string_view text) {
     const auto at = static_cast<std::uint32_t>(stop - length);
     if (s_.stamp[pattern] != s_.generation) Record(pattern, at);
     if (length > 2 || s_.charAware[pattern] != 0) return true;
-    while (boundary < at) boundary += codepage::IsLeadByte(bytes[boundary]) ? 2 : 1;
+    boundary = NextBoundary(bytes, boundary, at);
     if (boundary != at) return false;
     s_.charAware[pattern] = 1;
     return true;

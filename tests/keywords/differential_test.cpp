@@ -377,6 +377,57 @@ TEST(Differential, LargeListsOnDenseTextsAgreeWithReference) {
   }
 }
 
+// Short words (a character or half of one) met only after long runs of ASCII, of two-byte
+// characters, of both and of bytes that start no character (0x80, 0xFF), so that whether an
+// occurrence starts on a character boundary is told at the end of a long walk, which passes
+// whole runs at once. The characters include trail bytes at and above 0x81 and below 0x80,
+// and the words straddle two characters as well as fill one.
+TEST(Differential, ShortWordsAfterLongRunsAgreeWithReference) {
+  const std::vector<std::string> characters = {"\xD6\xD0",
+                                               "\xD0\xD6",
+                                               "\x81"
+                                               "a",
+                                               "\xB5\xC4",
+                                               "\xFE\xFE",
+                                               "\x81\x81"};
+  const std::vector<std::string> odd = {"\x80", "\xFF", "\xD6"};
+  const KeywordList list = {"\xD0\xD6", "\xD6\xD0", "a",     "\xD6",    "\xD0",
+                            "\x81",     "\xFE",     "a\xD6", "\x81\x81"};
+  const CompiledList compiled(list);
+  std::mt19937_64 rng(4242);
+  const auto below = [&](std::size_t n) { return static_cast<std::size_t>(rng() % n); };
+  for (int round = 0; round < 3000; ++round) {
+    std::string text;
+    for (std::size_t run = below(6); run > 0; --run) {
+      switch (below(4)) {
+        case 0:
+          text.append(below(40), below(2) == 0 ? 'b' : '<');
+          break;
+        case 1:
+          for (std::size_t n = below(30); n > 0; --n) text += characters[below(3) + 3];
+          break;
+        case 2:
+          for (std::size_t n = below(30); n > 0; --n) {
+            text += below(3) == 0 ? std::string("x") : characters[below(characters.size())];
+          }
+          break;
+        default:
+          text += odd[below(odd.size())];
+      }
+    }
+    // The word whose boundary is in question comes last, after everything above.
+    text += below(2) == 0 ? characters[below(characters.size())] : odd[below(odd.size())];
+    if (below(2) == 0) text += "a";
+    for (StopAt stop : {StopAt::kAll, StopAt::kFirst}) {
+      ASSERT_EQ(Show(reference::MatchRules(text, list, stop)),
+                Show(MatchRules(text, compiled, stop)))
+          << Show(text);
+    }
+    ASSERT_EQ(Show(reference::FindFirstWord(text, list)), Show(FindFirstWord(text, compiled)))
+        << Show(text);
+  }
+}
+
 // Words of a three-letter alphabet, each occurring hundreds of times: AND keys star every
 // occurrence of their parts one after the other, while plain keys before and between them
 // write values that make new occurrences, some of them before the offsets already walked and
