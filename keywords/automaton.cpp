@@ -212,31 +212,32 @@ void Automaton::SetGramTiers(const std::vector<std::string_view>& patterns) {
     std::size_t groups = 0;
     for (std::size_t k = 0; k < keyed.size(); ++k)
       groups += k == 0 || keyed[k].gram != keyed[k - 1].gram;
-    // At most half full, so that a miss ends after a probe or two.
-    const std::size_t slots = std::bit_ceil(std::max<std::size_t>(groups * 2, 2));
+    // At most two thirds full, so that a miss ends after a probe or three; a slot holds 16
+    // bytes, so that large dictionaries keep their groups in the nearer caches.
+    const std::size_t slots = std::bit_ceil(std::max<std::size_t>(groups + groups / 2, 2));
     tier.groupShift = 64 - static_cast<unsigned>(std::countr_zero(slots));
     tier.groups.assign(slots, GramGroup{});
     tier.members.reserve(keyed.size());
     for (std::size_t k = 0; k < keyed.size();) {
       const std::uint64_t gram = keyed[k].gram;
       const auto begin = static_cast<std::uint32_t>(tier.members.size());
-      std::uint64_t nexts = 0;
+      std::uint32_t nexts = 0;
       for (; k < keyed.size() && keyed[k].gram == gram; ++k) {
         const std::string_view rest = patterns[keyed[k].pattern].substr(tier.length);
-        nexts |= rest.empty() ? ~std::uint64_t{0}
-                              : std::uint64_t{1} << (static_cast<unsigned char>(rest[0]) & 63);
+        nexts |= rest.empty() ? ~std::uint32_t{0}
+                              : std::uint32_t{1} << (static_cast<unsigned char>(rest[0]) & 31);
         GramMember member{};
         member.state = stateOf[keyed[k].pattern];
         member.length = keyed[k].length;
+        member.last = k + 1 == keyed.size() || keyed[k + 1].gram != gram;
         member.head = Gram(reinterpret_cast<const unsigned char*>(rest.data()), rest.size(), 8);
         tier.tail.push_back(static_cast<std::uint32_t>(tier.rest.size()));
         if (rest.size() > 8) tier.rest.insert(tier.rest.end(), rest.begin() + 8, rest.end());
         tier.members.push_back(member);
       }
       std::size_t slot = static_cast<std::size_t>(GramHash(gram) >> tier.groupShift);
-      while (tier.groups[slot].begin != tier.groups[slot].end) slot = (slot + 1) & (slots - 1);
-      tier.groups[slot] =
-          GramGroup{gram, begin, static_cast<std::uint32_t>(tier.members.size()), nexts};
+      while (tier.groups[slot].nexts != 0) slot = (slot + 1) & (slots - 1);
+      tier.groups[slot] = GramGroup{gram, begin, nexts};
     }
     tier.members.shrink_to_fit();
     tier.tail.shrink_to_fit();
@@ -273,7 +274,7 @@ std::size_t Automaton::ConfirmAt(const GramTier& tier, const unsigned char* text
   std::size_t slot = static_cast<std::size_t>(hash >> tier.groupShift);
   for (;; slot = (slot + 1) & mask) {
     const GramGroup& group = tier.groups[slot];
-    if (group.begin == group.end) return 1;  // no pattern starts with these bytes
+    if (group.nexts == 0) return 1;  // no pattern starts with these bytes
     if (group.gram != gram) continue;
     std::size_t steps = 1;
     const std::size_t available = end - from;
@@ -282,17 +283,17 @@ std::size_t Automaton::ConfirmAt(const GramTier& tier, const unsigned char* text
     // text, where members that would need more are left out below anyway; there a zero stands
     // for the missing byte, and only a member that is the gram alone gets through).
     const std::uint64_t next = Gram(after, available - tier.length, 8);
-    if (((group.nexts >> (next & 63)) & 1) == 0) return steps;
-    for (std::uint32_t m = group.begin; m < group.end; ++m) {
+    if (((group.nexts >> (next & 31)) & 1) == 0) return steps;
+    for (std::uint32_t m = group.begin;; ++m) {
       const GramMember& member = tier.members[m];
       if (member.length > available) break;  // and so are the rest of the group
       const std::size_t rest = member.length - tier.length;
       steps += 1 + rest / 8;
-      if (((next ^ member.head) & LowBytes(rest)) != 0) continue;
-      if (rest > 8 && std::memcmp(after + 8, tier.rest.data() + tier.tail[m], rest - 8) != 0) {
-        continue;
+      if (((next ^ member.head) & LowBytes(rest)) == 0 &&
+          (rest <= 8 || std::memcmp(after + 8, tier.rest.data() + tier.tail[m], rest - 8) == 0)) {
+        out.data_.push_back(Output{member.state, static_cast<std::uint32_t>(from + member.length)});
       }
-      out.data_.push_back(Output{member.state, static_cast<std::uint32_t>(from + member.length)});
+      if (member.last) break;
     }
     return steps;
   }

@@ -248,17 +248,17 @@ class Automaton {
   static constexpr std::size_t kLongGram = 4;
   struct GramGroup {
     std::uint64_t gram = 0;
-    std::uint32_t begin = 0;  // [begin, end) in members; empty slot when equal
-    std::uint32_t end = 0;
-    // Bit (b & 63) set for the byte b that follows the gram in some member; every bit when a
-    // member is the gram alone. Where a text holds a gram often but none of the words that
-    // begin with it (the first letters of many English words, a common character), the byte
-    // after it tells so without a look at the members.
-    std::uint64_t nexts = 0;
+    std::uint32_t begin = 0;  // its first member; the group runs to the member marked last
+    // Bit (b & 31) set for the byte b that follows the gram in some member; every bit when a
+    // member is the gram alone, and none in an empty slot. Where a text holds a gram often but
+    // none of the words that begin with it (the first letters of many English words, a common
+    // character), the byte after it tells so without a look at the members.
+    std::uint32_t nexts = 0;
   };
   struct GramMember {
-    std::uint32_t state;   // where the pattern ends (OwnPattern names it)
-    std::uint32_t length;  // of the whole pattern
+    std::uint32_t state;        // where the pattern ends (OwnPattern names it)
+    std::uint32_t length : 31;  // of the whole pattern
+    std::uint32_t last : 1;     // the group's last member
     // Its first eight bytes after the gram (fewer when it has fewer), as Gram reads them: one
     // masked compare tells most members from the text, as a word's last character or two
     // are all there is after its gram. Bytes beyond those eight are at rest[tail[member]].
