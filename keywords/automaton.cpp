@@ -364,7 +364,7 @@ void Automaton::CollectOutputs(const unsigned char* text, std::size_t size,
     std::uint64_t passedLong = 0, passedShort = 0;
     // Eight starts at a time pay off where many are candidates, as in prose of the patterns'
     // script; a block of markup with a candidate or two is cheaper one start at a time.
-    if (wide_ && size - i >= 64 + 8 && std::popcount(candidates) >= kWideFrom) {
+    if (wide_ && size - i >= 64 + 8 && CountBits(candidates) >= kWideFrom) {
       WideStarts(text + i, candidates, passedLong, passedShort);
       // The bitmaps answer for the gram; a start must also be one of the candidates.
       passedLong &= candidates;
