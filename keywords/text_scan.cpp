@@ -34,17 +34,21 @@ std::size_t NextBoundary(const unsigned char* bytes, std::size_t boundary, std::
 #if defined(__SSE2__)
       const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + boundary));
       const auto high = static_cast<unsigned>(_mm_movemask_epi8(chunk));
-      if (high != 0xFFFF) {
-        boundary += high == 0 ? 16 : static_cast<unsigned>(std::countr_zero(high));
-        if (high != 0) boundary += codepage::IsLeadByte(bytes[boundary]) ? 2 : 1;
-        continue;
-      }
-      // Every byte 0x81 to 0xFE: (b - 0x81) wraps above 0x7D for the others.
-      const __m128i offset = _mm_sub_epi8(chunk, _mm_set1_epi8(static_cast<char>(0x81)));
-      const __m128i top = _mm_set1_epi8(0x7D);
-      if (_mm_movemask_epi8(_mm_cmpeq_epi8(_mm_max_epu8(offset, top), top)) == 0xFFFF) {
+      if (high == 0) {
         boundary += 16;
         continue;
+      }
+      if (high != 0xFFFF) {
+        // The ASCII before the first high byte; the step below takes that byte's character.
+        boundary += static_cast<unsigned>(std::countr_zero(high));
+      } else {
+        // Every byte 0x81 to 0xFE: (b - 0x81) wraps above 0x7D for the others.
+        const __m128i offset = _mm_sub_epi8(chunk, _mm_set1_epi8(static_cast<char>(0x81)));
+        const __m128i top = _mm_set1_epi8(0x7D);
+        if (_mm_movemask_epi8(_mm_cmpeq_epi8(_mm_max_epu8(offset, top), top)) == 0xFFFF) {
+          boundary += 16;
+          continue;
+        }
       }
 #else
       std::uint64_t word;
@@ -155,40 +159,40 @@ void TextScan::CollectAround(std::string_view text, std::size_t begin, std::size
                                  WindowStart(begin), end, s_.around);
 }
 
-ScanContext::State::Chains& TextScan::ChainsOf(std::uint32_t pattern) const {
-  if (chainSerial_ == 0) {
-    // The first chains of this scan: the context's lists are free (one scan per context).
-    if (++s_.chainSerial == 0) {
-      for (ScanContext::State::Chains& chains : s_.chains) chains.serial = 0;
-      s_.chainSerial = 1;
+ScanContext::State::Lists& TextScan::ListsOf(std::uint32_t pattern) const {
+  if (listSerial_ == 0) {
+    // The first lists of this scan: the context's lists are free (one scan per context).
+    if (++s_.listSerial == 0) {
+      for (ScanContext::State::Lists& lists : s_.lists) lists.serial = 0;
+      s_.listSerial = 1;
     }
-    chainSerial_ = s_.chainSerial;
+    listSerial_ = s_.listSerial;
     s_.passed.clear();
     s_.made.clear();
-    if (s_.chains.size() < table_.PatternCount()) s_.chains.resize(table_.PatternCount());
+    if (s_.lists.size() < table_.PatternCount()) s_.lists.resize(table_.PatternCount());
   }
-  ScanContext::State::Chains& chains = s_.chains[pattern];
-  if (chains.serial != chainSerial_) chains = {chainSerial_, kAbsent, kAbsent, kAbsent};
-  return chains;
+  ScanContext::State::Lists& lists = s_.lists[pattern];
+  if (lists.serial != listSerial_) lists = {listSerial_, kAbsent, kAbsent, kAbsent};
+  return lists;
 }
 
 void TextScan::KeepPassed() const {
   passedKept_ = true;
   const Automaton& automaton = table_.Scanner();
   // A pattern's occurrences come in order of their start, first the single ones and then
-  // those of the pass's chains, so appending keeps each pattern's list in order.
+  // those the pass's outputs stand for, so appending keeps each pattern's list in order.
   const auto keep = [&](std::uint32_t state, std::uint32_t end) {
     const std::uint32_t p = automaton.OwnPattern(state);
     if (!table_.Uses(p)) return;
-    ScanContext::State::Chains& chains = ChainsOf(p);
+    ScanContext::State::Lists& lists = ListsOf(p);
     const auto index = static_cast<std::uint32_t>(s_.passed.size());
     s_.passed.push_back({end - static_cast<std::uint32_t>(table_.Pattern(p).size()), kAbsent});
-    if (chains.passHead == kAbsent) {
-      chains.passHead = index;
+    if (lists.passHead == kAbsent) {
+      lists.passHead = index;
     } else {
-      s_.passed[chains.passTail].next = index;
+      s_.passed[lists.passTail].next = index;
     }
-    chains.passTail = index;
+    lists.passTail = index;
   };
   const Automaton::Output* const chainFrom = s_.outputs.begin() + s_.outputs.ChainFrom();
   for (const Automaton::Output* output = s_.outputs.begin(); output != s_.outputs.end(); ++output) {
@@ -210,13 +214,13 @@ std::uint32_t TextScan::Resolve(std::uint32_t pattern) const {
     return changedText_.compare(at, bytes.size(), bytes) == 0;
   };
   const std::uint32_t from = s_.first[pattern] & ~kPending;
-  ScanContext::State::Chains& chains = ChainsOf(pattern);
+  ScanContext::State::Lists& lists = ListsOf(pattern);
   // The pass's occurrences before `from` are gone for good: one that a later change brings
   // back is one that change made, and it is listed with those. So the list is cut there, and
   // a pattern that many replacements take one occurrence at a time is walked only once.
-  std::uint32_t entry = chains.passHead;
+  std::uint32_t entry = lists.passHead;
   while (entry != kAbsent && s_.passed[entry].start < from) entry = s_.passed[entry].next;
-  chains.passHead = entry;
+  lists.passHead = entry;
   std::uint32_t next = kAbsent;
   for (; entry != kAbsent; entry = s_.passed[entry].next) {
     if (stands(s_.passed[entry].start)) {
@@ -224,7 +228,7 @@ std::uint32_t TextScan::Resolve(std::uint32_t pattern) const {
       break;
     }
   }
-  for (std::uint32_t made = chains.madeHead; made != kAbsent; made = s_.made[made].next) {
+  for (std::uint32_t made = lists.madeHead; made != kAbsent; made = s_.made[made].next) {
     const std::uint32_t at = s_.made[made].start;
     if (at >= from && at < next && stands(at)) next = at;
   }

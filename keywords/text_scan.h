@@ -38,21 +38,21 @@ struct ScanContext::State {
   Automaton::OutputBuffer outputs;
   Automaton::OutputBuffer around;  // occurrences around a change
   // The occurrences a TextScan that changes its text keeps by pattern (see TextScan::Resolve):
-  // each pattern's entries linked from its Chains, those of the pass in order of their start.
+  // each pattern's entries linked from its Lists, those of the pass in order of their start.
   struct Occurrence {
     std::uint32_t start;
     std::uint32_t next;  // index of the pattern's next entry, or TextScan::kAbsent
   };
-  struct Chains {
-    std::uint32_t serial = 0;  // == chainSerial of the TextScan they belong to, or stale
+  struct Lists {
+    std::uint32_t serial = 0;  // == listSerial of the TextScan they belong to, or stale
     std::uint32_t passHead;
     std::uint32_t passTail;
     std::uint32_t madeHead;
   };
-  std::vector<Chains> chains;  // by pattern
+  std::vector<Lists> lists;  // by pattern
   std::vector<Occurrence> passed;
   std::vector<Occurrence> made;
-  std::uint32_t chainSerial = 0;
+  std::uint32_t listSerial = 0;
   // The pass the arrays hold: its set's serial, 0 when none can be reused; then either the
   // pin it was made under (the text is the pinned one while that pin stands), or 0 and a
   // copy of its text.
@@ -145,8 +145,8 @@ class TextScan {
   static constexpr std::uint32_t kPending = 0x80000000u;
   static bool IsPending(std::uint32_t first) { return first != kAbsent && (first & kPending) != 0; }
   std::uint32_t Resolve(std::uint32_t pattern) const;
-  // This scan's chains of `pattern`, empty the first time they are asked for.
-  ScanContext::State::Chains& ChainsOf(std::uint32_t pattern) const;
+  // This scan's lists of `pattern`, empty the first time they are asked for.
+  ScanContext::State::Lists& ListsOf(std::uint32_t pattern) const;
   // Lists the pass's occurrences of the patterns this table reads by pattern (once).
   void KeepPassed() const;
 
@@ -157,7 +157,7 @@ class TextScan {
   std::string_view changedText_;  // the text as the last Update saw it
   // The pass's occurrences of this table's patterns, listed at the first Resolve, and those
   // that changes made (s_.passed and s_.made), under a serial of this scan's own.
-  mutable std::uint32_t chainSerial_ = 0;
+  mutable std::uint32_t listSerial_ = 0;
   mutable bool passedKept_ = false;
 };
 
@@ -192,9 +192,9 @@ void TextScan::Update(std::string_view text, std::size_t begin, std::size_t end,
     const std::uint32_t pattern = automaton.OwnPattern(output.state);
     const auto at = static_cast<std::uint32_t>(stop - table_.Pattern(pattern).size());
     if (table_.Uses(pattern)) {
-      ScanContext::State::Chains& chains = ChainsOf(pattern);
-      s_.made.push_back({at, chains.madeHead});
-      chains.madeHead = static_cast<std::uint32_t>(s_.made.size() - 1);
+      ScanContext::State::Lists& lists = ListsOf(pattern);
+      s_.made.push_back({at, lists.madeHead});
+      lists.madeHead = static_cast<std::uint32_t>(s_.made.size() - 1);
       MayBeFirstAt(at);
     }
     if (s_.stamp[pattern] != s_.generation) {
